@@ -1,0 +1,196 @@
+#include "Cli.h"
+
+#include "library/LibraryFile.h"
+#include "library/LibraryModel.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+enum ExitCode { success = 0, failure = 1, usageError = 2 };
+
+void write(std::FILE *stream, const QString &text)
+{
+    const QByteArray bytes = text.toUtf8();
+    std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
+    std::fflush(stream);
+}
+
+void printLine(const QString &text)
+{
+    write(stdout, text + u'\n');
+}
+
+void printError(const QString &text)
+{
+    write(stderr, text + u'\n');
+}
+
+int usageFailure(const QString &problem)
+{
+    printError(problem);
+    printError(u"Run “quillmere help” for the list of commands."_s);
+    return usageError;
+}
+
+// An entry by its id (any letter case) or by its exact name; an ambiguous name is refused.
+const GameEntry *findEntry(const LibraryModel &model, const QString &text, QString &problem)
+{
+    const QUuid id = QUuid::fromString(text);
+    if (!id.isNull() && !text.startsWith(u'{')) {
+        if (const GameEntry *entry = model.entry(id))
+            return entry;
+    }
+    const GameEntry *found = nullptr;
+    for (const GameEntry &entry : model.entries()) {
+        if (entry.name != text)
+            continue;
+        if (found) {
+            problem = u"Several library entries are named “"_s + text + u"”; give its id instead."_s;
+            return nullptr;
+        }
+        found = &entry;
+    }
+    if (!found)
+        problem = u"No library entry has the id or name “"_s + text + u"”."_s;
+    return found;
+}
+
+// The model's load error, if any, goes to standard error before anything else.
+bool reportLoadError(const LibraryModel &model)
+{
+    if (model.errorMessage().isEmpty())
+        return false;
+    printError(model.errorMessage());
+    return true;
+}
+
+int list(const LibraryModel &model, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
+        return usageFailure(u"“list” takes only the option --json."_s);
+    // An unreadable library is not an empty one: print nothing rather than "[]".
+    if (reportLoadError(model))
+        return failure;
+    if (!options.isEmpty()) {
+        printLine(QString::fromUtf8(LibraryFile::encode(model.entries())));
+    } else {
+        for (const GameEntry &entry : model.entries())
+            printLine(entry.idString() + u"  "_s + entry.name);
+    }
+    return success;
+}
+
+int launch(LibraryModel &model, const GameEntry &entry)
+{
+    const QUuid id = entry.id;
+    model.launch(entry);
+    if (!model.isRunning(id)) {
+        printError(model.errorMessage());
+        return failure;
+    }
+    printLine(model.notice());
+    QEventLoop loop;
+    QObject::connect(&model, &LibraryModel::runningIDsChanged, &loop, [&] {
+        if (!model.isRunning(id))
+            loop.quit();
+    });
+    loop.exec();
+    printLine(model.notice());
+    return success;
+}
+
+int stop(LibraryModel &model, const GameEntry &entry)
+{
+    QEventLoop loop;
+    QObject::connect(&model, &LibraryModel::stopFinished, &loop, &QEventLoop::quit);
+    model.setNotice({});
+    model.setErrorMessage({});
+    model.stop(entry);
+    loop.exec();
+    if (!model.errorMessage().isEmpty()) {
+        printError(model.errorMessage());
+        return failure;
+    }
+    printLine(model.notice());
+    return success;
+}
+
+int printLog(const LibraryModel &model, const GameEntry &entry)
+{
+    QFile log(model.logURL(entry));
+    if (!log.exists()) {
+        printError(LibraryModel::noLaunchLogMessage());
+        return failure;
+    }
+    if (!log.open(QIODevice::ReadOnly)) {
+        printError(u"Quillmere couldn't read the launch log “"_s + log.fileName() + u"”: "_s
+                   + log.errorString() + u'.');
+        return failure;
+    }
+    // In pieces: a chatty game can leave a large log.
+    while (!log.atEnd()) {
+        const QByteArray piece = log.read(1 << 16);
+        std::fwrite(piece.constData(), 1, static_cast<size_t>(piece.size()), stdout);
+    }
+    std::fflush(stdout);
+    return success;
+}
+
+} // namespace
+
+QString Cli::usage()
+{
+    return u"Usage: quillmere COMMAND [ARGUMENTS]\n"
+           "\n"
+           "Quillmere keeps a library of Windows programs and runs them through Wine.\n"
+           "\n"
+           "Commands:\n"
+           "  list [--json]    the library, in order\n"
+           "  launch ENTRY     launch an entry by id or exact name; waits for the launcher to exit\n"
+           "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
+           "  log ENTRY        print the entry's latest launch log\n"
+           "  help             show this text\n"
+           "\n"
+           "Exit status: 0 on success, 1 when Quillmere reported an error, 2 on a usage error."_s;
+}
+
+int Cli::run(const QStringList &arguments, const LibraryContext &context)
+{
+    if (arguments.isEmpty() || arguments.first() == u"help"_s || arguments.first() == u"--help"_s
+        || arguments.first() == u"-h"_s) {
+        printLine(usage());
+        return success;
+    }
+    const QString command = arguments.first();
+    const QStringList rest = arguments.mid(1);
+    const QStringList entryCommands = {u"launch"_s, u"stop"_s, u"log"_s};
+    if (command != u"list"_s && !entryCommands.contains(command))
+        return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
+    if (entryCommands.contains(command) && rest.size() != 1)
+        return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
+
+    LibraryModel model(context);
+    if (command == u"list"_s)
+        return list(model, rest);
+
+    if (reportLoadError(model))
+        return failure;
+    QString problem;
+    const GameEntry *found = findEntry(model, rest.first(), problem);
+    if (!found) {
+        printError(problem);
+        return failure;
+    }
+    const GameEntry entry = *found;
+    if (command == u"launch"_s)
+        return launch(model, entry);
+    if (command == u"stop"_s)
+        return stop(model, entry);
+    return printLog(model, entry);
+}

@@ -1,0 +1,14 @@
+#pragma once
+
+#include <QStringList>
+
+struct LibraryContext;
+
+// The command line over the same models the window uses. Returns the process exit code:
+// 0 on success, 1 when the model reported an error, 2 on a usage error.
+namespace Cli {
+
+int run(const QStringList &arguments, const LibraryContext &context);
+QString usage();
+
+} // namespace Cli

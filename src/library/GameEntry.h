@@ -1,0 +1,44 @@
+#pragma once
+
+#include <QMap>
+#include <QMetaType>
+#include <QString>
+#include <QStringList>
+#include <QUuid>
+
+// One Windows program of the library: what to run, in which prefix, with which Wine.
+struct GameEntry
+{
+    QUuid id = QUuid::createUuid();
+    QString name;
+    QString executablePath;
+    QString prefixPath;
+    QString winePath;
+    QString wineServerPath;
+    QStringList arguments;
+    QMap<QString, QString> environment;
+    // Seconds since 2001-01-01 00:00:00 UTC, kept as the double the library file holds so a
+    // value written by another program survives a load and a save bit for bit.
+    double addedAt = currentTimestamp();
+
+    static double currentTimestamp();
+
+    // A variable name of `_`, ASCII letters and digits, not starting with a digit.
+    static bool validEnvironmentKey(const QString &key);
+
+    // One KEY=VALUE per line, keys in ascending order.
+    QString environmentEditorText() const;
+    // Parses the editor's text; comments, lines without "=" and invalid names are skipped,
+    // and the last line for a name wins.
+    void setEnvironmentEditorText(const QString &text);
+
+    // The canonical upper-case 8-4-4-4-12 form used in the library file and log names.
+    QString idString() const;
+
+    bool operator==(const GameEntry &) const = default;
+};
+
+Q_DECLARE_METATYPE(GameEntry)
+
+// The canonical upper-case form of any UUID.
+QString uuidText(const QUuid &id);

@@ -1,0 +1,231 @@
+#include "LibraryFile.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QRegularExpression>
+#include <QSaveFile>
+
+#include <charconv>
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+void appendString(QByteArray &out, const QString &text)
+{
+    out += '"';
+    for (const char byte : text.toUtf8()) {
+        const auto c = static_cast<unsigned char>(byte);
+        switch (c) {
+        case '"': out += "\\\""; break;
+        case '\\': out += "\\\\"; break;
+        case '/': out += "\\/"; break;
+        case '\b': out += "\\b"; break;
+        case '\f': out += "\\f"; break;
+        case '\n': out += "\\n"; break;
+        case '\r': out += "\\r"; break;
+        case '\t': out += "\\t"; break;
+        default:
+            if (c < 0x20) {
+                char escaped[8];
+                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+                out += escaped;
+            } else {
+                out += byte;
+            }
+        }
+    }
+    out += '"';
+}
+
+void appendNumber(QByteArray &out, double value)
+{
+    if (!std::isfinite(value))
+        value = 0;
+    // The shortest text that reads back as the same double.
+    char buffer[64];
+    const auto result = std::to_chars(buffer, buffer + sizeof buffer, value);
+    out.append(buffer, result.ptr - buffer);
+}
+
+void appendKey(QByteArray &out, const char *key)
+{
+    out += '"';
+    out += key;
+    out += "\":";
+}
+
+void appendEntry(QByteArray &out, const GameEntry &entry)
+{
+    out += '{';
+    appendKey(out, "id");
+    appendString(out, entry.idString());
+    const std::pair<const char *, const QString *> texts[] = {
+        {"name", &entry.name},
+        {"executablePath", &entry.executablePath},
+        {"prefixPath", &entry.prefixPath},
+        {"winePath", &entry.winePath},
+        {"wineServerPath", &entry.wineServerPath},
+    };
+    for (const auto &[key, value] : texts) {
+        out += ',';
+        appendKey(out, key);
+        appendString(out, *value);
+    }
+    out += ',';
+    appendKey(out, "arguments");
+    out += '[';
+    for (qsizetype i = 0; i < entry.arguments.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendString(out, entry.arguments.at(i));
+    }
+    out += "],";
+    appendKey(out, "environment");
+    out += '{';
+    bool first = true;
+    for (auto it = entry.environment.cbegin(); it != entry.environment.cend(); ++it) {
+        if (!first)
+            out += ',';
+        first = false;
+        appendString(out, it.key());
+        out += ':';
+        appendString(out, it.value());
+    }
+    out += "},";
+    appendKey(out, "addedAt");
+    appendNumber(out, entry.addedAt);
+    out += '}';
+}
+
+bool isCanonicalUuid(const QString &text)
+{
+    static const QRegularExpression form(
+        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_s);
+    return form.match(text).hasMatch();
+}
+
+QString where(qsizetype index)
+{
+    return u"Entry %1 of the library"_s.arg(index + 1);
+}
+
+Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype index)
+{
+    if (!value.isObject())
+        return unexpected(where(index) + u" isn't a JSON object."_s);
+    const QJsonObject object = value.toObject();
+
+    const char *const required[] = {"id",       "name",           "executablePath", "prefixPath",
+                                    "winePath", "wineServerPath", "arguments",      "environment",
+                                    "addedAt"};
+    for (const char *key : required) {
+        if (!object.contains(QLatin1StringView(key)))
+            return unexpected(where(index) + u" has no “"_s + QLatin1StringView(key) + u"” value."_s);
+    }
+    auto wrongType = [index](const char *key, const char *form) {
+        return unexpected(where(index) + u" has “"_s + QLatin1StringView(key)
+                          + u"” that isn't "_s + QLatin1StringView(form) + u'.');
+    };
+
+    GameEntry entry;
+    const QJsonValue id = object.value(u"id"_s);
+    if (!id.isString())
+        return wrongType("id", "a string");
+    if (!isCanonicalUuid(id.toString()))
+        return unexpected(where(index) + u" has an “id” that isn't a valid UUID."_s);
+    entry.id = QUuid::fromString(id.toString());
+
+    const std::pair<const char *, QString *> texts[] = {
+        {"name", &entry.name},
+        {"executablePath", &entry.executablePath},
+        {"prefixPath", &entry.prefixPath},
+        {"winePath", &entry.winePath},
+        {"wineServerPath", &entry.wineServerPath},
+    };
+    for (const auto &[key, field] : texts) {
+        const QJsonValue text = object.value(QLatin1StringView(key));
+        if (!text.isString())
+            return wrongType(key, "a string");
+        *field = text.toString();
+    }
+
+    const QJsonValue arguments = object.value(u"arguments"_s);
+    if (!arguments.isArray())
+        return wrongType("arguments", "an array of strings");
+    for (const QJsonValue &argument : arguments.toArray()) {
+        if (!argument.isString())
+            return wrongType("arguments", "an array of strings");
+        entry.arguments.append(argument.toString());
+    }
+
+    const QJsonValue environment = object.value(u"environment"_s);
+    if (!environment.isObject())
+        return wrongType("environment", "an object of strings");
+    const QJsonObject variables = environment.toObject();
+    for (auto it = variables.begin(); it != variables.end(); ++it) {
+        if (!it.value().isString())
+            return wrongType("environment", "an object of strings");
+        entry.environment.insert(it.key(), it.value().toString());
+    }
+
+    const QJsonValue addedAt = object.value(u"addedAt"_s);
+    if (!addedAt.isDouble())
+        return wrongType("addedAt", "a number");
+    entry.addedAt = addedAt.toDouble();
+    return entry;
+}
+
+} // namespace
+
+QByteArray LibraryFile::encode(const QList<GameEntry> &entries)
+{
+    QByteArray out;
+    out += '[';
+    for (qsizetype i = 0; i < entries.size(); ++i) {
+        if (i > 0)
+            out += ',';
+        appendEntry(out, entries.at(i));
+    }
+    out += ']';
+    return out;
+}
+
+Expected<QList<GameEntry>, QString> LibraryFile::decode(const QByteArray &json)
+{
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        return unexpected(u"The file isn't valid JSON (%1 at byte %2)."_s.arg(
+            parseError.errorString(), QString::number(parseError.offset)));
+    }
+    if (!document.isArray())
+        return unexpected(u"The file doesn't hold a list of library entries."_s);
+
+    QList<GameEntry> entries;
+    const QJsonArray array = document.array();
+    for (qsizetype i = 0; i < array.size(); ++i) {
+        auto entry = decodeEntry(array.at(i), i);
+        if (!entry)
+            return unexpected(entry.error());
+        entries.append(std::move(*entry));
+    }
+    return entries;
+}
+
+Expected<void, QString> LibraryFile::write(const QString &path, const QByteArray &bytes)
+{
+    QSaveFile file(path);
+    if (!file.open(QIODevice::WriteOnly))
+        return unexpected(file.errorString());
+    if (file.write(bytes) != bytes.size()) {
+        const QString reason = file.errorString();
+        file.cancelWriting();
+        return unexpected(reason);
+    }
+    if (!file.commit())
+        return unexpected(file.errorString());
+    return {};
+}

@@ -1,0 +1,23 @@
+#pragma once
+
+#include "library/GameEntry.h"
+#include "platform/Expected.h"
+
+#include <QByteArray>
+#include <QList>
+#include <QString>
+
+// The library file's JSON form: an array of entries, compact, keys in field order, "/" escaped
+// as "\/", ids upper-case, addedAt as seconds since 2001 at full double precision.
+namespace LibraryFile {
+
+QByteArray encode(const QList<GameEntry> &entries);
+
+// Strict: every element needs all nine keys in their forms and a valid UUID; extra keys are
+// ignored. The error is one sentence saying what is wrong and where.
+Expected<QList<GameEntry>, QString> decode(const QByteArray &json);
+
+// Writes the file whole through a temporary file and a rename. The error is the system's reason.
+Expected<void, QString> write(const QString &path, const QByteArray &bytes);
+
+} // namespace LibraryFile

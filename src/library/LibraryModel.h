@@ -1,0 +1,102 @@
+#pragma once
+
+#include "library/GameEntry.h"
+#include "library/WineRuntime.h"
+
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QSet>
+#include <QString>
+#include <QUuid>
+
+#include <memory>
+
+class DesktopServices;
+class UserDefaults;
+
+// Where the library keeps its files and whom it asks for desktop actions and preferences.
+// Tests point these at temporary folders and recording services.
+struct LibraryContext
+{
+    QString dataFolder;                        // the application data folder
+    std::shared_ptr<UserDefaults> defaults;
+    std::shared_ptr<DesktopServices> desktop;  // may be null where there is no desktop (CLI)
+
+    // The user's real application data folder and preferences.
+    static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
+};
+
+// The user's library of Windows programs, its file, and the Wine sessions started from it.
+// Lives on the GUI thread; every change to the list is written to "library.json" at once.
+class LibraryModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<GameEntry> entries READ entries NOTIFY entriesChanged)
+    Q_PROPERTY(QUuid selectedID READ selectedID WRITE setSelectedID NOTIFY selectedIDChanged)
+    Q_PROPERTY(QSet<QUuid> runningIDs READ runningIDs NOTIFY runningIDsChanged)
+    Q_PROPERTY(QString preparingExecutable READ preparingExecutable NOTIFY preparingExecutableChanged)
+    Q_PROPERTY(QString notice READ notice WRITE setNotice NOTIFY noticeChanged)
+    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
+
+public:
+    explicit LibraryModel(LibraryContext context, QObject *parent = nullptr);
+    ~LibraryModel() override;
+
+    const QList<GameEntry> &entries() const { return m_entries; }
+    const GameEntry *entry(const QUuid &id) const;
+    QUuid selectedID() const { return m_selectedID; }  // null: nothing selected
+    void setSelectedID(const QUuid &id);
+    const QSet<QUuid> &runningIDs() const { return m_runningIDs; }
+    bool isRunning(const QUuid &id) const { return m_runningIDs.contains(id); }
+    QString preparingExecutable() const { return m_preparingExecutable; }
+
+    // The message slots; empty means none. Views clear them once the user has seen them.
+    QString notice() const { return m_notice; }
+    void setNotice(const QString &notice);
+    QString errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const QString &message);
+
+    void add(const GameEntry &entry);
+    void update(const GameEntry &entry);
+    void remove(const GameEntry &entry);
+
+    void launch(const GameEntry &entry);
+    // Runs `wineserver -k` for the entry's prefix away from the GUI thread; the outcome arrives
+    // in `notice` or `errorMessage`, followed by `stopFinished`.
+    void stop(const GameEntry &entry);
+    void openLog(const GameEntry &entry);
+
+    QString logURL(const GameEntry &entry) const;
+    QString libraryURL() const;
+    QString dataFolder() const { return m_context.dataFolder; }
+
+    static QString noLaunchLogMessage();
+
+Q_SIGNALS:
+    void entriesChanged();
+    void selectedIDChanged();
+    void runningIDsChanged();
+    void preparingExecutableChanged();
+    void noticeChanged();
+    void errorMessageChanged();
+    void stopFinished(const QUuid &id);
+
+private:
+    void load();
+    void persist();
+    void processFinished(const QUuid &id, int status);
+    QString setAsideUnreadableLibrary();
+
+    LibraryContext m_context;
+    QList<GameEntry> m_entries;
+    QUuid m_selectedID;
+    QSet<QUuid> m_runningIDs;
+    QString m_preparingExecutable;
+    QString m_notice;
+    QString m_errorMessage;
+    QHash<QUuid, ProcessHandle> m_processes;
+    // Set when an unreadable library file could not be copied aside: it is then never
+    // written over while it is still there.
+    bool m_protectUnreadableFile = false;
+};

@@ -1,0 +1,207 @@
+#include "WineRuntime.h"
+
+#include <QDir>
+#include <QFileInfo>
+#include <QProcessEnvironment>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+// Inherited variables that would point Wine, the dynamic loader or the graphics layers at
+// something other than what the entry says.
+const QStringList filteredPrefixes = {
+    u"WINE"_s, u"WINEDLL"_s, u"DYLD_"_s, u"ROSETTA_"_s, u"MTL_"_s, u"D3DM_"_s,
+    u"DXMT_"_s, u"GST_"_s,   u"AOELAB_"_s, u"SDL_"_s, u"MVK_"_s,
+};
+
+bool isExecutableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isExecutable();
+}
+
+bool isReadableFile(const QString &path)
+{
+    const QFileInfo info(path);
+    return info.isFile() && info.isReadable();
+}
+
+void setEntryPaths(Environment &environment, const GameEntry &entry)
+{
+    environment.insert(u"WINEPREFIX"_s, WineRuntime::absolutePath(entry.prefixPath));
+    environment.insert(u"WINELOADER"_s, WineRuntime::absolutePath(entry.winePath));
+    environment.insert(u"WINESERVER"_s, WineRuntime::absolutePath(entry.wineServerPath));
+}
+
+Result<void> makeFolder(const QString &path)
+{
+    if (QDir().mkpath(path))
+        return {};
+    return unexpected(QuillmereError::system(u"Quillmere couldn't create the folder “"_s + path
+                                             + u"”. Check that the disk is writable."_s));
+}
+
+Result<std::shared_ptr<OutputFile>> freshLog(const QString &logPath)
+{
+    if (auto made = makeFolder(QFileInfo(logPath).absolutePath()); !made)
+        return unexpected(made.error());
+    auto log = OutputFile::createEmpty(logPath);
+    if (!log)
+        return unexpected(QuillmereError::system(log.error()));
+    return *log;
+}
+
+Result<ProcessHandle> launch(const ChildProcess::Spec &spec,
+                             ChildProcess::Termination onTermination = {})
+{
+    auto process = ChildProcess::launch(spec, std::move(onTermination));
+    if (!process)
+        return unexpected(QuillmereError::system(process.error()));
+    return *process;
+}
+
+} // namespace
+
+QString WineRuntime::absolutePath(const QString &path)
+{
+    return QDir::cleanPath(QDir::current().absoluteFilePath(path));
+}
+
+bool WineRuntime::isInitializedPrefix(const QString &prefixPath)
+{
+    return QFileInfo::exists(QDir(prefixPath).filePath(u"system.reg"_s));
+}
+
+Result<void> WineRuntime::validate(const GameEntry &entry)
+{
+    if (!isExecutableFile(entry.winePath))
+        return unexpected(QuillmereError::missingFile(entry.winePath));
+    if (!isReadableFile(entry.executablePath))
+        return unexpected(QuillmereError::missingFile(entry.executablePath));
+    if (!isInitializedPrefix(entry.prefixPath))
+        return unexpected(QuillmereError::invalidPrefix(entry.prefixPath));
+    for (auto it = entry.environment.cbegin(); it != entry.environment.cend(); ++it) {
+        if (!GameEntry::validEnvironmentKey(it.key()))
+            return unexpected(QuillmereError::invalidEnvironment(it.key()));
+    }
+    return {};
+}
+
+Environment WineRuntime::processEnvironment()
+{
+    Environment out;
+    const QProcessEnvironment system = QProcessEnvironment::systemEnvironment();
+    for (const QString &name : system.keys())
+        out.insert(name, system.value(name));
+    return out;
+}
+
+Environment WineRuntime::baseEnvironment(const GameEntry &entry)
+{
+    return baseEnvironment(entry, processEnvironment());
+}
+
+Environment WineRuntime::baseEnvironment(const GameEntry &entry, const Environment &inherited)
+{
+    Environment environment;
+    for (auto it = inherited.cbegin(); it != inherited.cend(); ++it) {
+        const bool filtered = std::any_of(
+            filteredPrefixes.cbegin(), filteredPrefixes.cend(),
+            [&](const QString &prefix) { return it.key().startsWith(prefix, Qt::CaseSensitive); });
+        if (!filtered)
+            environment.insert(it.key(), it.value());
+    }
+    setEntryPaths(environment, entry);
+    environment.insert(u"WINEDEBUG"_s, u"-all"_s);
+    for (auto it = entry.environment.cbegin(); it != entry.environment.cend(); ++it)
+        environment.insert(it.key(), it.value());
+    // The entry may override anything but where its prefix and binaries are.
+    setEntryPaths(environment, entry);
+    return environment;
+}
+
+Result<ProcessHandle> WineRuntime::start(const GameEntry &entry, const QString &logPath,
+                                         ChildProcess::Termination onTermination)
+{
+    if (auto valid = validate(entry); !valid)
+        return unexpected(valid.error());
+    auto log = freshLog(logPath);
+    if (!log)
+        return unexpected(log.error());
+
+    // The working folder changes to the executable's, so a relative path would no longer
+    // name the same file; pass it made absolute.
+    const QString executable = absolutePath(entry.executablePath);
+    ChildProcess::Spec spec;
+    spec.program = absolutePath(entry.winePath);
+    spec.arguments = QStringList {executable} + entry.arguments;
+    spec.environment = baseEnvironment(entry);
+    spec.workingDirectory = QFileInfo(executable).absolutePath();
+    spec.outputFd = (*log)->fd();
+    // Our copy of the log closes when `log` goes out of scope; the child keeps its own.
+    return launch(spec, std::move(onTermination));
+}
+
+Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &logPath)
+{
+    if (!isExecutableFile(entry.winePath))
+        return unexpected(QuillmereError::missingFile(entry.winePath));
+    // Wine writes the registry only when the prefix's wineserver shuts down, so we need the
+    // wineserver to wait for it; without one we could not tell success from failure.
+    if (!isExecutableFile(entry.wineServerPath))
+        return unexpected(QuillmereError::missingFile(entry.wineServerPath));
+    if (isInitializedPrefix(entry.prefixPath))
+        return unexpected(QuillmereError::alreadyInitialized(entry.prefixPath));
+    const QDir prefix(entry.prefixPath);
+    if (prefix.exists()
+        && !prefix.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .isEmpty())
+        return unexpected(QuillmereError::occupiedPrefix(entry.prefixPath));
+    if (auto made = makeFolder(entry.prefixPath); !made)
+        return unexpected(made.error());
+    auto log = freshLog(logPath);
+    if (!log)
+        return unexpected(log.error());
+
+    ChildProcess::Spec spec;
+    spec.program = absolutePath(entry.winePath);
+    spec.arguments = {u"wineboot"_s, u"--init"_s};
+    spec.environment = baseEnvironment(entry);
+    spec.workingDirectory = absolutePath(entry.prefixPath);
+    spec.outputFd = (*log)->fd();
+    auto wineboot = launch(spec);
+    if (!wineboot)
+        return unexpected(wineboot.error());
+    const int status = (*wineboot)->waitForExit();
+
+    if (status == 0) {
+        // `wineserver -w` returns once the prefix's wineserver has exited and saved the registry.
+        spec.program = absolutePath(entry.wineServerPath);
+        spec.arguments = {u"-w"_s};
+        auto wait = launch(spec);
+        if (!wait)
+            return unexpected(wait.error());
+        (*wait)->waitForExit();
+    }
+    if (status == 0 && isInitializedPrefix(entry.prefixPath))
+        return {};
+    return unexpected(QuillmereError::processFailed(
+        u"Wine could not initialize the prefix. Open the latest log for details.\n"_s + logPath));
+}
+
+Result<int> WineRuntime::stop(const GameEntry &entry)
+{
+    if (!isExecutableFile(entry.wineServerPath))
+        return unexpected(QuillmereError::missingFile(entry.wineServerPath));
+    ChildProcess::Spec spec;
+    spec.program = absolutePath(entry.wineServerPath);
+    spec.arguments = {u"-k"_s};
+    spec.environment = baseEnvironment(entry);
+    // Output is discarded; a pipe nobody reads could fill up and stall wineserver.
+    spec.outputFd = -1;
+    auto process = launch(spec);
+    if (!process)
+        return unexpected(process.error());
+    return (*process)->waitForExit();
+}

@@ -1,0 +1,183 @@
+#include "ChildProcess.h"
+
+#include <QFile>
+
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+#include <cerrno>
+#include <csignal>
+#include <cstring>
+#include <fcntl.h>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+using namespace Qt::StringLiterals;
+
+struct ChildProcess::State
+{
+    pid_t pid = -1;
+    mutable std::mutex mutex;
+    mutable std::condition_variable exited;
+    std::optional<int> status;
+};
+
+namespace {
+
+QString systemError(int code)
+{
+    return QString::fromLocal8Bit(std::strerror(code));
+}
+
+int statusFromWait(int raw)
+{
+    if (WIFEXITED(raw))
+        return WEXITSTATUS(raw);
+    if (WIFSIGNALED(raw))
+        return -WTERMSIG(raw);
+    return -1;
+}
+
+// Owns the C strings handed to posix_spawn.
+class CStringList
+{
+public:
+    void append(const QByteArray &bytes) { m_storage.push_back(bytes); }
+    std::vector<char *> pointers()
+    {
+        std::vector<char *> out;
+        out.reserve(m_storage.size() + 1);
+        for (QByteArray &bytes : m_storage)
+            out.push_back(bytes.data());
+        out.push_back(nullptr);
+        return out;
+    }
+
+private:
+    std::vector<QByteArray> m_storage;
+};
+
+class SpawnSetup
+{
+public:
+    SpawnSetup()
+    {
+        posix_spawn_file_actions_init(&actions);
+        posix_spawnattr_init(&attributes);
+    }
+    ~SpawnSetup()
+    {
+        posix_spawn_file_actions_destroy(&actions);
+        posix_spawnattr_destroy(&attributes);
+    }
+    SpawnSetup(const SpawnSetup &) = delete;
+    SpawnSetup &operator=(const SpawnSetup &) = delete;
+
+    posix_spawn_file_actions_t actions;
+    posix_spawnattr_t attributes;
+};
+
+} // namespace
+
+ChildProcess::ChildProcess(std::shared_ptr<State> state) : m_state(std::move(state)) {}
+
+Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(const Spec &spec,
+                                                                      Termination onTermination)
+{
+    const QByteArray program = QFile::encodeName(spec.program);
+    CStringList argv;
+    argv.append(program);
+    for (const QString &argument : spec.arguments)
+        argv.append(QFile::encodeName(argument));
+    CStringList envp;
+    for (auto it = spec.environment.cbegin(); it != spec.environment.cend(); ++it)
+        envp.append(QFile::encodeName(it.key()) + '=' + QFile::encodeName(it.value()));
+
+    SpawnSetup setup;
+    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (spec.outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&setup.actions, spec.outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&setup.actions, spec.outputFd, STDERR_FILENO);
+    } else {
+        posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
+        posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
+    }
+    const QByteArray workingDirectory = QFile::encodeName(spec.workingDirectory);
+    if (!workingDirectory.isEmpty())
+        posix_spawn_file_actions_addchdir_np(&setup.actions, workingDirectory.constData());
+
+    // Default signal handling, nothing blocked, and a process group of its own so a Ctrl-C in
+    // the terminal that started us does not reach the game.
+    sigset_t noSignals;
+    sigemptyset(&noSignals);
+    sigset_t allSignals;
+    sigfillset(&allSignals);
+    posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
+    posix_spawnattr_setsigdefault(&setup.attributes, &allSignals);
+    posix_spawnattr_setpgroup(&setup.attributes, 0);
+    posix_spawnattr_setflags(&setup.attributes,
+                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+
+    auto state = std::make_shared<State>();
+    std::vector<char *> args = argv.pointers();
+    std::vector<char *> env = envp.pointers();
+    const int failure = posix_spawn(&state->pid, program.constData(), &setup.actions,
+                                    &setup.attributes, args.data(), env.data());
+    if (failure != 0) {
+        return unexpected(u"Couldn't start “%1”: %2."_s.arg(spec.program, systemError(failure)));
+    }
+
+    std::thread([state, onTermination = std::move(onTermination)] {
+        int raw = 0;
+        pid_t waited = -1;
+        do {
+            waited = waitpid(state->pid, &raw, 0);
+        } while (waited < 0 && errno == EINTR);
+        const int status = waited < 0 ? -1 : statusFromWait(raw);
+        {
+            std::lock_guard lock(state->mutex);
+            state->status = status;
+        }
+        state->exited.notify_all();
+        if (onTermination)
+            onTermination(status);
+    }).detach();
+
+    return std::shared_ptr<ChildProcess>(new ChildProcess(std::move(state)));
+}
+
+qint64 ChildProcess::pid() const
+{
+    return m_state->pid;
+}
+
+int ChildProcess::waitForExit() const
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->exited.wait(lock, [this] { return m_state->status.has_value(); });
+    return *m_state->status;
+}
+
+std::optional<int> ChildProcess::exitStatus() const
+{
+    std::lock_guard lock(m_state->mutex);
+    return m_state->status;
+}
+
+Expected<std::shared_ptr<OutputFile>, QString> OutputFile::createEmpty(const QString &path)
+{
+    const int fd = ::open(QFile::encodeName(path).constData(),
+                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    if (fd < 0)
+        return unexpected(u"Couldn't create the log file “%1”: %2."_s.arg(path, systemError(errno)));
+    return std::shared_ptr<OutputFile>(new OutputFile(fd));
+}
+
+OutputFile::~OutputFile()
+{
+    // A failed close changes nothing for the child, which writes through its own copy.
+    ::close(m_fd);
+}

@@ -1,0 +1,72 @@
+#include "SystemDesktopServices.h"
+
+#include <QClipboard>
+#include <QDBusConnection>
+#include <QDBusMessage>
+#include <QDBusPendingCallWatcher>
+#include <QDesktopServices>
+#include <QFileInfo>
+#include <QGuiApplication>
+#include <QProcess>
+
+using namespace Qt::StringLiterals;
+
+bool SystemDesktopServices::openFile(const QString &path)
+{
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+}
+
+bool SystemDesktopServices::openUrl(const QUrl &url)
+{
+    return QDesktopServices::openUrl(url);
+}
+
+bool SystemDesktopServices::openApplication(const QString &path)
+{
+#ifdef Q_OS_MACOS
+    return QProcess::startDetached(u"/usr/bin/open"_s, {u"-a"_s, path});
+#else
+    if (QFileInfo(path).isExecutable() && QFileInfo(path).isFile())
+        return QProcess::startDetached(path, {});
+    return QDesktopServices::openUrl(QUrl::fromLocalFile(path));
+#endif
+}
+
+void SystemDesktopServices::revealInFileManager(const QStringList &paths)
+{
+    if (paths.isEmpty())
+        return;
+#ifdef Q_OS_MACOS
+    QProcess::startDetached(u"/usr/bin/open"_s, QStringList {u"-R"_s} + paths);
+#else
+    QStringList uris;
+    for (const QString &path : paths)
+        uris.append(QUrl::fromLocalFile(path).toString());
+    QDBusMessage call = QDBusMessage::createMethodCall(
+        u"org.freedesktop.FileManager1"_s, u"/org/freedesktop/FileManager1"_s,
+        u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
+    call << uris << QString();
+    // Without a file manager on the session bus, opening the folder is the closest thing.
+    // The call is asynchronous so a slow bus never stalls the window.
+    const QUrl folder = QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath());
+    const QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 2000);
+    if (pending.isFinished()) {
+        if (pending.isError())
+            QDesktopServices::openUrl(folder);
+        return;
+    }
+    auto *watcher = new QDBusPendingCallWatcher(pending);
+    QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
+                     [folder](QDBusPendingCallWatcher *finished) {
+                         if (finished->isError())
+                             QDesktopServices::openUrl(folder);
+                         finished->deleteLater();
+                     });
+#endif
+}
+
+void SystemDesktopServices::copyToClipboard(const QString &text)
+{
+    if (auto *clipboard = QGuiApplication::clipboard())
+        clipboard->setText(text);
+}

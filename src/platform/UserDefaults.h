@@ -1,0 +1,28 @@
+#pragma once
+
+#include <QString>
+#include <QStringList>
+
+#include <memory>
+
+class QSettings;
+
+// The application's small preference store: string arrays under "Quillmere.*" keys.
+class UserDefaults
+{
+public:
+    // The application's own store (the preferences plist on macOS, an INI file on Linux).
+    UserDefaults();
+    // A store kept in the given INI file; tests use a temporary one.
+    explicit UserDefaults(const QString &iniPath);
+    ~UserDefaults();
+
+    UserDefaults(const UserDefaults &) = delete;
+    UserDefaults &operator=(const UserDefaults &) = delete;
+
+    QStringList stringArray(const QString &key) const;
+    void setStringArray(const QString &key, const QStringList &values);
+
+private:
+    std::unique_ptr<QSettings> m_settings;
+};
