@@ -1,5 +1,8 @@
 #pragma once
 
+#include <QString>
+#include <QStringBuilder>
+
 #include <optional>
 #include <type_traits>
 #include <utility>
@@ -16,6 +19,20 @@ template <class E>
 Unexpected<std::decay_t<E>> unexpected(E &&error)
 {
     return {std::forward<E>(error)};
+}
+
+// A string built with operator+ only refers to its parts; make it a QString at once so a
+// failure built from temporaries does not outlive them.
+template <class A, class B>
+Unexpected<QString> unexpected(const QStringBuilder<A, B> &error)
+{
+    return {QString(error)};
+}
+
+template <class A, class B>
+Unexpected<QString> unexpected(QStringBuilder<A, B> &&error)
+{
+    return {QString(error)};
 }
 
 template <class T, class E>

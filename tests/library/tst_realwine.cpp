@@ -1,0 +1,89 @@
+// End to end against the system's real Wine: a new prefix, a launch with arguments, the exit
+// notice, a stop, and a relaunch that starts a fresh log.
+#include "library/LibraryModel.h"
+#include "support/TestSupport.h"
+
+#include <QFile>
+#include <QFileInfo>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+
+namespace {
+const QString systemWine = QStringLiteral("/usr/bin/wine");
+const QString systemWineServer = QStringLiteral("/usr/bin/wineserver");
+const QString windowsProgram = QStringLiteral(WINDOWS_TEST_PROGRAM);
+} // namespace
+
+class TestRealWine : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        if (!QFileInfo(systemWine).isExecutable() || !QFileInfo(systemWineServer).isExecutable())
+            QSKIP("Real Wine is not installed (/usr/bin/wine and /usr/bin/wineserver); skipping the end-to-end test.");
+        if (windowsProgram.isEmpty() || !QFile::exists(windowsProgram))
+            QSKIP("The Windows test program was not built (x86_64-w64-mingw32-gcc missing); skipping.");
+        qInfo("Running the end-to-end test with real Wine at %s", qPrintable(systemWine));
+    }
+
+    void prefixLaunchStopRelaunch()
+    {
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+
+        GameEntry entry;
+        entry.name = QStringLiteral("Args Echo");
+        entry.executablePath = sandbox.path(QStringLiteral("Program Files/argsecho.exe"));
+        entry.prefixPath = sandbox.path(QStringLiteral("Prefixes/Echo"));
+        entry.winePath = systemWine;
+        entry.wineServerPath = systemWineServer;
+        entry.arguments = {QStringLiteral("a"), QStringLiteral("b c")};
+        // No Mono or Gecko installer prompts in a headless test run.
+        entry.environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+        QVERIFY(QDir().mkpath(QFileInfo(entry.executablePath).absolutePath()));
+        QVERIFY(QFile::copy(windowsProgram, entry.executablePath));
+
+        const QString prefixLog = sandbox.path(QStringLiteral("Logs/prefix.log"));
+        const auto created = WineRuntime::createPrefix(entry, prefixLog);
+        if (!created)
+            QFAIL(qPrintable(created.error().description() + u'\n' + QString::fromUtf8(readFile(prefixLog))));
+        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
+        model->add(entry);
+
+        model->launch(entry);
+        QCOMPARE(model->errorMessage(), QString());
+        QCOMPARE(model->notice(), QStringLiteral("Started Args Echo."));
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 180000);
+        const QByteArray log = readFile(model->logURL(entry));
+        QVERIFY2(log.contains("arg[1]=a"), log.constData());
+        QVERIFY2(log.contains("arg[2]=b c"), log.constData());
+        QCOMPARE(model->notice(), QStringLiteral("The Wine launcher exited with code 42. The game may still be "
+                                                 "running; use Stop Wine to check the prefix."));
+
+        QSignalSpy stopped(model.get(), &LibraryModel::stopFinished);
+        model->stop(entry);
+        QVERIFY(stopped.wait(60000));
+        QCOMPARE(model->errorMessage(), QString());
+        QCOMPARE(model->notice(), QStringLiteral("Sent a stop request to Wine for Args Echo's prefix."));
+
+        entry.arguments = {QStringLiteral("again")};
+        model->update(entry);
+        model->launch(entry);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 180000);
+        const QByteArray relaunched = readFile(model->logURL(entry));
+        QVERIFY2(relaunched.contains("arg[1]=again"), relaunched.constData());
+        QVERIFY2(!relaunched.contains("b c"), relaunched.constData());
+        QCOMPARE(model->notice(), QStringLiteral("The Wine launcher exited with code 41. The game may still be "
+                                                 "running; use Stop Wine to check the prefix."));
+
+        // Leave no wineserver behind for this prefix.
+        WineRuntime::stop(entry);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestRealWine)
+#include "tst_realwine.moc"
