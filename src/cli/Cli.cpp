@@ -51,7 +51,8 @@ const GameEntry *findEntry(const LibraryModel &model, const QString &text, QStri
         if (entry.name != text)
             continue;
         if (found) {
-            problem = u"Several library entries are named “"_s + text + u"”; give its id instead."_s;
+            problem
+                = u"Several library entries are named “"_s + text + u"”; give its id instead."_s;
             return nullptr;
         }
         found = &entry;
@@ -130,7 +131,7 @@ int printLog(const LibraryModel &model, const GameEntry &entry)
     }
     if (!log.open(QIODevice::ReadOnly)) {
         printError(u"Quillmere couldn't read the launch log “"_s + log.fileName() + u"”: "_s
-                   + log.errorString() + u'.');
+            + log.errorString() + u'.');
         return failure;
     }
     // In pieces: a chatty game can leave a large log.
@@ -152,7 +153,8 @@ QString Cli::usage()
            "\n"
            "Commands:\n"
            "  list [--json]    the library, in order\n"
-           "  launch ENTRY     launch an entry by id or exact name; waits for the launcher to exit\n"
+           "  launch ENTRY     launch an entry by id or exact name; waits for the launcher to "
+           "exit\n"
            "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
            "  log ENTRY        print the entry's latest launch log\n"
            "  help             show this text\n"

@@ -23,7 +23,7 @@ bool isAsciiDigit(QChar c)
 double GameEntry::currentTimestamp()
 {
     return static_cast<double>(QDateTime::currentMSecsSinceEpoch()) / 1000.0
-           - static_cast<double>(referenceDateOffset);
+        - static_cast<double>(referenceDateOffset);
 }
 
 bool GameEntry::validEnvironmentKey(const QString &key)
@@ -53,7 +53,8 @@ void GameEntry::setEnvironmentEditorText(const QString &text)
 {
     QMap<QString, QString> parsed;
     // Every newline character ends a line: LF, CR, and the rarer separators alike.
-    static const QRegularExpression newline(u"\\r\\n|[\\n\\r\\x{0B}\\x{0C}\\x{85}\\x{2028}\\x{2029}]"_s);
+    static const QRegularExpression newline(
+        u"\\r\\n|[\\n\\r\\x{0B}\\x{0C}\\x{85}\\x{2028}\\x{2029}]"_s);
     for (const QString &rawLine : text.split(newline)) {
         const QString line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))

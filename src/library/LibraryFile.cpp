@@ -13,20 +13,45 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// The five text fields, in the order the file lists them after "id".
+constexpr std::pair<const char *, QString GameEntry::*> textFields[] = {
+    {"name", &GameEntry::name},
+    {"executablePath", &GameEntry::executablePath},
+    {"prefixPath", &GameEntry::prefixPath},
+    {"winePath", &GameEntry::winePath},
+    {"wineServerPath", &GameEntry::wineServerPath},
+};
+
 void appendString(QByteArray &out, const QString &text)
 {
     out += '"';
     for (const char byte : text.toUtf8()) {
         const auto c = static_cast<unsigned char>(byte);
         switch (c) {
-        case '"': out += "\\\""; break;
-        case '\\': out += "\\\\"; break;
-        case '/': out += "\\/"; break;
-        case '\b': out += "\\b"; break;
-        case '\f': out += "\\f"; break;
-        case '\n': out += "\\n"; break;
-        case '\r': out += "\\r"; break;
-        case '\t': out += "\\t"; break;
+        case '"':
+            out += "\\\"";
+            break;
+        case '\\':
+            out += "\\\\";
+            break;
+        case '/':
+            out += "\\/";
+            break;
+        case '\b':
+            out += "\\b";
+            break;
+        case '\f':
+            out += "\\f";
+            break;
+        case '\n':
+            out += "\\n";
+            break;
+        case '\r':
+            out += "\\r";
+            break;
+        case '\t':
+            out += "\\t";
+            break;
         default:
             if (c < 0x20) {
                 char escaped[8];
@@ -62,17 +87,10 @@ void appendEntry(QByteArray &out, const GameEntry &entry)
     out += '{';
     appendKey(out, "id");
     appendString(out, entry.idString());
-    const std::pair<const char *, const QString *> texts[] = {
-        {"name", &entry.name},
-        {"executablePath", &entry.executablePath},
-        {"prefixPath", &entry.prefixPath},
-        {"winePath", &entry.winePath},
-        {"wineServerPath", &entry.wineServerPath},
-    };
-    for (const auto &[key, value] : texts) {
+    for (const auto &[key, field] : textFields) {
         out += ',';
         appendKey(out, key);
-        appendString(out, *value);
+        appendString(out, entry.*field);
     }
     out += ',';
     appendKey(out, "arguments");
@@ -118,16 +136,16 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
         return unexpected(where(index) + u" isn't a JSON object."_s);
     const QJsonObject object = value.toObject();
 
-    const char *const required[] = {"id",       "name",           "executablePath", "prefixPath",
-                                    "winePath", "wineServerPath", "arguments",      "environment",
-                                    "addedAt"};
+    const char *const required[] = {"id", "name", "executablePath", "prefixPath", "winePath",
+        "wineServerPath", "arguments", "environment", "addedAt"};
     for (const char *key : required) {
         if (!object.contains(QLatin1StringView(key)))
-            return unexpected(where(index) + u" has no “"_s + QLatin1StringView(key) + u"” value."_s);
+            return unexpected(
+                where(index) + u" has no “"_s + QLatin1StringView(key) + u"” value."_s);
     }
     auto wrongType = [index](const char *key, const char *form) {
-        return unexpected(where(index) + u" has “"_s + QLatin1StringView(key)
-                          + u"” that isn't "_s + QLatin1StringView(form) + u'.');
+        return unexpected(where(index) + u" has “"_s + QLatin1StringView(key) + u"” that isn't "_s
+            + QLatin1StringView(form) + u'.');
     };
 
     GameEntry entry;
@@ -138,18 +156,11 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
         return unexpected(where(index) + u" has an “id” that isn't a valid UUID."_s);
     entry.id = QUuid::fromString(id.toString());
 
-    const std::pair<const char *, QString *> texts[] = {
-        {"name", &entry.name},
-        {"executablePath", &entry.executablePath},
-        {"prefixPath", &entry.prefixPath},
-        {"winePath", &entry.winePath},
-        {"wineServerPath", &entry.wineServerPath},
-    };
-    for (const auto &[key, field] : texts) {
+    for (const auto &[key, field] : textFields) {
         const QJsonValue text = object.value(QLatin1StringView(key));
         if (!text.isString())
             return wrongType(key, "a string");
-        *field = text.toString();
+        entry.*field = text.toString();
     }
 
     const QJsonValue arguments = object.value(u"arguments"_s);

@@ -19,7 +19,8 @@ LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 }
 
 LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
-    : QObject(parent), m_context(std::move(context))
+    : QObject(parent)
+    , m_context(std::move(context))
 {
     load();
 }
@@ -79,7 +80,7 @@ void LibraryModel::load()
     if (!QDir().mkpath(m_context.dataFolder)) {
         failure = u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s;
     } else if (!QFileInfo::exists(path)) {
-        return;  // the first start: nothing saved yet
+        return; // the first start: nothing saved yet
     } else {
         QFile file(path);
         if (!file.open(QIODevice::ReadOnly)) {
@@ -106,8 +107,9 @@ void LibraryModel::load()
         else
             keptAt = copy;
     }
-    m_errorMessage = u"Quillmere couldn't read its library. The saved file is still available at:\n"_s
-                     + keptAt + u"\n\n"_s + failure;
+    m_errorMessage
+        = u"Quillmere couldn't read its library. The saved file is still available at:\n"_s + keptAt
+        + u"\n\n"_s + failure;
 }
 
 QString LibraryModel::setAsideUnreadableLibrary()
@@ -119,17 +121,19 @@ QString LibraryModel::setAsideUnreadableLibrary()
     original.close();
     const QDir folder(m_context.dataFolder);
     // The same unreadable bytes need one copy, not one per start.
-    const QStringList earlier = folder.entryList({u"library-unreadable-*.json"_s}, QDir::Files, QDir::Name);
+    const QStringList earlier
+        = folder.entryList({u"library-unreadable-*.json"_s}, QDir::Files, QDir::Name);
     for (const QString &name : earlier) {
         QFile copy(folder.filePath(name));
-        if (copy.size() == bytes.size() && copy.open(QIODevice::ReadOnly) && copy.readAll() == bytes)
+        if (copy.size() == bytes.size() && copy.open(QIODevice::ReadOnly)
+            && copy.readAll() == bytes)
             return copy.fileName();
     }
     const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const QString name = attempt == 1
-                                 ? u"library-unreadable-%1.json"_s.arg(stamp)
-                                 : u"library-unreadable-%1-%2.json"_s.arg(stamp).arg(attempt);
+            ? u"library-unreadable-%1.json"_s.arg(stamp)
+            : u"library-unreadable-%1-%2.json"_s.arg(stamp).arg(attempt);
         const QString copy = folder.filePath(name);
         if (QFileInfo::exists(copy))
             continue;
@@ -145,7 +149,7 @@ void LibraryModel::persist()
     QString failure;
     if (m_protectUnreadableFile && QFileInfo::exists(path)) {
         failure = u"The unreadable library file at “"_s + path
-                  + u"” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere to save again."_s;
+            + u"” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere to save again."_s;
     } else if (!QDir().mkpath(m_context.dataFolder)) {
         failure = u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s;
     } else {
@@ -198,7 +202,8 @@ void LibraryModel::launch(const GameEntry &entry)
     QPointer<LibraryModel> self(this);
     const QUuid id = entry.id;
     auto started = WineRuntime::start(entry, logURL(entry), [self, id](int status) {
-        Background::postToMainThread(self, [self, id, status] { self->processFinished(id, status); });
+        Background::postToMainThread(
+            self, [self, id, status] { self->processFinished(id, status); });
     });
     if (!started) {
         setErrorMessage(started.error().description());
@@ -217,7 +222,7 @@ void LibraryModel::processFinished(const QUuid &id, int status)
         Q_EMIT runningIDsChanged();
     if (status != 0) {
         setNotice(u"The Wine launcher exited with code "_s + QString::number(status)
-                  + u". The game may still be running; use Stop Wine to check the prefix."_s);
+            + u". The game may still be running; use Stop Wine to check the prefix."_s);
     } else {
         setNotice(u"Wine closed normally."_s);
     }
@@ -231,8 +236,8 @@ void LibraryModel::stop(const GameEntry &entry)
             if (!result) {
                 setErrorMessage(result.error().description());
             } else if (*result != 0) {
-                setErrorMessage(u"Wine's wineserver returned exit code "_s + QString::number(*result)
-                                + u". Check the session log for details."_s);
+                setErrorMessage(u"Wine's wineserver returned exit code "_s
+                    + QString::number(*result) + u". Check the session log for details."_s);
             } else {
                 setNotice(u"Sent a stop request to Wine for "_s + name + u"'s prefix."_s);
             }

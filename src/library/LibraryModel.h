@@ -19,9 +19,9 @@ class UserDefaults;
 // Tests point these at temporary folders and recording services.
 struct LibraryContext
 {
-    QString dataFolder;                        // the application data folder
+    QString dataFolder; // the application data folder
     std::shared_ptr<UserDefaults> defaults;
-    std::shared_ptr<DesktopServices> desktop;  // may be null where there is no desktop (CLI)
+    std::shared_ptr<DesktopServices> desktop; // may be null where there is no desktop (CLI)
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
@@ -35,9 +35,11 @@ class LibraryModel : public QObject
     Q_PROPERTY(QList<GameEntry> entries READ entries NOTIFY entriesChanged)
     Q_PROPERTY(QUuid selectedID READ selectedID WRITE setSelectedID NOTIFY selectedIDChanged)
     Q_PROPERTY(QSet<QUuid> runningIDs READ runningIDs NOTIFY runningIDsChanged)
-    Q_PROPERTY(QString preparingExecutable READ preparingExecutable NOTIFY preparingExecutableChanged)
+    Q_PROPERTY(
+        QString preparingExecutable READ preparingExecutable NOTIFY preparingExecutableChanged)
     Q_PROPERTY(QString notice READ notice WRITE setNotice NOTIFY noticeChanged)
-    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
+    Q_PROPERTY(
+        QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY errorMessageChanged)
 
 public:
     explicit LibraryModel(LibraryContext context, QObject *parent = nullptr);
@@ -45,7 +47,7 @@ public:
 
     const QList<GameEntry> &entries() const { return m_entries; }
     const GameEntry *entry(const QUuid &id) const;
-    QUuid selectedID() const { return m_selectedID; }  // null: nothing selected
+    QUuid selectedID() const { return m_selectedID; } // null: nothing selected
     void setSelectedID(const QUuid &id);
     const QSet<QUuid> &runningIDs() const { return m_runningIDs; }
     bool isRunning(const QUuid &id) const { return m_runningIDs.contains(id); }

@@ -20,7 +20,7 @@ struct QuillmereError
     };
 
     Kind kind;
-    QString detail;  // the path, the variable name or the complete message
+    QString detail; // the path, the variable name or the complete message
 
     static QuillmereError missingFile(const QString &path) { return {Kind::missingFile, path}; }
     static QuillmereError invalidPrefix(const QString &path) { return {Kind::invalidPrefix, path}; }
@@ -32,7 +32,10 @@ struct QuillmereError
     {
         return {Kind::alreadyInitialized, path};
     }
-    static QuillmereError occupiedPrefix(const QString &path) { return {Kind::occupiedPrefix, path}; }
+    static QuillmereError occupiedPrefix(const QString &path)
+    {
+        return {Kind::occupiedPrefix, path};
+    }
     static QuillmereError processFailed(const QString &message)
     {
         return {Kind::processFailed, message};
@@ -44,5 +47,4 @@ struct QuillmereError
     bool operator==(const QuillmereError &) const = default;
 };
 
-template <class T>
-using Result = Expected<T, QuillmereError>;
+template <class T> using Result = Expected<T, QuillmereError>;

@@ -11,8 +11,17 @@ namespace {
 // Inherited variables that would point Wine, the dynamic loader or the graphics layers at
 // something other than what the entry says.
 const QStringList filteredPrefixes = {
-    u"WINE"_s, u"WINEDLL"_s, u"DYLD_"_s, u"ROSETTA_"_s, u"MTL_"_s, u"D3DM_"_s,
-    u"DXMT_"_s, u"GST_"_s,   u"AOELAB_"_s, u"SDL_"_s, u"MVK_"_s,
+    u"WINE"_s,
+    u"WINEDLL"_s,
+    u"DYLD_"_s,
+    u"ROSETTA_"_s,
+    u"MTL_"_s,
+    u"D3DM_"_s,
+    u"DXMT_"_s,
+    u"GST_"_s,
+    u"AOELAB_"_s,
+    u"SDL_"_s,
+    u"MVK_"_s,
 };
 
 bool isExecutableFile(const QString &path)
@@ -39,7 +48,7 @@ Result<void> makeFolder(const QString &path)
     if (QDir().mkpath(path))
         return {};
     return unexpected(QuillmereError::system(u"Quillmere couldn't create the folder “"_s + path
-                                             + u"”. Check that the disk is writable."_s));
+        + u"”. Check that the disk is writable."_s));
 }
 
 Result<std::shared_ptr<OutputFile>> freshLog(const QString &logPath)
@@ -52,10 +61,10 @@ Result<std::shared_ptr<OutputFile>> freshLog(const QString &logPath)
     return *log;
 }
 
-Result<ProcessHandle> launch(const ChildProcess::Spec &spec,
-                             ChildProcess::Termination onTermination = {})
+Result<ProcessHandle> launch(
+    const ChildProcess::Command &command, ChildProcess::Termination onTermination = {})
 {
-    auto process = ChildProcess::launch(spec, std::move(onTermination));
+    auto process = ChildProcess::launch(command, std::move(onTermination));
     if (!process)
         return unexpected(QuillmereError::system(process.error()));
     return *process;
@@ -106,8 +115,7 @@ Environment WineRuntime::baseEnvironment(const GameEntry &entry, const Environme
 {
     Environment environment;
     for (auto it = inherited.cbegin(); it != inherited.cend(); ++it) {
-        const bool filtered = std::any_of(
-            filteredPrefixes.cbegin(), filteredPrefixes.cend(),
+        const bool filtered = std::any_of(filteredPrefixes.cbegin(), filteredPrefixes.cend(),
             [&](const QString &prefix) { return it.key().startsWith(prefix, Qt::CaseSensitive); });
         if (!filtered)
             environment.insert(it.key(), it.value());
@@ -121,8 +129,8 @@ Environment WineRuntime::baseEnvironment(const GameEntry &entry, const Environme
     return environment;
 }
 
-Result<ProcessHandle> WineRuntime::start(const GameEntry &entry, const QString &logPath,
-                                         ChildProcess::Termination onTermination)
+Result<ProcessHandle> WineRuntime::start(
+    const GameEntry &entry, const QString &logPath, ChildProcess::Termination onTermination)
 {
     if (auto valid = validate(entry); !valid)
         return unexpected(valid.error());
@@ -133,14 +141,14 @@ Result<ProcessHandle> WineRuntime::start(const GameEntry &entry, const QString &
     // The working folder changes to the executable's, so a relative path would no longer
     // name the same file; pass it made absolute.
     const QString executable = absolutePath(entry.executablePath);
-    ChildProcess::Spec spec;
-    spec.program = absolutePath(entry.winePath);
-    spec.arguments = QStringList {executable} + entry.arguments;
-    spec.environment = baseEnvironment(entry);
-    spec.workingDirectory = QFileInfo(executable).absolutePath();
-    spec.outputFd = (*log)->fd();
+    ChildProcess::Command command;
+    command.program = absolutePath(entry.winePath);
+    command.arguments = QStringList {executable} + entry.arguments;
+    command.environment = baseEnvironment(entry);
+    command.workingDirectory = QFileInfo(executable).absolutePath();
+    command.outputFd = (*log)->fd();
     // Our copy of the log closes when `log` goes out of scope; the child keeps its own.
-    return launch(spec, std::move(onTermination));
+    return launch(command, std::move(onTermination));
 }
 
 Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &logPath)
@@ -164,22 +172,22 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
     if (!log)
         return unexpected(log.error());
 
-    ChildProcess::Spec spec;
-    spec.program = absolutePath(entry.winePath);
-    spec.arguments = {u"wineboot"_s, u"--init"_s};
-    spec.environment = baseEnvironment(entry);
-    spec.workingDirectory = absolutePath(entry.prefixPath);
-    spec.outputFd = (*log)->fd();
-    auto wineboot = launch(spec);
+    ChildProcess::Command command;
+    command.program = absolutePath(entry.winePath);
+    command.arguments = {u"wineboot"_s, u"--init"_s};
+    command.environment = baseEnvironment(entry);
+    command.workingDirectory = absolutePath(entry.prefixPath);
+    command.outputFd = (*log)->fd();
+    auto wineboot = launch(command);
     if (!wineboot)
         return unexpected(wineboot.error());
     const int status = (*wineboot)->waitForExit();
 
     if (status == 0) {
         // `wineserver -w` returns once the prefix's wineserver has exited and saved the registry.
-        spec.program = absolutePath(entry.wineServerPath);
-        spec.arguments = {u"-w"_s};
-        auto wait = launch(spec);
+        command.program = absolutePath(entry.wineServerPath);
+        command.arguments = {u"-w"_s};
+        auto wait = launch(command);
         if (!wait)
             return unexpected(wait.error());
         (*wait)->waitForExit();
@@ -194,13 +202,13 @@ Result<int> WineRuntime::stop(const GameEntry &entry)
 {
     if (!isExecutableFile(entry.wineServerPath))
         return unexpected(QuillmereError::missingFile(entry.wineServerPath));
-    ChildProcess::Spec spec;
-    spec.program = absolutePath(entry.wineServerPath);
-    spec.arguments = {u"-k"_s};
-    spec.environment = baseEnvironment(entry);
+    ChildProcess::Command command;
+    command.program = absolutePath(entry.wineServerPath);
+    command.arguments = {u"-k"_s};
+    command.environment = baseEnvironment(entry);
     // Output is discarded; a pipe nobody reads could fill up and stall wineserver.
-    spec.outputFd = -1;
-    auto process = launch(spec);
+    command.outputFd = -1;
+    auto process = launch(command);
     if (!process)
         return unexpected(process.error());
     return (*process)->waitForExit();

@@ -31,8 +31,8 @@ QString absolutePath(const QString &path);
 
 // Starts the executable under wine with a fresh log and returns at once. `onTermination` gets
 // the launcher's exit status on a background thread.
-Result<ProcessHandle> start(const GameEntry &entry, const QString &logPath,
-                            ChildProcess::Termination onTermination = {});
+Result<ProcessHandle> start(
+    const GameEntry &entry, const QString &logPath, ChildProcess::Termination onTermination = {});
 
 // Initialises an empty or missing prefix folder with `wine wineboot --init`, then waits for the
 // prefix's wineserver to finish writing the registry. Blocks: call it away from the GUI thread.

@@ -13,8 +13,7 @@ namespace Background {
 
 // Runs `done` on the main thread, unless `context` has been destroyed by then. Safe to call from
 // any thread; the weak pointer is only read on the main thread.
-template <class T, class Done>
-void postToMainThread(QPointer<T> context, Done done)
+template <class T, class Done> void postToMainThread(QPointer<T> context, Done done)
 {
     QCoreApplication *app = QCoreApplication::instance();
     if (!app)
@@ -31,8 +30,7 @@ void postToMainThread(QPointer<T> context, Done done)
 // Runs `work` on a thread of its own (work here waits on child processes, which may take
 // minutes, so it must not hold one of the few threads of a shared pool), then hands its
 // result to `done` on the main thread while `context` lives.
-template <class Work, class Done>
-void run(QObject *context, Work work, Done done)
+template <class Work, class Done> void run(QObject *context, Work work, Done done)
 {
     QPointer<QObject> guard(context);
     std::thread([guard, work = std::move(work), done = std::move(done)]() mutable {

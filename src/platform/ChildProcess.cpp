@@ -82,30 +82,33 @@ public:
 
 } // namespace
 
-ChildProcess::ChildProcess(std::shared_ptr<State> state) : m_state(std::move(state)) {}
-
-Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(const Spec &spec,
-                                                                      Termination onTermination)
+ChildProcess::ChildProcess(std::shared_ptr<State> state)
+    : m_state(std::move(state))
 {
-    const QByteArray program = QFile::encodeName(spec.program);
+}
+
+Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
+    const Command &command, Termination onTermination)
+{
+    const QByteArray program = QFile::encodeName(command.program);
     CStringList argv;
     argv.append(program);
-    for (const QString &argument : spec.arguments)
+    for (const QString &argument : command.arguments)
         argv.append(QFile::encodeName(argument));
     CStringList envp;
-    for (auto it = spec.environment.cbegin(); it != spec.environment.cend(); ++it)
+    for (auto it = command.environment.cbegin(); it != command.environment.cend(); ++it)
         envp.append(QFile::encodeName(it.key()) + '=' + QFile::encodeName(it.value()));
 
     SpawnSetup setup;
     posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
-    if (spec.outputFd >= 0) {
-        posix_spawn_file_actions_adddup2(&setup.actions, spec.outputFd, STDOUT_FILENO);
-        posix_spawn_file_actions_adddup2(&setup.actions, spec.outputFd, STDERR_FILENO);
+    if (command.outputFd >= 0) {
+        posix_spawn_file_actions_adddup2(&setup.actions, command.outputFd, STDOUT_FILENO);
+        posix_spawn_file_actions_adddup2(&setup.actions, command.outputFd, STDERR_FILENO);
     } else {
         posix_spawn_file_actions_addopen(&setup.actions, STDOUT_FILENO, "/dev/null", O_WRONLY, 0);
         posix_spawn_file_actions_addopen(&setup.actions, STDERR_FILENO, "/dev/null", O_WRONLY, 0);
     }
-    const QByteArray workingDirectory = QFile::encodeName(spec.workingDirectory);
+    const QByteArray workingDirectory = QFile::encodeName(command.workingDirectory);
     if (!workingDirectory.isEmpty())
         posix_spawn_file_actions_addchdir_np(&setup.actions, workingDirectory.constData());
 
@@ -118,16 +121,16 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(const Spec
     posix_spawnattr_setsigmask(&setup.attributes, &noSignals);
     posix_spawnattr_setsigdefault(&setup.attributes, &allSignals);
     posix_spawnattr_setpgroup(&setup.attributes, 0);
-    posix_spawnattr_setflags(&setup.attributes,
-                             POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
+    posix_spawnattr_setflags(
+        &setup.attributes, POSIX_SPAWN_SETSIGMASK | POSIX_SPAWN_SETSIGDEF | POSIX_SPAWN_SETPGROUP);
 
     auto state = std::make_shared<State>();
     std::vector<char *> args = argv.pointers();
     std::vector<char *> env = envp.pointers();
     const int failure = posix_spawn(&state->pid, program.constData(), &setup.actions,
-                                    &setup.attributes, args.data(), env.data());
+        &setup.attributes, args.data(), env.data());
     if (failure != 0) {
-        return unexpected(u"Couldn't start “%1”: %2."_s.arg(spec.program, systemError(failure)));
+        return unexpected(u"Couldn't start “%1”: %2."_s.arg(command.program, systemError(failure)));
     }
 
     std::thread([state, onTermination = std::move(onTermination)] {
@@ -169,10 +172,11 @@ std::optional<int> ChildProcess::exitStatus() const
 
 Expected<std::shared_ptr<OutputFile>, QString> OutputFile::createEmpty(const QString &path)
 {
-    const int fd = ::open(QFile::encodeName(path).constData(),
-                          O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    const int fd = ::open(
+        QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
     if (fd < 0)
-        return unexpected(u"Couldn't create the log file “%1”: %2."_s.arg(path, systemError(errno)));
+        return unexpected(
+            u"Couldn't create the log file “%1”: %2."_s.arg(path, systemError(errno)));
     return std::shared_ptr<OutputFile>(new OutputFile(fd));
 }
 

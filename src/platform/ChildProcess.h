@@ -16,21 +16,21 @@
 class ChildProcess
 {
 public:
-    struct Spec
+    struct Command
     {
-        QString program;                     // an absolute path; no search in PATH
-        QStringList arguments;               // after the program itself
-        QMap<QString, QString> environment;  // the complete environment; nothing is inherited
-        QString workingDirectory;            // empty: the parent's
-        int outputFd = -1;                   // standard output and error; -1 discards them
+        QString program; // an absolute path; no search in PATH
+        QStringList arguments; // after the program itself
+        QMap<QString, QString> environment; // the complete environment; nothing is inherited
+        QString workingDirectory; // empty: the parent's
+        int outputFd = -1; // standard output and error; -1 discards them
     };
 
     // Called once, on the watcher thread, with the exit status: the exit code, or minus the
     // signal number when a signal ended the process.
     using Termination = std::function<void(int status)>;
 
-    static Expected<std::shared_ptr<ChildProcess>, QString> launch(const Spec &spec,
-                                                                   Termination onTermination = {});
+    static Expected<std::shared_ptr<ChildProcess>, QString> launch(
+        const Command &command, Termination onTermination = {});
 
     qint64 pid() const;
     // Blocks until the process has exited and returns its status.
@@ -60,6 +60,9 @@ public:
     OutputFile &operator=(const OutputFile &) = delete;
 
 private:
-    explicit OutputFile(int fd) : m_fd(fd) {}
+    explicit OutputFile(int fd)
+        : m_fd(fd)
+    {
+    }
     int m_fd;
 };

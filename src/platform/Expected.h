@@ -9,39 +9,38 @@
 #include <variant>
 
 // A value or the error that stopped it; a small stand-in for C++23's std::expected.
-template <class E>
-struct Unexpected
+template <class E> struct Unexpected
 {
     E error;
 };
 
-template <class E>
-Unexpected<std::decay_t<E>> unexpected(E &&error)
+template <class E> Unexpected<std::decay_t<E>> unexpected(E &&error)
 {
     return {std::forward<E>(error)};
 }
 
 // A string built with operator+ only refers to its parts; make it a QString at once so a
 // failure built from temporaries does not outlive them.
-template <class A, class B>
-Unexpected<QString> unexpected(const QStringBuilder<A, B> &error)
+template <class A, class B> Unexpected<QString> unexpected(const QStringBuilder<A, B> &error)
 {
     return {QString(error)};
 }
 
-template <class A, class B>
-Unexpected<QString> unexpected(QStringBuilder<A, B> &&error)
+template <class A, class B> Unexpected<QString> unexpected(QStringBuilder<A, B> &&error)
 {
     return {QString(error)};
 }
 
-template <class T, class E>
-class [[nodiscard]] Expected
+template <class T, class E> class [[nodiscard]] Expected
 {
 public:
-    Expected(T value) : m_state(std::in_place_index<0>, std::move(value)) {}
+    Expected(T value)
+        : m_state(std::in_place_index<0>, std::move(value))
+    {
+    }
     template <class G, std::enable_if_t<std::is_convertible_v<G, E>, int> = 0>
-    Expected(Unexpected<G> failure) : m_state(std::in_place_index<1>, E(std::move(failure.error)))
+    Expected(Unexpected<G> failure)
+        : m_state(std::in_place_index<1>, E(std::move(failure.error)))
     {
     }
 
@@ -60,13 +59,13 @@ private:
     std::variant<T, E> m_state;
 };
 
-template <class E>
-class [[nodiscard]] Expected<void, E>
+template <class E> class [[nodiscard]] Expected<void, E>
 {
 public:
     Expected() = default;
     template <class G, std::enable_if_t<std::is_convertible_v<G, E>, int> = 0>
-    Expected(Unexpected<G> failure) : m_error(E(std::move(failure.error)))
+    Expected(Unexpected<G> failure)
+        : m_error(E(std::move(failure.error)))
     {
     }
 

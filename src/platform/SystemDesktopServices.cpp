@@ -42,9 +42,8 @@ void SystemDesktopServices::revealInFileManager(const QStringList &paths)
     QStringList uris;
     for (const QString &path : paths)
         uris.append(QUrl::fromLocalFile(path).toString());
-    QDBusMessage call = QDBusMessage::createMethodCall(
-        u"org.freedesktop.FileManager1"_s, u"/org/freedesktop/FileManager1"_s,
-        u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
+    QDBusMessage call = QDBusMessage::createMethodCall(u"org.freedesktop.FileManager1"_s,
+        u"/org/freedesktop/FileManager1"_s, u"org.freedesktop.FileManager1"_s, u"ShowItems"_s);
     call << uris << QString();
     // Without a file manager on the session bus, opening the folder is the closest thing.
     // The call is asynchronous so a slow bus never stalls the window.
@@ -57,11 +56,11 @@ void SystemDesktopServices::revealInFileManager(const QStringList &paths)
     }
     auto *watcher = new QDBusPendingCallWatcher(pending);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-                     [folder](QDBusPendingCallWatcher *finished) {
-                         if (finished->isError())
-                             QDesktopServices::openUrl(folder);
-                         finished->deleteLater();
-                     });
+        [folder](QDBusPendingCallWatcher *finished) {
+            if (finished->isError())
+                QDesktopServices::openUrl(folder);
+            finished->deleteLater();
+        });
 #endif
 }
 

@@ -6,11 +6,11 @@ using namespace Qt::StringLiterals;
 
 UserDefaults::UserDefaults()
 #ifdef Q_OS_MACOS
-    : m_settings(std::make_unique<QSettings>(QSettings::NativeFormat, QSettings::UserScope,
-                                             u"Quillmere"_s, u"Quillmere"_s))
+    : m_settings(std::make_unique<QSettings>(
+        QSettings::NativeFormat, QSettings::UserScope, u"Quillmere"_s, u"Quillmere"_s))
 #else
-    : m_settings(std::make_unique<QSettings>(QSettings::IniFormat, QSettings::UserScope,
-                                             u"Quillmere"_s, u"Quillmere"_s))
+    : m_settings(std::make_unique<QSettings>(
+        QSettings::IniFormat, QSettings::UserScope, u"Quillmere"_s, u"Quillmere"_s))
 #endif
 {
 }

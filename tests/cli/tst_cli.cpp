@@ -29,7 +29,7 @@ Run quillmere(const Sandbox &sandbox, const QStringList &arguments)
     if (!process.waitForFinished(30000))
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-            QString::fromUtf8(process.readAllStandardError())};
+        QString::fromUtf8(process.readAllStandardError())};
 }
 
 QString libraryPath(const Sandbox &sandbox)
@@ -62,16 +62,21 @@ private Q_SLOTS:
         const QJsonArray array = QJsonDocument::fromJson(run.out.toUtf8()).array();
         QCOMPARE(array.size(), 2);
         const QJsonObject first = array.at(0).toObject();
-        QCOMPARE(first.keys(), QStringList({"addedAt", "arguments", "environment", "executablePath", "id", "name",
-                                            "prefixPath", "winePath", "wineServerPath"}));
-        QCOMPARE(first.value(QStringLiteral("id")).toString(), QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D"));
+        QCOMPARE(first.keys(),
+            QStringList({"addedAt", "arguments", "environment", "executablePath", "id", "name",
+                "prefixPath", "winePath", "wineServerPath"}));
+        QCOMPARE(first.value(QStringLiteral("id")).toString(),
+            QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D"));
         QCOMPARE(first.value(QStringLiteral("arguments")).toArray(), QJsonArray({"-x", "b c"}));
-        QCOMPARE(first.value(QStringLiteral("environment")).toObject(), QJsonObject({{"WINEDEBUG", "+seh"}}));
-        QCOMPARE(array.at(1).toObject().value(QStringLiteral("name")).toString(), QStringLiteral("Second"));
+        QCOMPARE(first.value(QStringLiteral("environment")).toObject(),
+            QJsonObject({{"WINEDEBUG", "+seh"}}));
+        QCOMPARE(array.at(1).toObject().value(QStringLiteral("name")).toString(),
+            QStringLiteral("Second"));
 
         const Run plain = quillmere(sandbox, {QStringLiteral("list")});
-        QCOMPARE(plain.out, QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D  Hand\n"
-                                           "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B  Second\n"));
+        QCOMPARE(plain.out,
+            QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D  Hand\n"
+                           "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B  Second\n"));
     }
 
     void unreadableLibraryIsAnError()
@@ -82,7 +87,8 @@ private Q_SLOTS:
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QString());
         QVERIFY(run.err.startsWith(
-            QStringLiteral("Quillmere couldn't read its library. The saved file is still available at:\n")
+            QStringLiteral(
+                "Quillmere couldn't read its library. The saved file is still available at:\n")
             + sandbox.path(QStringLiteral("Quillmere/library-unreadable-"))));
         QCOMPARE(readFile(libraryPath(sandbox)), QByteArray("[oops"));
     }
@@ -97,17 +103,21 @@ private Q_SLOTS:
 
         const Run noLog = quillmere(sandbox, {QStringLiteral("log"), QStringLiteral("Chess")});
         QCOMPARE(noLog.exitCode, 1);
-        QCOMPARE(noLog.err, QStringLiteral("There isn't a launch log for this game yet. Launch it once, then try again.\n"));
+        QCOMPARE(noLog.err,
+            QStringLiteral(
+                "There isn't a launch log for this game yet. Launch it once, then try again.\n"));
 
         const Run launch = quillmere(sandbox, {QStringLiteral("launch"), QStringLiteral("Chess")});
         QCOMPARE(launch.err, QString());
         QCOMPARE(launch.exitCode, 0);
-        QCOMPARE(launch.out, QStringLiteral("Started Chess.\nThe Wine launcher exited with code 3. The game may "
-                                            "still be running; use Stop Wine to check the prefix.\n"));
+        QCOMPARE(launch.out,
+            QStringLiteral("Started Chess.\nThe Wine launcher exited with code 3. The game may "
+                           "still be running; use Stop Wine to check the prefix.\n"));
 
         const Run log = quillmere(sandbox, {QStringLiteral("log"), entry.idString().toLower()});
         QCOMPARE(log.exitCode, 0);
-        QVERIFY(log.out.startsWith(QStringLiteral("fake wine ran ") + entry.executablePath + QStringLiteral(" --fast\n")));
+        QVERIFY(log.out.startsWith(
+            QStringLiteral("fake wine ran ") + entry.executablePath + QStringLiteral(" --fast\n")));
 
         const Run stop = quillmere(sandbox, {QStringLiteral("stop"), QStringLiteral("Chess")});
         QCOMPARE(stop.exitCode, 0);
@@ -117,7 +127,9 @@ private Q_SLOTS:
         writeFile(libraryPath(sandbox), LibraryFile::encode({entry}));
         const Run refused = quillmere(sandbox, {QStringLiteral("stop"), QStringLiteral("Chess")});
         QCOMPARE(refused.exitCode, 1);
-        QCOMPARE(refused.err, QStringLiteral("Wine's wineserver returned exit code 4. Check the session log for details.\n"));
+        QCOMPARE(refused.err,
+            QStringLiteral(
+                "Wine's wineserver returned exit code 4. Check the session log for details.\n"));
     }
 
     void launchFailureIsReported()
@@ -129,7 +141,8 @@ private Q_SLOTS:
         const Run run = quillmere(sandbox, {QStringLiteral("launch"), QStringLiteral("Broken")});
         QCOMPARE(run.exitCode, 1);
         QCOMPARE(run.out, QString());
-        QCOMPARE(run.err, QStringLiteral("Can't find this file or folder:\n") + entry.winePath + u'\n');
+        QCOMPARE(
+            run.err, QStringLiteral("Can't find this file or folder:\n") + entry.winePath + u'\n');
     }
 
     void usageAndLookupErrors_data()
@@ -137,14 +150,17 @@ private Q_SLOTS:
         QTest::addColumn<QStringList>("arguments");
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("firstErrorLine");
-        QTest::newRow("unknown command") << QStringList({"dance"}) << 2 << "Quillmere has no command “dance”.";
-        QTest::newRow("launch without entry") << QStringList({"launch"}) << 2
-                                              << "“launch” takes one library entry: its id or its name.";
-        QTest::newRow("list with junk") << QStringList({"list", "--xml"}) << 2 << "“list” takes only the option --json.";
+        QTest::newRow("unknown command")
+            << QStringList({"dance"}) << 2 << "Quillmere has no command “dance”.";
+        QTest::newRow("launch without entry") << QStringList(
+            {"launch"}) << 2 << "“launch” takes one library entry: its id or its name.";
+        QTest::newRow("list with junk")
+            << QStringList({"list", "--xml"}) << 2 << "“list” takes only the option --json.";
         QTest::newRow("unknown entry") << QStringList({"stop", "Nobody"}) << 1
                                        << "No library entry has the id or name “Nobody”.";
-        QTest::newRow("ambiguous name") << QStringList({"log", "Twin"}) << 1
-                                        << "Several library entries are named “Twin”; give its id instead.";
+        QTest::newRow("ambiguous name")
+            << QStringList({"log", "Twin"}) << 1
+            << "Several library entries are named “Twin”; give its id instead.";
     }
     void usageAndLookupErrors()
     {
@@ -152,8 +168,9 @@ private Q_SLOTS:
         QFETCH(int, exitCode);
         QFETCH(QString, firstErrorLine);
         Sandbox sandbox;
-        writeFile(libraryPath(sandbox), LibraryFile::encode({sandbox.readyEntry(QStringLiteral("Twin")),
-                                                             sandbox.readyEntry(QStringLiteral("Twin"))}));
+        writeFile(libraryPath(sandbox),
+            LibraryFile::encode({sandbox.readyEntry(QStringLiteral("Twin")),
+                sandbox.readyEntry(QStringLiteral("Twin"))}));
         const Run run = quillmere(sandbox, arguments);
         QCOMPARE(run.exitCode, exitCode);
         QCOMPARE(run.err.section(u'\n', 0, 0), firstErrorLine);

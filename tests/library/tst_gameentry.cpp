@@ -43,9 +43,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<EnvironmentMap>("expected");
         QTest::newRow("comments, invalid keys, trimming, last wins")
-            << "A=1\n#B=2\n 1X=3\nC = x=y \nA=4"
-            << EnvironmentMap {{"A", "4"}, {"C", " x=y"}};
-        QTest::newRow("CR LF line ends") << "A=1\r\nB=2\r\n" << EnvironmentMap {{"A", "1"}, {"B", "2"}};
+            << "A=1\n#B=2\n 1X=3\nC = x=y \nA=4" << EnvironmentMap {{"A", "4"}, {"C", " x=y"}};
+        QTest::newRow("CR LF line ends") << "A=1\r\nB=2\r\n"
+                                         << EnvironmentMap {{"A", "1"}, {"B", "2"}};
         QTest::newRow("empty value kept") << "EMPTY=" << EnvironmentMap {{"EMPTY", ""}};
         QTest::newRow("no equals, empty key") << "JUSTTEXT\n=value\n  \n" << EnvironmentMap {};
         QTest::newRow("tab around key") << "\tKEY\t=v" << EnvironmentMap {{"KEY", "v"}};
@@ -85,8 +85,10 @@ private Q_SLOTS:
         entry.environment = {{"B", "2"}, {"A", "1/2"}};
         entry.addedAt = 786745123.4567891;
         const QByteArray expected
-            = "[{\"id\":\"6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B\",\"name\":\"Tab\\tQuote\\\" Back\\\\ \xc3\xa9\","
-              "\"executablePath\":\"\\/Games\\/a.exe\",\"prefixPath\":\"\\/P\",\"winePath\":\"\\/w\","
+            = "[{\"id\":\"6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B\",\"name\":\"Tab\\tQuote\\\" "
+              "Back\\\\ \xc3\xa9\","
+              "\"executablePath\":\"\\/Games\\/a.exe\",\"prefixPath\":\"\\/P\",\"winePath\":\"\\/"
+              "w\","
               "\"wineServerPath\":\"\\/s\",\"arguments\":[\"-x\",\"line\\nbreak\\u0001\"],"
               "\"environment\":{\"A\":\"1\\/2\",\"B\":\"2\"},\"addedAt\":786745123.4567891}]";
         QCOMPARE(LibraryFile::encode({entry}), expected);
@@ -120,7 +122,7 @@ private Q_SLOTS:
         QCOMPARE(decoded->size(), 2);
         QVERIFY(decoded->at(0) == entry);
         QVERIFY(decoded->at(1) == second);
-        QCOMPARE(decoded->at(0).addedAt, addedAt);  // bit for bit, not approximately
+        QCOMPARE(decoded->at(0).addedAt, addedAt); // bit for bit, not approximately
     }
 
     void readsHandWrittenFile()
@@ -160,15 +162,10 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("json");
         QTest::addColumn<QString>("message");
 
-        QJsonObject good {{"id", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B"},
-                          {"name", "n"},
-                          {"executablePath", "/e"},
-                          {"prefixPath", "/p"},
-                          {"winePath", "/w"},
-                          {"wineServerPath", "/s"},
-                          {"arguments", QJsonArray {}},
-                          {"environment", QJsonObject {}},
-                          {"addedAt", 1.5}};
+        QJsonObject good {{"id", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B"}, {"name", "n"},
+            {"executablePath", "/e"}, {"prefixPath", "/p"}, {"winePath", "/w"},
+            {"wineServerPath", "/s"}, {"arguments", QJsonArray {}}, {"environment", QJsonObject {}},
+            {"addedAt", 1.5}};
         // The good element first: one bad element makes the whole file unreadable.
         auto fileWith = [&](const QJsonObject &second) {
             return QJsonDocument(QJsonArray {good, second}).toJson(QJsonDocument::Compact);
@@ -177,9 +174,8 @@ private Q_SLOTS:
         for (const QString &key : keys) {
             QJsonObject missing = good;
             missing.remove(key);
-            QTest::addRow("missing %s", qPrintable(key))
-                << fileWith(missing)
-                << QStringLiteral("Entry 2 of the library has no “%1” value.").arg(key);
+            QTest::addRow("missing %s", qPrintable(key)) << fileWith(
+                missing) << QStringLiteral("Entry 2 of the library has no “%1” value.").arg(key);
         }
         auto withValue = [&](const char *key, const QJsonValue &value) {
             QJsonObject changed = good;
@@ -188,29 +184,36 @@ private Q_SLOTS:
         };
         const QString wrong = QStringLiteral("Entry 2 of the library has “%1” that isn't %2.");
         QTest::newRow("id number") << withValue("id", 5) << wrong.arg("id", "a string");
-        QTest::newRow("name null") << withValue("name", QJsonValue::Null) << wrong.arg("name", "a string");
+        QTest::newRow("name null")
+            << withValue("name", QJsonValue::Null) << wrong.arg("name", "a string");
         QTest::newRow("arguments string")
             << withValue("arguments", "-x") << wrong.arg("arguments", "an array of strings");
-        QTest::newRow("arguments number inside")
-            << withValue("arguments", QJsonArray {"a", 1}) << wrong.arg("arguments", "an array of strings");
-        QTest::newRow("environment array")
-            << withValue("environment", QJsonArray {}) << wrong.arg("environment", "an object of strings");
-        QTest::newRow("environment number value")
-            << withValue("environment", QJsonObject {{"A", 1}})
-            << wrong.arg("environment", "an object of strings");
-        QTest::newRow("addedAt text") << withValue("addedAt", "2020") << wrong.arg("addedAt", "a number");
-        const QString badId = QStringLiteral("Entry 2 of the library has an “id” that isn't a valid UUID.");
+        QTest::newRow("arguments number inside") << withValue("arguments", QJsonArray {"a", 1})
+                                                 << wrong.arg("arguments", "an array of strings");
+        QTest::newRow("environment array") << withValue("environment", QJsonArray {})
+                                           << wrong.arg("environment", "an object of strings");
+        QTest::newRow("environment number value") << withValue("environment",
+            QJsonObject {{"A", 1}}) << wrong.arg("environment", "an object of strings");
+        QTest::newRow("addedAt text")
+            << withValue("addedAt", "2020") << wrong.arg("addedAt", "a number");
+        const QString badId
+            = QStringLiteral("Entry 2 of the library has an “id” that isn't a valid UUID.");
         QTest::newRow("id words") << withValue("id", "not-a-uuid") << badId;
-        QTest::newRow("id braces") << withValue("id", "{6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B}") << badId;
-        QTest::newRow("id short") << withValue("id", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0") << badId;
-        QTest::newRow("element not object")
-            << fileWith(good).replace("[{", "[7,{") << QStringLiteral("Entry 1 of the library isn't a JSON object.");
+        QTest::newRow("id braces")
+            << withValue("id", "{6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B}") << badId;
+        QTest::newRow("id short") << withValue("id", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0")
+                                  << badId;
+        QTest::newRow("element not object") << fileWith(good).replace(
+            "[{", "[7,{") << QStringLiteral("Entry 1 of the library isn't a JSON object.");
         QTest::newRow("object, not array")
-            << QJsonDocument(good).toJson() << QStringLiteral("The file doesn't hold a list of library entries.");
-        QTest::newRow("truncated") << QByteArray("[{\"id\":")
-                                   << QStringLiteral("The file isn't valid JSON (unterminated object at byte 7).");
-        QTest::newRow("empty file") << QByteArray()
-                                    << QStringLiteral("The file isn't valid JSON (illegal value at byte 0).");
+            << QJsonDocument(good).toJson()
+            << QStringLiteral("The file doesn't hold a list of library entries.");
+        QTest::newRow("truncated")
+            << QByteArray("[{\"id\":")
+            << QStringLiteral("The file isn't valid JSON (unterminated object at byte 7).");
+        QTest::newRow("empty file")
+            << QByteArray()
+            << QStringLiteral("The file isn't valid JSON (illegal value at byte 0).");
     }
     void rejectsMalformedFiles()
     {

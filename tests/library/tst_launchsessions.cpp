@@ -10,8 +10,8 @@
 using namespace TestSupport;
 
 namespace {
-const QString exitNotice = QStringLiteral(
-    "The Wine launcher exited with code %1. The game may still be running; use Stop Wine to check the prefix.");
+const QString exitNotice = QStringLiteral("The Wine launcher exited with code %1. The game may "
+                                          "still be running; use Stop Wine to check the prefix.");
 }
 
 class TestLaunchSessions : public QObject
@@ -24,10 +24,15 @@ private Q_SLOTS:
         QTest::addColumn<QString>("variable");
         QTest::addColumn<QString>("value");
         QTest::addColumn<QString>("notice");
-        QTest::newRow("exit 0") << "FAKE_WINE_EXIT" << "0" << "Wine closed normally.";
-        QTest::newRow("exit 1") << "FAKE_WINE_EXIT" << "1" << exitNotice.arg(1);
-        QTest::newRow("exit 255") << "FAKE_WINE_EXIT" << "255" << exitNotice.arg(255);
-        QTest::newRow("killed by signal") << "FAKE_WINE_SIGNAL" << "9" << exitNotice.arg(-9);
+        QTest::newRow("exit 0") << "FAKE_WINE_EXIT"
+                                << "0"
+                                << "Wine closed normally.";
+        QTest::newRow("exit 1") << "FAKE_WINE_EXIT"
+                                << "1" << exitNotice.arg(1);
+        QTest::newRow("exit 255") << "FAKE_WINE_EXIT"
+                                  << "255" << exitNotice.arg(255);
+        QTest::newRow("killed by signal") << "FAKE_WINE_SIGNAL"
+                                          << "9" << exitNotice.arg(-9);
     }
     void launcherExitBecomesNotice()
     {
@@ -49,7 +54,9 @@ private Q_SLOTS:
         QCOMPARE(model->notice(), notice);
         QCOMPARE(model->errorMessage(), QString());
         QVERIFY(readFile(model->logURL(entry)).contains("fake wine ran"));
-        QCOMPARE(model->logURL(entry), sandbox.dataFolder() + QStringLiteral("/Logs/") + entry.idString() + QStringLiteral(".log"));
+        QCOMPARE(model->logURL(entry),
+            sandbox.dataFolder() + QStringLiteral("/Logs/") + entry.idString()
+                + QStringLiteral(".log"));
     }
 
     void secondLaunchWhileRunningIsIgnored()
@@ -81,7 +88,8 @@ private Q_SLOTS:
         GameEntry entry = sandbox.readyEntry();
         QFile::remove(entry.executablePath);
         model->launch(entry);
-        QCOMPARE(model->errorMessage(), QStringLiteral("Can't find this file or folder:\n") + entry.executablePath);
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Can't find this file or folder:\n") + entry.executablePath);
         QVERIFY(model->runningIDs().isEmpty());
         QCOMPARE(model->notice(), QString());
     }
@@ -95,7 +103,8 @@ private Q_SLOTS:
         model->add(entry);
         model->launch(entry);
         model->remove(entry);
-        QCOMPARE(model->errorMessage(), QStringLiteral("Stop this Wine session before removing its library entry."));
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Stop this Wine session before removing its library entry."));
         QCOMPARE(model->entries().size(), 1);
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
         model->remove(entry);
@@ -125,9 +134,11 @@ private Q_SLOTS:
         QTest::addColumn<int>("exitCode");
         QTest::addColumn<QString>("notice");
         QTest::addColumn<QString>("error");
-        QTest::newRow("delivered") << 0 << "Sent a stop request to Wine for Bob's Game's prefix." << "";
+        QTest::newRow("delivered") << 0 << "Sent a stop request to Wine for Bob's Game's prefix."
+                                   << "";
         QTest::newRow("wineserver fails")
-            << 2 << "" << "Wine's wineserver returned exit code 2. Check the session log for details.";
+            << 2 << ""
+            << "Wine's wineserver returned exit code 2. Check the session log for details.";
     }
     void stopRunsWithoutBlockingAndReports()
     {
@@ -172,7 +183,8 @@ private Q_SLOTS:
         QSignalSpy finished(model.get(), &LibraryModel::stopFinished);
         model->stop(entry);
         QVERIFY(finished.wait(10000));
-        QCOMPARE(model->errorMessage(), QStringLiteral("Can't find this file or folder:\n") + entry.wineServerPath);
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Can't find this file or folder:\n") + entry.wineServerPath);
     }
 
     void openLogNeedsALaunch()
@@ -183,7 +195,8 @@ private Q_SLOTS:
         model->add(entry);
         model->openLog(entry);
         QCOMPARE(model->errorMessage(),
-                 QStringLiteral("There isn't a launch log for this game yet. Launch it once, then try again."));
+            QStringLiteral(
+                "There isn't a launch log for this game yet. Launch it once, then try again."));
         QVERIFY(sandbox.desktop->openedFiles.isEmpty());
 
         model->launch(entry);

@@ -23,13 +23,15 @@ GameEntry namedEntry(const QString &name)
 
 QString readFailure(const QString &keptAt, const QString &reason)
 {
-    return QStringLiteral("Quillmere couldn't read its library. The saved file is still available at:\n")
-           + keptAt + QStringLiteral("\n\n") + reason;
+    return QStringLiteral(
+               "Quillmere couldn't read its library. The saved file is still available at:\n")
+        + keptAt + QStringLiteral("\n\n") + reason;
 }
 
 QStringList unreadableCopies(const QString &folder)
 {
-    return QDir(folder).entryList({QStringLiteral("library-unreadable-*.json")}, QDir::Files, QDir::Name);
+    return QDir(folder).entryList(
+        {QStringLiteral("library-unreadable-*.json")}, QDir::Files, QDir::Name);
 }
 } // namespace
 
@@ -53,7 +55,8 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         const QList<GameEntry> saved {namedEntry("One"), namedEntry("Two")};
-        writeFile(sandbox.dataFolder() + QStringLiteral("/library.json"), LibraryFile::encode(saved));
+        writeFile(
+            sandbox.dataFolder() + QStringLiteral("/library.json"), LibraryFile::encode(saved));
         const auto model = sandbox.model();
         QVERIFY(model->entries() == saved);
         QCOMPARE(model->selectedID(), saved.first().id);
@@ -72,30 +75,33 @@ private Q_SLOTS:
         const auto model = sandbox.model();
         QCOMPARE(model->entries().size(), 1);
         const GameEntry loaded = model->entries().first();
-        model->update(loaded);  // forces a save of unchanged values
+        model->update(loaded); // forces a save of unchanged values
         const QByteArray saved = readFile(model->libraryURL());
         QCOMPARE(saved, LibraryFile::encode({loaded}));
         const auto reread = LibraryFile::decode(saved);
         QVERIFY(reread.hasValue());
         QVERIFY(reread->first() == loaded);
         QCOMPARE(reread->first().addedAt, 786745123.4567891);
-        QCOMPARE(reread->first().idString(), QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D"));
+        QCOMPARE(
+            reread->first().idString(), QStringLiteral("0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D"));
     }
 
     void unreadableLibraryIsKeptAside_data()
     {
         QTest::addColumn<QByteArray>("content");
         QTest::addColumn<QString>("reason");
-        QTest::newRow("not JSON") << QByteArray("{{{")
-                                  << QStringLiteral("The file isn't valid JSON (unterminated object at byte 2).");
-        QTest::newRow("missing arguments")
-            << QByteArray(R"([{"id":"6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B","name":"n","executablePath":"/e",)"
-                          R"("prefixPath":"/p","winePath":"/w","wineServerPath":"/s","environment":{},"addedAt":1}])")
-            << QStringLiteral("Entry 1 of the library has no “arguments” value.");
-        QTest::newRow("bad id")
-            << QByteArray(R"([{"id":"nope","name":"n","executablePath":"/e","prefixPath":"/p","winePath":"/w",)"
-                          R"("wineServerPath":"/s","arguments":[],"environment":{},"addedAt":1}])")
-            << QStringLiteral("Entry 1 of the library has an “id” that isn't a valid UUID.");
+        QTest::newRow("not JSON") << QByteArray(
+            "{{{") << QStringLiteral("The file isn't valid JSON (unterminated object at byte 2).");
+        QTest::newRow("missing arguments") << QByteArray(
+            R"([{"id":"6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B","name":"n","executablePath":"/e",)"
+            R"("prefixPath":"/p","winePath":"/w","wineServerPath":"/s","environment":{},"addedAt":1}])")
+                                           << QStringLiteral("Entry 1 of the library has no "
+                                                             "“arguments” value.");
+        QTest::newRow("bad id") << QByteArray(
+            R"([{"id":"nope","name":"n","executablePath":"/e","prefixPath":"/p","winePath":"/w",)"
+            R"("wineServerPath":"/s","arguments":[],"environment":{},"addedAt":1}])")
+                                << QStringLiteral("Entry 1 of the library has an “id” that isn't a "
+                                                  "valid UUID.");
     }
     void unreadableLibraryIsKeptAside()
     {
@@ -113,10 +119,10 @@ private Q_SLOTS:
             QCOMPARE(copies.size(), 1);
             const QString copy = sandbox.dataFolder() + u'/' + copies.first();
             QCOMPARE(model->errorMessage(), readFailure(copy, reason));
-            QCOMPARE(readFile(libraryPath), content);  // left as it is until the next change
+            QCOMPARE(readFile(libraryPath), content); // left as it is until the next change
 
             model->add(namedEntry("New"));
-            QCOMPARE(readFile(copy), content);  // the user's bytes survive the save
+            QCOMPARE(readFile(copy), content); // the user's bytes survive the save
             const auto saved = LibraryFile::decode(readFile(libraryPath));
             QVERIFY(saved.hasValue());
             QCOMPARE(saved->size(), 1);
@@ -148,10 +154,10 @@ private Q_SLOTS:
         model->add(namedEntry("New"));
         QCOMPARE(model->entries().size(), 1);
         QCOMPARE(model->errorMessage(),
-                 QStringLiteral("Quillmere couldn't save its library:\nThe unreadable library file at “")
-                     + libraryPath
-                     + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
-                                      "Move it elsewhere to save again."));
+            QStringLiteral("Quillmere couldn't save its library:\nThe unreadable library file at “")
+                + libraryPath
+                + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
+                                 "Move it elsewhere to save again."));
         QCOMPARE(readFile(libraryPath + QStringLiteral("/inside")), QByteArray("precious"));
 
         // Once the user has moved it away, saving works again.
@@ -174,8 +180,9 @@ private Q_SLOTS:
         QCOMPARE(model->entries().size(), 1);
         QCOMPARE(model->selectedID(), entry.id);
         QCOMPARE(model->errorMessage(),
-                 QStringLiteral("Quillmere couldn't save its library:\nQuillmere couldn't create the folder “")
-                     + sandbox.dataFolder() + QStringLiteral("”."));
+            QStringLiteral(
+                "Quillmere couldn't save its library:\nQuillmere couldn't create the folder “")
+                + sandbox.dataFolder() + QStringLiteral("”."));
     }
 
     void addSelectsAndSaves()
@@ -207,7 +214,8 @@ private Q_SLOTS:
         model->update(b);
         QCOMPARE(model->entries().at(1).name, QStringLiteral("B renamed"));
         QCOMPARE(model->selectedID(), a.id);
-        QCOMPARE(LibraryFile::decode(readFile(model->libraryURL()))->at(1).name, QStringLiteral("B renamed"));
+        QCOMPARE(LibraryFile::decode(readFile(model->libraryURL()))->at(1).name,
+            QStringLiteral("B renamed"));
 
         // An unknown id must not rewrite the file: plant different bytes and see them stay.
         writeFile(model->libraryURL(), "sentinel");
@@ -220,9 +228,9 @@ private Q_SLOTS:
 
     void removeMovesSelection_data()
     {
-        QTest::addColumn<int>("selected");  // -1: nothing selected
+        QTest::addColumn<int>("selected"); // -1: nothing selected
         QTest::addColumn<int>("removed");
-        QTest::addColumn<int>("expectedSelection");  // index into the original list, -1: none
+        QTest::addColumn<int>("expectedSelection"); // index into the original list, -1: none
         QTest::newRow("selected one goes, first remaining selected") << 1 << 1 << 0;
         QTest::newRow("selected first goes, new first selected") << 0 << 0 << 1;
         QTest::newRow("unselected one goes, selection kept") << 2 << 0 << 2;
@@ -242,7 +250,8 @@ private Q_SLOTS:
         model->remove(all.at(removed));
         QCOMPARE(model->entries().size(), 2);
         QVERIFY(!model->entry(all.at(removed).id));
-        QCOMPARE(model->selectedID(), expectedSelection < 0 ? QUuid() : all.at(expectedSelection).id);
+        QCOMPARE(
+            model->selectedID(), expectedSelection < 0 ? QUuid() : all.at(expectedSelection).id);
         QCOMPARE(LibraryFile::decode(readFile(model->libraryURL()))->size(), 2);
     }
 

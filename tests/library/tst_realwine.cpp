@@ -24,9 +24,11 @@ private Q_SLOTS:
     void initTestCase()
     {
         if (!QFileInfo(systemWine).isExecutable() || !QFileInfo(systemWineServer).isExecutable())
-            QSKIP("Real Wine is not installed (/usr/bin/wine and /usr/bin/wineserver); skipping the end-to-end test.");
+            QSKIP("Real Wine is not installed (/usr/bin/wine and /usr/bin/wineserver); skipping "
+                  "the end-to-end test.");
         if (windowsProgram.isEmpty() || !QFile::exists(windowsProgram))
-            QSKIP("The Windows test program was not built (x86_64-w64-mingw32-gcc missing); skipping.");
+            QSKIP("The Windows test program was not built (x86_64-w64-mingw32-gcc missing); "
+                  "skipping.");
         qInfo("Running the end-to-end test with real Wine at %s", qPrintable(systemWine));
     }
 
@@ -43,14 +45,16 @@ private Q_SLOTS:
         entry.wineServerPath = systemWineServer;
         entry.arguments = {QStringLiteral("a"), QStringLiteral("b c")};
         // No Mono or Gecko installer prompts in a headless test run.
-        entry.environment.insert(QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+        entry.environment.insert(
+            QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
         QVERIFY(QDir().mkpath(QFileInfo(entry.executablePath).absolutePath()));
         QVERIFY(QFile::copy(windowsProgram, entry.executablePath));
 
         const QString prefixLog = sandbox.path(QStringLiteral("Logs/prefix.log"));
         const auto created = WineRuntime::createPrefix(entry, prefixLog);
         if (!created)
-            QFAIL(qPrintable(created.error().description() + u'\n' + QString::fromUtf8(readFile(prefixLog))));
+            QFAIL(qPrintable(
+                created.error().description() + u'\n' + QString::fromUtf8(readFile(prefixLog))));
         QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
         model->add(entry);
 
@@ -61,14 +65,16 @@ private Q_SLOTS:
         const QByteArray log = readFile(model->logURL(entry));
         QVERIFY2(log.contains("arg[1]=a"), log.constData());
         QVERIFY2(log.contains("arg[2]=b c"), log.constData());
-        QCOMPARE(model->notice(), QStringLiteral("The Wine launcher exited with code 42. The game may still be "
-                                                 "running; use Stop Wine to check the prefix."));
+        QCOMPARE(model->notice(),
+            QStringLiteral("The Wine launcher exited with code 42. The game may still be "
+                           "running; use Stop Wine to check the prefix."));
 
         QSignalSpy stopped(model.get(), &LibraryModel::stopFinished);
         model->stop(entry);
         QVERIFY(stopped.wait(60000));
         QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(model->notice(), QStringLiteral("Sent a stop request to Wine for Args Echo's prefix."));
+        QCOMPARE(
+            model->notice(), QStringLiteral("Sent a stop request to Wine for Args Echo's prefix."));
 
         entry.arguments = {QStringLiteral("again")};
         model->update(entry);
@@ -77,11 +83,12 @@ private Q_SLOTS:
         const QByteArray relaunched = readFile(model->logURL(entry));
         QVERIFY2(relaunched.contains("arg[1]=again"), relaunched.constData());
         QVERIFY2(!relaunched.contains("b c"), relaunched.constData());
-        QCOMPARE(model->notice(), QStringLiteral("The Wine launcher exited with code 41. The game may still be "
-                                                 "running; use Stop Wine to check the prefix."));
+        QCOMPARE(model->notice(),
+            QStringLiteral("The Wine launcher exited with code 41. The game may still be "
+                           "running; use Stop Wine to check the prefix."));
 
         // Leave no wineserver behind for this prefix.
-        WineRuntime::stop(entry);
+        (void)WineRuntime::stop(entry);
     }
 };
 

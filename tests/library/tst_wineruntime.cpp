@@ -15,17 +15,23 @@ private Q_SLOTS:
     void validateChecksInOrder_data()
     {
         QTest::addColumn<QString>("broken");
-        QTest::addColumn<QString>("expected");  // %1 is the sandbox path
-        QTest::newRow("wine missing") << "wine" << "Can't find this file or folder:\n%1/nowhere/wine";
-        QTest::newRow("wine not executable") << "wine-plain" << "Can't find this file or folder:\n%1/plain";
+        QTest::addColumn<QString>("expected"); // %1 is the sandbox path
+        QTest::newRow("wine missing") << "wine"
+                                      << "Can't find this file or folder:\n%1/nowhere/wine";
+        QTest::newRow("wine not executable") << "wine-plain"
+                                             << "Can't find this file or folder:\n%1/plain";
         QTest::newRow("executable missing")
-            << "executable" << "Can't find this file or folder:\n%1/Game/bin/missing.exe";
+            << "executable"
+            << "Can't find this file or folder:\n%1/Game/bin/missing.exe";
         QTest::newRow("prefix without registry")
-            << "prefix" << "This doesn't look like an initialized Wine prefix:\n%1/empty-prefix";
+            << "prefix"
+            << "This doesn't look like an initialized Wine prefix:\n%1/empty-prefix";
         QTest::newRow("bad variable name")
             << "environment"
-            << QStringLiteral("The environment variable name ‘1BAD’ is invalid. Use letters, numbers, and underscores.");
-        QTest::newRow("wineserver is not checked") << "wineserver" << "";
+            << QStringLiteral("The environment variable name ‘1BAD’ is invalid. Use letters, "
+                              "numbers, and underscores.");
+        QTest::newRow("wineserver is not checked") << "wineserver"
+                                                   << "";
     }
     void validateChecksInOrder()
     {
@@ -59,26 +65,38 @@ private Q_SLOTS:
             return;
         }
         QVERIFY(!result.hasValue());
-        QCOMPARE(result.error().description(), expected.contains(u"%1") ? expected.arg(root) : expected);
+        QCOMPARE(
+            result.error().description(), expected.contains(u"%1") ? expected.arg(root) : expected);
     }
 
     void environmentIsFilteredAndMerged()
     {
         const Environment inherited {
-            {"HOME", "/home/u"},          {"PATH", "/bin"},       {"WINEPREFIX", "/elsewhere"},
-            {"WINEDEBUG", "+all"},        {"WINEDLLOVERRIDES", "x=n"}, {"WINEESYNC", "1"},
-            {"DYLD_LIBRARY_PATH", "/l"},  {"ROSETTA_X", "1"},     {"MTL_HUD_ENABLED", "1"},
-            {"D3DM_X", "1"},              {"DXMT_X", "1"},        {"GST_PLUGIN_PATH", "/g"},
-            {"AOELAB_X", "1"},            {"SDL_VIDEODRIVER", "x"}, {"MVK_CONFIG", "1"},
-            {"wine_lowercase", "kept"},   {"MY_WINE", "kept"},
+            {"HOME", "/home/u"},
+            {"PATH", "/bin"},
+            {"WINEPREFIX", "/elsewhere"},
+            {"WINEDEBUG", "+all"},
+            {"WINEDLLOVERRIDES", "x=n"},
+            {"WINEESYNC", "1"},
+            {"DYLD_LIBRARY_PATH", "/l"},
+            {"ROSETTA_X", "1"},
+            {"MTL_HUD_ENABLED", "1"},
+            {"D3DM_X", "1"},
+            {"DXMT_X", "1"},
+            {"GST_PLUGIN_PATH", "/g"},
+            {"AOELAB_X", "1"},
+            {"SDL_VIDEODRIVER", "x"},
+            {"MVK_CONFIG", "1"},
+            {"wine_lowercase", "kept"},
+            {"MY_WINE", "kept"},
         };
         GameEntry entry;
         entry.prefixPath = QStringLiteral("/p/prefix/");
         entry.winePath = QStringLiteral("relative/bin/wine");
         entry.wineServerPath = QStringLiteral("/w/../w/wineserver");
         entry.environment = {{"DYLD_INSERT_LIBRARIES", "/mine"}, {"WINEDEBUG", "+relay"},
-                             {"WINEPREFIX", "/redirected"},  {"WINESERVER", "/other"},
-                             {"WINELOADER", "/other"},       {"PATH", "/entry/bin"}};
+            {"WINEPREFIX", "/redirected"}, {"WINESERVER", "/other"}, {"WINELOADER", "/other"},
+            {"PATH", "/entry/bin"}};
         const Environment expected {
             {"HOME", "/home/u"},
             {"PATH", "/entry/bin"},
@@ -93,7 +111,8 @@ private Q_SLOTS:
         QCOMPARE(WineRuntime::baseEnvironment(entry, inherited), expected);
 
         entry.environment.clear();
-        QCOMPARE(WineRuntime::baseEnvironment(entry, {}).value(QStringLiteral("WINEDEBUG")), QStringLiteral("-all"));
+        QCOMPARE(WineRuntime::baseEnvironment(entry, {}).value(QStringLiteral("WINEDEBUG")),
+            QStringLiteral("-all"));
     }
 
     void startRunsWineExactlyAsBuilt()
@@ -107,11 +126,11 @@ private Q_SLOTS:
         QCOMPARE((*process)->waitForExit(), 0);
 
         QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wine")),
-                 QStringList({entry.executablePath, "a", "b c", ""}));
+            QStringList({entry.executablePath, "a", "b c", ""}));
         QCOMPARE(recordedEnvironment(sandbox.recordDir(), QStringLiteral("wine")),
-                 WineRuntime::baseEnvironment(entry));
+            WineRuntime::baseEnvironment(entry));
         QCOMPARE(recordedWorkingFolder(sandbox.recordDir(), QStringLiteral("wine")),
-                 QFileInfo(entry.executablePath).absolutePath());
+            QFileInfo(entry.executablePath).absolutePath());
         const QByteArray output = readFile(log);
         QVERIFY(output.contains("fake wine ran " + entry.executablePath.toUtf8() + " a b c"));
         QVERIFY(output.contains("fake wine says this on stderr"));
@@ -137,22 +156,25 @@ private Q_SLOTS:
         Sandbox sandbox;
         const GameEntry entry = sandbox.readyEntry();
         writeFile(sandbox.path(QStringLiteral("file")), "x");
-        const auto result = WineRuntime::start(entry, sandbox.path(QStringLiteral("file/Logs/run.log")));
+        const auto result
+            = WineRuntime::start(entry, sandbox.path(QStringLiteral("file/Logs/run.log")));
         QVERIFY(!result.hasValue());
         QCOMPARE(result.error().description(),
-                 QStringLiteral("Quillmere couldn't create the folder “") + sandbox.path(QStringLiteral("file/Logs"))
-                     + QStringLiteral("”. Check that the disk is writable."));
+            QStringLiteral("Quillmere couldn't create the folder “")
+                + sandbox.path(QStringLiteral("file/Logs"))
+                + QStringLiteral("”. Check that the disk is writable."));
 
         GameEntry broken = entry;
         broken.winePath = sandbox.path(QStringLiteral("nowhere"));
-        QCOMPARE(WineRuntime::start(broken, sandbox.path(QStringLiteral("x.log"))).error().description(),
-                 QStringLiteral("Can't find this file or folder:\n") + broken.winePath);
+        QCOMPARE(
+            WineRuntime::start(broken, sandbox.path(QStringLiteral("x.log"))).error().description(),
+            QStringLiteral("Can't find this file or folder:\n") + broken.winePath);
         QVERIFY(!QFile::exists(sandbox.path(QStringLiteral("x.log"))));
     }
 
     void createPrefixOutcomes_data()
     {
-        QTest::addColumn<QString>("registry");  // when the fake Wine writes system.reg
+        QTest::addColumn<QString>("registry"); // when the fake Wine writes system.reg
         QTest::addColumn<int>("winebootExit");
         QTest::addColumn<bool>("succeeds");
         QTest::newRow("registry at once") << "now" << 0 << true;
@@ -170,7 +192,8 @@ private Q_SLOTS:
         GameEntry entry = sandbox.readyEntry();
         entry.prefixPath = sandbox.path(QStringLiteral("new/prefix"));
         entry.environment.insert(QStringLiteral("FAKE_WINEBOOT_REGISTRY"), registry);
-        entry.environment.insert(QStringLiteral("FAKE_WINEBOOT_EXIT"), QString::number(winebootExit));
+        entry.environment.insert(
+            QStringLiteral("FAKE_WINEBOOT_EXIT"), QString::number(winebootExit));
         const QString log = sandbox.path(QStringLiteral("Logs/prefix.log"));
 
         const auto result = WineRuntime::createPrefix(entry, log);
@@ -179,20 +202,24 @@ private Q_SLOTS:
         } else {
             QVERIFY(!result.hasValue());
             QCOMPARE(result.error().description(),
-                     QStringLiteral("Wine could not initialize the prefix. Open the latest log for details.\n") + log);
+                QStringLiteral(
+                    "Wine could not initialize the prefix. Open the latest log for details.\n")
+                    + log);
         }
         QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wineboot")),
-                 QStringList({"wineboot", "--init"}));
+            QStringList({"wineboot", "--init"}));
         QCOMPARE(recordedEnvironment(sandbox.recordDir(), QStringLiteral("wineboot")),
-                 WineRuntime::baseEnvironment(entry));
-        QCOMPARE(recordedWorkingFolder(sandbox.recordDir(), QStringLiteral("wineboot")), entry.prefixPath);
+            WineRuntime::baseEnvironment(entry));
+        QCOMPARE(recordedWorkingFolder(sandbox.recordDir(), QStringLiteral("wineboot")),
+            entry.prefixPath);
         const QByteArray output = readFile(log);
         QVERIFY(output.contains("fake wineboot wineboot --init"));
         if (winebootExit == 0) {
             // The wait for wineserver runs with the same environment and writes to the same log.
-            QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wineserver-w")), QStringList({"-w"}));
+            QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wineserver-w")),
+                QStringList({"-w"}));
             QCOMPARE(recordedEnvironment(sandbox.recordDir(), QStringLiteral("wineserver-w")),
-                     WineRuntime::baseEnvironment(entry));
+                WineRuntime::baseEnvironment(entry));
             QVERIFY(output.contains("fake wineserver waited"));
         } else {
             QVERIFY(!QFile::exists(sandbox.recordDir() + QStringLiteral("/wineserver-w.args")));
@@ -202,13 +229,17 @@ private Q_SLOTS:
     void createPrefixRefusesUnsuitableFolders_data()
     {
         QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("expected");  // %1: the prefix, %2: the sandbox
-        QTest::newRow("hidden file only")
-            << "hidden" << "Choose an empty folder for the new Wine prefix. Quillmere left this folder unchanged:\n%1";
+        QTest::addColumn<QString>("expected"); // %1: the prefix, %2: the sandbox
+        QTest::newRow("hidden file only") << "hidden"
+                                          << "Choose an empty folder for the new Wine prefix. "
+                                             "Quillmere left this folder unchanged:\n%1";
         QTest::newRow("initialised")
-            << "initialised" << "That prefix already contains a Wine registry, so Quillmere left it unchanged:\n%1";
-        QTest::newRow("wine missing") << "no wine" << "Can't find this file or folder:\n%2/no/wine";
-        QTest::newRow("wineserver missing") << "no wineserver" << "Can't find this file or folder:\n%2/no/wineserver";
+            << "initialised"
+            << "That prefix already contains a Wine registry, so Quillmere left it unchanged:\n%1";
+        QTest::newRow("wine missing") << "no wine"
+                                      << "Can't find this file or folder:\n%2/no/wine";
+        QTest::newRow("wineserver missing") << "no wineserver"
+                                            << "Can't find this file or folder:\n%2/no/wineserver";
     }
     void createPrefixRefusesUnsuitableFolders()
     {
@@ -227,17 +258,25 @@ private Q_SLOTS:
         } else {
             entry.wineServerPath = sandbox.path(QStringLiteral("no/wineserver"));
         }
-        const QStringList before = QDir(entry.prefixPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
+        const QStringList before
+            = QDir(entry.prefixPath)
+                  .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
         const QString log = sandbox.path(QStringLiteral("prefix.log"));
         const auto result = WineRuntime::createPrefix(entry, log);
         QVERIFY(!result.hasValue());
-        QCOMPARE(result.error().description(), QString(expected).replace(QStringLiteral("%1"), entry.prefixPath).replace(QStringLiteral("%2"), sandbox.root()));
+        QCOMPARE(result.error().description(),
+            QString(expected)
+                .replace(QStringLiteral("%1"), entry.prefixPath)
+                .replace(QStringLiteral("%2"), sandbox.root()));
         // Nothing was run and nothing was touched.
-        QCOMPARE(QDir(entry.prefixPath).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot), before);
+        QCOMPARE(QDir(entry.prefixPath)
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            before);
         QVERIFY(!QFile::exists(sandbox.recordDir() + QStringLiteral("/wineboot.args")));
         QVERIFY(!QFile::exists(log));
         if (setup == u"initialised")
-            QCOMPARE(readFile(entry.prefixPath + QStringLiteral("/system.reg")), QByteArray("original"));
+            QCOMPARE(
+                readFile(entry.prefixPath + QStringLiteral("/system.reg")), QByteArray("original"));
     }
 
     void stopAsksWineserver_data()
@@ -255,14 +294,15 @@ private Q_SLOTS:
         const auto status = WineRuntime::stop(entry);
         QVERIFY(status.hasValue());
         QCOMPARE(*status, exitCode);
-        QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wineserver-k")), QStringList({"-k"}));
+        QCOMPARE(recordedArguments(sandbox.recordDir(), QStringLiteral("wineserver-k")),
+            QStringList({"-k"}));
         QCOMPARE(recordedEnvironment(sandbox.recordDir(), QStringLiteral("wineserver-k")),
-                 WineRuntime::baseEnvironment(entry));
+            WineRuntime::baseEnvironment(entry));
 
-        entry.winePath = sandbox.path(QStringLiteral("gone"));  // stop never needs wine itself
+        entry.winePath = sandbox.path(QStringLiteral("gone")); // stop never needs wine itself
         entry.wineServerPath = sandbox.path(QStringLiteral("gone/wineserver"));
         QCOMPARE(WineRuntime::stop(entry).error().description(),
-                 QStringLiteral("Can't find this file or folder:\n") + entry.wineServerPath);
+            QStringLiteral("Can't find this file or folder:\n") + entry.wineServerPath);
     }
 };
 

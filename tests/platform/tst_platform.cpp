@@ -16,7 +16,8 @@ private Q_SLOTS:
     {
         QTest::addColumn<QStringList>("values");
         QTest::newRow("none") << QStringList();
-        QTest::newRow("one") << QStringList({"/Applications/Wine Devel.app/Contents/Resources/wine/bin/wine"});
+        QTest::newRow("one") << QStringList(
+            {"/Applications/Wine Devel.app/Contents/Resources/wine/bin/wine"});
         QTest::newRow("several, with commas and quotes") << QStringList({"a,b", "\"c\"", "é", ""});
     }
     void userDefaultsKeepStringArrays()
@@ -37,16 +38,17 @@ private Q_SLOTS:
         const QString output = dir.filePath(QStringLiteral("out"));
         auto file = OutputFile::createEmpty(output);
         QVERIFY(file.hasValue());
-        ChildProcess::Spec spec;
-        spec.program = QStringLiteral("/bin/sh");
-        spec.arguments = {QStringLiteral("-c"), QStringLiteral("cat /proc/$$/environ; pwd")};
-        spec.environment = {{"ONLY", "this"}, {"AND", "that=too"}};
-        spec.workingDirectory = dir.path();
-        spec.outputFd = (*file)->fd();
-        auto process = ChildProcess::launch(spec);
+        ChildProcess::Command command;
+        command.program = QStringLiteral("/bin/sh");
+        command.arguments = {QStringLiteral("-c"), QStringLiteral("cat /proc/$$/environ; pwd")};
+        command.environment = {{"ONLY", "this"}, {"AND", "that=too"}};
+        command.workingDirectory = dir.path();
+        command.outputFd = (*file)->fd();
+        auto process = ChildProcess::launch(command);
         QVERIFY(process.hasValue());
         QCOMPARE((*process)->waitForExit(), 0);
-        QCOMPARE(readFile(output), QByteArray("AND=that=too") + '\0' + "ONLY=this" + '\0' + dir.path().toUtf8() + '\n');
+        QCOMPARE(readFile(output),
+            QByteArray("AND=that=too") + '\0' + "ONLY=this" + '\0' + dir.path().toUtf8() + '\n');
     }
 
     void exitStatusAndTerminationCallback_data()
@@ -61,11 +63,11 @@ private Q_SLOTS:
     {
         QFETCH(QString, script);
         QFETCH(int, status);
-        ChildProcess::Spec spec;
-        spec.program = QStringLiteral("/bin/sh");
-        spec.arguments = {QStringLiteral("-c"), script};
+        ChildProcess::Command command;
+        command.program = QStringLiteral("/bin/sh");
+        command.arguments = {QStringLiteral("-c"), script};
         std::atomic<int> reported {1000};
-        auto process = ChildProcess::launch(spec, [&](int s) { reported = s; });
+        auto process = ChildProcess::launch(command, [&](int s) { reported = s; });
         QVERIFY(process.hasValue());
         QCOMPARE((*process)->waitForExit(), status);
         QTRY_COMPARE(reported.load(), status);
@@ -74,11 +76,12 @@ private Q_SLOTS:
 
     void launchFailureIsASentence()
     {
-        ChildProcess::Spec spec;
-        spec.program = QStringLiteral("/nonexistent/wine");
-        const auto process = ChildProcess::launch(spec);
+        ChildProcess::Command command;
+        command.program = QStringLiteral("/nonexistent/wine");
+        const auto process = ChildProcess::launch(command);
         QVERIFY(!process.hasValue());
-        QCOMPARE(process.error(), QStringLiteral("Couldn't start “/nonexistent/wine”: No such file or directory."));
+        QCOMPARE(process.error(),
+            QStringLiteral("Couldn't start “/nonexistent/wine”: No such file or directory."));
     }
 };
 

@@ -78,7 +78,7 @@ QString Sandbox::path(const QString &relative) const
 LibraryContext Sandbox::context() const
 {
     return {dataFolder(), std::make_shared<UserDefaults>(path(QStringLiteral("defaults.ini"))),
-            desktop};
+        desktop};
 }
 
 std::unique_ptr<LibraryModel> Sandbox::model() const

@@ -14,8 +14,7 @@
 namespace TestSupport {
 
 // The error text of a failed result, for test failure messages; empty when it succeeded.
-template <class R>
-QByteArray failureText(const R &result)
+template <class R> QByteArray failureText(const R &result)
 {
     if (result.hasValue())
         return {};
@@ -53,7 +52,8 @@ public:
     // An entry that passes validation; `name` also names its executable and prefix folders.
     GameEntry readyEntry(const QString &name = QStringLiteral("Game")) const;
 
-    std::shared_ptr<RecordingDesktopServices> desktop = std::make_shared<RecordingDesktopServices>();
+    std::shared_ptr<RecordingDesktopServices> desktop
+        = std::make_shared<RecordingDesktopServices>();
 
 private:
     QTemporaryDir m_dir;
@@ -62,4 +62,5 @@ private:
 } // namespace TestSupport
 
 // Verifies that a result holds a value, printing its error otherwise.
-#define QVERIFY_OK(result) QVERIFY2((result).hasValue(), TestSupport::failureText(result).constData())
+#define QVERIFY_OK(result)                                                                         \
+    QVERIFY2((result).hasValue(), TestSupport::failureText(result).constData())
