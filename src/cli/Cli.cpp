@@ -2,8 +2,11 @@
 
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "setup/RuntimeDiscovery.h"
 
 #include <QEventLoop>
+#include <QJsonArray>
+#include <QJsonDocument>
 #include <QFile>
 
 #include <cstdio>
@@ -87,6 +90,41 @@ int list(const LibraryModel &model, const QStringList &options)
     return success;
 }
 
+QByteArray jsonString(const QString &text)
+{
+    return QJsonDocument(QJsonArray {text}).toJson(QJsonDocument::Compact).mid(1).chopped(1);
+}
+
+int runtimes(const LibraryContext &context, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
+        return usageFailure(u"“runtimes” takes only the option --json."_s);
+    const QList<DetectedWineRuntime> found
+        = RuntimeDiscovery::findRuntimes(DiscoveryPlaces::standard(context.dataFolder));
+    if (!options.isEmpty()) {
+        // Written by hand to keep the documented key order.
+        QByteArray out = "[";
+        for (const DetectedWineRuntime &runtime : found) {
+            if (out.size() > 1)
+                out += ',';
+            out += "{\"name\":" + jsonString(runtime.name) + ",\"winePath\":" + jsonString(runtime.winePath)
+                   + ",\"wineServerPath\":" + jsonString(runtime.wineServerPath);
+            if (runtime.bundlePath)
+                out += ",\"bundlePath\":" + jsonString(*runtime.bundlePath);
+            out += '}';
+        }
+        out += ']';
+        printLine(QString::fromUtf8(out));
+        return success;
+    }
+    if (found.isEmpty())
+        printLine(u"No Wine runtime was found."_s);
+    for (qsizetype i = 0; i < found.size(); ++i) {
+        printLine(found.at(i).name + u": "_s + found.at(i).winePath + (i == 0 ? u" (default)"_s : QString()));
+    }
+    return success;
+}
+
 int launch(LibraryModel &model, const GameEntry &entry)
 {
     const QUuid id = entry.id;
@@ -157,6 +195,7 @@ QString Cli::usage()
            "exit\n"
            "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
            "  log ENTRY        print the entry's latest launch log\n"
+           "  runtimes [--json]  the Wine runtimes found, the default first\n"
            "  help             show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when Quillmere reported an error, 2 on a usage error."_s;
@@ -172,6 +211,8 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context)
     const QString command = arguments.first();
     const QStringList rest = arguments.mid(1);
     const QStringList entryCommands = {u"launch"_s, u"stop"_s, u"log"_s};
+    if (command == u"runtimes"_s)
+        return runtimes(context, rest);
     if (command != u"list"_s && !entryCommands.contains(command))
         return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
     if (entryCommands.contains(command) && rest.size() != 1)

@@ -5,6 +5,8 @@
 #include <QObject>
 #include <QPointer>
 
+#include <coroutine>
+#include <optional>
 #include <thread>
 #include <type_traits>
 #include <utility>
@@ -39,6 +41,32 @@ template <class Work, class Done> void run(QObject *context, Work work, Done don
             done(std::move(result));
         });
     }).detach();
+}
+
+// An awaitable that runs `work` on a thread of its own and resumes the awaiting coroutine on
+// the main thread with its result: `auto digest = co_await Background::onWorkerThread(...)`.
+// The work must not touch the awaiting object; it gets copies of what it needs.
+template <class Work>
+auto onWorkerThread(Work work)
+{
+    using Result = std::invoke_result_t<Work>;
+    struct Awaiter
+    {
+        Work work;
+        std::optional<Result> result;
+
+        bool await_ready() const noexcept { return false; }
+        void await_suspend(std::coroutine_handle<> handle)
+        {
+            std::thread([this, handle] {
+                result.emplace(work());
+                if (QCoreApplication *app = QCoreApplication::instance())
+                    QMetaObject::invokeMethod(app, [handle] { handle.resume(); }, Qt::QueuedConnection);
+            }).detach();
+        }
+        Result await_resume() { return std::move(*result); }
+    };
+    return Awaiter {std::move(work), std::nullopt};
 }
 
 } // namespace Background

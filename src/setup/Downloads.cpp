@@ -1,0 +1,259 @@
+#include "Downloads.h"
+
+#include "platform/Background.h"
+#include "setup/Cancellation.h"
+
+#include <QCoroSignal>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QNetworkReply>
+#include <QPointer>
+#include <QScopeGuard>
+#include <QTimer>
+#include <QUuid>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int requestTimeoutMs = 90 * 1000;
+constexpr int resourceTimeoutMs = 1800 * 1000;
+constexpr qint64 hashPiece = 1024 * 1024;
+
+// One HTTP download into a file, finished exactly once: by the server's answer, a failed
+// connection, the overall time limit, a cancellation, or the network object going away.
+class FileDownload : public QObject
+{
+    Q_OBJECT
+
+public:
+    FileDownload(QNetworkAccessManager &network, QNetworkRequest request, const QString &folder,
+                 DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation)
+        : m_onProgress(std::move(onProgress))
+        , m_cancellation(std::move(cancellation))
+    {
+        m_file.setFileName(QDir(folder).filePath(
+            u"Quillmere-download-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+        if (!m_file.open(QIODevice::WriteOnly)) {
+            finish(unexpected(RuntimeSetupError::system(
+                u"Quillmere couldn't create a file for the download in “"_s + folder + u"”: "_s
+                + m_file.errorString() + u'.')));
+            return;
+        }
+        request.setTransferTimeout(requestTimeoutMs);
+        m_reply = network.get(request);
+        connect(m_reply, &QNetworkReply::readyRead, this, &FileDownload::store);
+        connect(m_reply, &QNetworkReply::downloadProgress, this, &FileDownload::progress);
+        connect(m_reply, &QNetworkReply::finished, this, &FileDownload::replyFinished);
+        connect(m_reply, &QObject::destroyed, this,
+                [this] { finish(unexpected(RuntimeSetupError::cancelled())); });
+        if (m_cancellation)
+            connect(m_cancellation.get(), &Cancellation::cancelled, this, &FileDownload::cancel);
+        m_deadline.setSingleShot(true);
+        connect(&m_deadline, &QTimer::timeout, this, [this] {
+            m_timedOut = true;
+            m_reply->abort();
+        });
+        m_deadline.start(resourceTimeoutMs);
+    }
+
+    ~FileDownload() override
+    {
+        if (m_reply) {
+            m_reply->disconnect(this);
+            m_reply->abort();
+            m_reply->deleteLater();
+        }
+        if (!m_result || !m_result->hasValue())
+            m_file.remove();
+    }
+
+    bool isFinished() const { return m_result.has_value(); }
+    SetupResult<DownloadedFile> result() const { return *m_result; }
+
+Q_SIGNALS:
+    void done();
+
+private:
+    void store()
+    {
+        const QByteArray data = m_reply->readAll();
+        if (m_file.write(data) != data.size()) {
+            m_writeError = m_file.errorString();
+            m_reply->abort();
+        }
+    }
+
+    void progress(qint64 written, qint64 expected)
+    {
+        if (m_onProgress && m_throttle.shouldReport(written, expected))
+            m_onProgress(written, expected);
+    }
+
+    void cancel()
+    {
+        m_cancelled = true;
+        if (m_reply)
+            m_reply->abort();
+    }
+
+    void replyFinished()
+    {
+        store();
+        m_file.close();
+        const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
+        const QNetworkReply::NetworkError error = m_reply->error();
+        // Errors below 200 are the connection's; above, the server answered with a status.
+        const bool connectionFailed = error != QNetworkReply::NoError && error < 200;
+        if (m_cancelled) {
+            finish(unexpected(RuntimeSetupError::cancelled()));
+        } else if (!m_writeError.isEmpty()) {
+            finish(unexpected(RuntimeSetupError::system(
+                u"Quillmere couldn't save the download: "_s + m_writeError + u'.')));
+        } else if (m_timedOut) {
+            finish(unexpected(RuntimeSetupError::download(u"The download took too long and was stopped."_s)));
+        } else if (connectionFailed || !status.isValid()) {
+            finish(unexpected(RuntimeSetupError::download(
+                u"The connection failed ("_s + m_reply->errorString() + u")."_s)));
+        } else {
+            finish(DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url()});
+        }
+    }
+
+    void finish(SetupResult<DownloadedFile> result)
+    {
+        if (m_result)
+            return;
+        m_result = std::move(result);
+        m_deadline.stop();
+        Q_EMIT done();
+    }
+
+    DownloadProgress m_onProgress;
+    std::shared_ptr<Cancellation> m_cancellation;
+    QPointer<QNetworkReply> m_reply;
+    QFile m_file;
+    QTimer m_deadline;
+    ProgressThrottle m_throttle;
+    QString m_writeError;
+    bool m_cancelled = false;
+    bool m_timedOut = false;
+    std::optional<SetupResult<DownloadedFile>> m_result;
+};
+
+void removeQuietly(const QString &path)
+{
+    QFile::remove(path);
+}
+
+} // namespace
+
+bool ProgressThrottle::shouldReport(qint64 written, qint64 expected)
+{
+    if (expected < 1)
+        return true;
+    const int percent = static_cast<int>(std::trunc(static_cast<double>(written)
+                                                    / static_cast<double>(expected) * 100.0));
+    if (percent == m_lastPercent)
+        return false;
+    m_lastPercent = percent;
+    return true;
+}
+
+QCoro::Task<SetupResult<DownloadedFile>> Downloads::download(QNetworkAccessManager &network,
+                                                             QNetworkRequest request,
+                                                             QString temporaryFolder,
+                                                             DownloadProgress onProgress,
+                                                             std::shared_ptr<Cancellation> cancellation)
+{
+    if (cancellation && cancellation->isCancelled())
+        co_return unexpected(RuntimeSetupError::cancelled());
+    FileDownload job(network, std::move(request), temporaryFolder, std::move(onProgress),
+                     std::move(cancellation));
+    if (!job.isFinished())
+        co_await qCoro(&job, &FileDownload::done);
+    co_return job.result();
+}
+
+SetupResult<QString> Downloads::downloadDirectory(const QString &dataFolder)
+{
+    const QString folder = QDir(dataFolder).filePath(u"Downloads"_s);
+    if (!QDir().mkpath(folder))
+        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s + folder
+                                                    + u"”. Check that the disk is writable."_s));
+    return folder;
+}
+
+SetupResult<QString> Downloads::sha256(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't read “"_s + path + u"”: "_s
+                                                    + file.errorString() + u'.'));
+    QCryptographicHash hash(QCryptographicHash::Sha256);
+    QByteArray piece(hashPiece, Qt::Uninitialized);
+    for (;;) {
+        const qint64 read = file.read(piece.data(), hashPiece);
+        if (read < 0)
+            return unexpected(RuntimeSetupError::system(u"Quillmere couldn't read “"_s + path + u"”: "_s
+                                                        + file.errorString() + u'.'));
+        if (read == 0)
+            break;
+        hash.addData(QByteArrayView(piece.constData(), read));
+    }
+    return QString::fromLatin1(hash.result().toHex());
+}
+
+QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessManager &network,
+                                                              VerifiedDownloadRequest request)
+{
+    const QString target = QDir(request.folder).filePath(request.fileName);
+    auto verificationStarted = [&] {
+        if (request.onVerificationStarted)
+            request.onVerificationStarted();
+    };
+    // Hashing hundreds of megabytes takes seconds: never on the GUI thread.
+    auto digestOf = [](const QString &path) {
+        return Background::onWorkerThread([path] { return sha256(path); });
+    };
+
+    if (QFileInfo::exists(target)) {
+        verificationStarted();
+        const SetupResult<QString> existing = co_await digestOf(target);
+        if (!existing)
+            co_return unexpected(existing.error());
+        if (*existing == request.expectedSHA256)
+            co_return target;
+    }
+    removeQuietly(target);
+
+    QNetworkRequest httpRequest(request.url);
+    const SetupResult<DownloadedFile> downloaded = co_await download(
+        network, httpRequest, request.folder, request.onProgress, request.cancellation);
+    if (!downloaded)
+        co_return unexpected(downloaded.error());
+    const QString temporary = downloaded->temporaryPath;
+    const auto cleanup = qScopeGuard([&] { removeQuietly(temporary); });
+
+    if (downloaded->httpStatus < 200 || downloaded->httpStatus > 299)
+        co_return unexpected(
+            RuntimeSetupError::download(u"The download server did not return the requested file."_s));
+    verificationStarted();
+    const SetupResult<QString> digest = co_await digestOf(temporary);
+    if (!digest)
+        co_return unexpected(digest.error());
+    if (digest->compare(request.expectedSHA256, Qt::CaseInsensitive) != 0)
+        co_return unexpected(RuntimeSetupError::integrity(request.fileName));
+    // The temporary file sits in the same folder, so this is a rename, not a copy.
+    if (!QFile::rename(temporary, target))
+        co_return unexpected(RuntimeSetupError::system(u"Quillmere couldn't move the download to “"_s
+                                                       + target + u"”."_s));
+    co_return target;
+}
+
+#include "Downloads.moc"

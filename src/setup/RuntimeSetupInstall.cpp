@@ -1,0 +1,229 @@
+// The setup model's install steps: GStreamer, Wine and the Windows Steam client.
+#include "RuntimeSetupModel.h"
+
+#include "library/WineRuntime.h"
+#include "platform/Background.h"
+#include "platform/DesktopServices.h"
+#include "setup/Cancellation.h"
+#include "setup/Downloads.h"
+#include "setup/SteamSetup.h"
+#include "setup/WineInstaller.h"
+
+#include <QFileInfo>
+#include <QPointer>
+
+using namespace Qt::StringLiterals;
+
+struct RuntimeSetupModel::StepCallbacks
+{
+    DownloadProgress onProgress;
+    std::function<void()> onVerificationStarted;
+};
+
+RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(bool RuntimeSetupModel::*flag,
+                                                                  const QString &verifyingSentence)
+{
+    QPointer<RuntimeSetupModel> self(this);
+    auto onProgress = [self, flag](qint64 written, qint64 expected) {
+        // Late reports, after verification began or the step ended, are dropped.
+        if (!self || !(self.data()->*flag) || self->m_isVerifyingDownload)
+            return;
+        std::optional<double> fraction;
+        if (expected >= 1)
+            fraction = std::min(1.0, static_cast<double>(written) / static_cast<double>(expected));
+        self->set(self->m_downloadProgress, fraction);
+    };
+    auto onVerificationStarted = [self, verifyingSentence] {
+        if (!self)
+            return;
+        self->set(self->m_downloadProgress, std::optional<double>());
+        self->set(self->m_isVerifyingDownload, true);
+        self->setStatusMessage(verifyingSentence);
+    };
+    return {onProgress, onVerificationStarted};
+}
+
+QCoro::Task<> RuntimeSetupModel::installGStreamer()
+{
+    if (m_isDownloadingGStreamer)
+        co_return;
+    if (!m_context.system.usesPinnedDownloads()) {
+        // The macOS package is no use here; the distribution has its own.
+        setStatusMessage(u"Install GStreamer with your distribution's package manager (on Debian or "
+                         "Ubuntu: sudo apt install gstreamer1.0-plugins-base gstreamer1.0-plugins-good), "
+                         "then return here; Quillmere will continue setup."_s);
+        co_return;
+    }
+    QPointer<RuntimeSetupModel> self(this);
+    const std::shared_ptr<Cancellation> cancellation = currentCancellation();
+    set(m_isDownloadingGStreamer, true);
+    set(m_isVerifyingDownload, false);
+    set(m_downloadProgress, std::optional<double>());
+    setStatusMessage(u"Downloading GStreamer (1.28.7)…"_s);
+
+    const SetupSources &sources = m_context.sources;
+    SetupResult<QString> outcome = Downloads::downloadDirectory(m_context.dataFolder);
+    if (outcome) {
+        const StepCallbacks callbacks = stepCallbacks(&RuntimeSetupModel::m_isDownloadingGStreamer,
+                                                      u"Verifying GStreamer (1.28.7)…"_s);
+        outcome = co_await Downloads::verifiedDownload(
+            *m_network, {sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256,
+                         *outcome, callbacks.onProgress, callbacks.onVerificationStarted, cancellation});
+        if (!self)
+            co_return;
+    }
+    if (outcome && !m_context.desktop->openFile(*outcome)) {
+        outcome = unexpected(RuntimeSetupError::install(u"The verified package is saved here:\n"_s + *outcome
+                                                        + u"\nOpen it in Finder to continue."_s));
+    }
+    if (outcome) {
+        setStatusMessage(u"Installer is open. Complete the GStreamer installation, then choose Check "
+                         "again. macOS may ask for an administrator password."_s);
+    } else if (!outcome.error().isCancelled() && !cancellation->isCancelled()) {
+        setErrorMessage(outcome.error().description());
+        setStatusMessage({});
+    }
+    set(m_isDownloadingGStreamer, false);
+    set(m_isVerifyingDownload, false);
+    set(m_downloadProgress, std::optional<double>());
+}
+
+QCoro::Task<> RuntimeSetupModel::installWine()
+{
+    if (m_isDownloadingWine)
+        co_return;
+    if (!m_context.system.usesPinnedDownloads()) {
+        setStatusMessage(u"Install Wine with your distribution's package manager (on Debian or Ubuntu: "
+                         "sudo apt install wine wine64), then choose Install Wine again."_s);
+        co_return;
+    }
+    QPointer<RuntimeSetupModel> self(this);
+    const std::shared_ptr<Cancellation> cancellation = currentCancellation();
+    set(m_isDownloadingWine, true);
+    set(m_isVerifyingDownload, false);
+    set(m_downloadProgress, std::optional<double>());
+    setStatusMessage(u"Downloading Wine (11.18)…"_s);
+
+    const SetupSources &sources = m_context.sources;
+    SetupResult<DetectedWineRuntime> installed = unexpected(RuntimeSetupError::cancelled());
+    SetupResult<QString> archive = Downloads::downloadDirectory(m_context.dataFolder);
+    if (archive) {
+        const StepCallbacks callbacks
+            = stepCallbacks(&RuntimeSetupModel::m_isDownloadingWine, u"Verifying Wine (11.18)…"_s);
+        archive = co_await Downloads::verifiedDownload(
+            *m_network, {sources.wineArchive, sources.wineFileName, sources.wineSHA256, *archive,
+                         callbacks.onProgress, callbacks.onVerificationStarted, cancellation});
+        if (!self)
+            co_return;
+    }
+    if (archive) {
+        setStatusMessage(u"Checking the Wine archive…"_s);
+        // Unpacking hundreds of megabytes with tar takes a while; the window keeps painting.
+        installed = co_await Background::onWorkerThread(
+            [archive = *archive, runtimes = m_context.runtimeFolder(), tar = sources.tar] {
+                return WineInstaller::installWineArchive(archive, runtimes, tar);
+            });
+        if (!self)
+            co_return;
+    } else {
+        installed = unexpected(archive.error());
+    }
+
+    if (installed) {
+        refresh();
+        setSelectedRuntimeID(installed->winePath);
+        setStatusMessage(u"Wine is installed. Approve the Wine app in Finder before using it."_s);
+    } else if (!installed.error().isCancelled() && !cancellation->isCancelled()) {
+        setErrorMessage(installed.error().description());
+        setStatusMessage({});
+    }
+    set(m_isDownloadingWine, false);
+    set(m_isVerifyingDownload, false);
+    set(m_downloadProgress, std::optional<double>());
+}
+
+void RuntimeSetupModel::openWineSource()
+{
+    m_context.desktop->openUrl(m_context.sources.wineSourcePage);
+}
+
+QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
+{
+    if (m_isInstallingSteam)
+        co_return std::nullopt;
+    const auto runtime = selectedRuntime();
+    if (!m_isRosettaAvailable || !m_isGStreamerInstalled || !runtime) {
+        setErrorMessage(u"Finish the Rosetta and GStreamer requirements and choose a Wine runtime before "
+                        "installing Steam."_s);
+        co_return std::nullopt;
+    }
+    QPointer<RuntimeSetupModel> self(this);
+    set(m_isInstallingSteam, true);
+    setStatusMessage(u"Preparing a Wine prefix for Steam…"_s);
+
+    const QString dataFolder = m_context.dataFolder;
+    auto entryFor = [&](const QString &name, const QString &executable) {
+        GameEntry entry;
+        entry.name = name;
+        entry.executablePath = executable;
+        entry.prefixPath = SteamSetup::prefixPath(dataFolder);
+        entry.winePath = runtime->winePath;
+        entry.wineServerPath = runtime->wineServerPath;
+        return entry;
+    };
+    auto isInstalled = [&] {
+        const QFileInfo steam(SteamSetup::steamExecutable(dataFolder));
+        return steam.isFile() && steam.isReadable();
+    };
+    auto finishWith = [&](std::optional<GameEntry> entry, const QString &status, const QString &error) {
+        if (!error.isEmpty())
+            setErrorMessage(error);
+        setStatusMessage(status);
+        set(m_isInstallingSteam, false);
+        return entry;
+    };
+
+    if (isInstalled()) {
+        co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
+                             u"Steam is already installed in Quillmere's Steam prefix."_s, {});
+    }
+    const SetupResult<QString> folder = Downloads::downloadDirectory(dataFolder);
+    if (!folder)
+        co_return finishWith(std::nullopt, {}, folder.error().description());
+    const SetupResult<QString> installer
+        = co_await SteamSetup::downloadSteamSetup(*m_network, m_context.sources, *folder);
+    if (!self)
+        co_return std::nullopt;
+    if (!installer)
+        co_return finishWith(std::nullopt, {}, installer.error().description());
+
+    const GameEntry setupRun = entryFor(u"Steam Setup"_s, *installer);
+    const QString log = SteamSetup::setupLog(dataFolder);
+    if (!WineRuntime::isInitializedPrefix(setupRun.prefixPath)) {
+        setStatusMessage(u"Creating the Steam Wine prefix…"_s);
+        const Result<void> prefix = co_await Background::onWorkerThread(
+            [setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
+        if (!self)
+            co_return std::nullopt;
+        if (!prefix)
+            co_return finishWith(std::nullopt, {}, prefix.error().description());
+    }
+
+    setStatusMessage(u"Steam Setup is running in Wine. Complete its windows to install Steam."_s);
+    const Result<ProcessHandle> process = WineRuntime::start(setupRun, log);
+    if (!process)
+        co_return finishWith(std::nullopt, {}, process.error().description());
+    const int status = co_await Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
+    if (!self)
+        co_return std::nullopt;
+    if (isInstalled()) {
+        co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
+                             u"Steam is installed. Quillmere added it to your library."_s, {});
+    }
+    co_return finishWith(std::nullopt, {},
+                         RuntimeSetupError::install(
+                             u"Steam Setup closed before steam.exe appeared. If you completed the "
+                             "installation, choose Check again and retry. Setup log:\n"_s
+                             + log + u" (exit code "_s + QString::number(status) + u')')
+                             .description());
+}

@@ -1,0 +1,254 @@
+#include "RuntimeSetupModel.h"
+
+#include "platform/DesktopServices.h"
+#include "platform/UserDefaults.h"
+#include "setup/Cancellation.h"
+
+#include <QFileInfo>
+#include <QNetworkAccessManager>
+#include <QPointer>
+
+#include <cmath>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+const QString approvalSteps = u"In Finder, Control-click the Wine app, choose Open, and confirm the macOS prompt. "_s;
+} // namespace
+
+RuntimeSetupModel::RuntimeSetupModel(SetupContext context, QObject *parent)
+    : QObject(parent)
+    , m_context(std::move(context))
+    , m_network(std::make_unique<QNetworkAccessManager>())
+{
+    refresh();
+}
+
+RuntimeSetupModel::~RuntimeSetupModel()
+{
+    // A step still waiting on a download ends quietly; its coroutine sees the model gone.
+    if (m_cancellation)
+        m_cancellation->cancel();
+}
+
+void RuntimeSetupModel::setSelectedRuntimeID(const QString &winePath)
+{
+    set(m_selectedRuntimeID, winePath);
+}
+
+void RuntimeSetupModel::setStatusMessage(const QString &message)
+{
+    set(m_statusMessage, message);
+}
+
+void RuntimeSetupModel::setErrorMessage(const QString &message)
+{
+    set(m_errorMessage, message);
+}
+
+std::shared_ptr<Cancellation> RuntimeSetupModel::currentCancellation()
+{
+    if (!m_cancellation || m_cancellation->isCancelled())
+        m_cancellation = std::make_shared<Cancellation>();
+    return m_cancellation;
+}
+
+void RuntimeSetupModel::cancel()
+{
+    if (m_cancellation)
+        m_cancellation->cancel();
+}
+
+void RuntimeSetupModel::refresh()
+{
+    const QString remembered = m_selectedRuntimeID;
+    const QList<DetectedWineRuntime> found = RuntimeDiscovery::findRuntimes(m_context.places);
+    if (found != m_runtimes) {
+        m_runtimes = found;
+        Q_EMIT changed();
+    }
+    const bool stillThere = std::any_of(m_runtimes.cbegin(), m_runtimes.cend(),
+                                        [&](const DetectedWineRuntime &r) { return r.winePath == remembered; });
+    setSelectedRuntimeID(stillThere ? remembered
+                                    : (m_runtimes.isEmpty() ? QString() : m_runtimes.first().winePath));
+    const SetupSystem &system = m_context.system;
+    set(m_isRosettaAvailable, !isAppleSilicon() || QFileInfo::exists(system.rosettaRuntimePath));
+    set(m_isGStreamerInstalled, std::any_of(system.gstreamerPaths.cbegin(), system.gstreamerPaths.cend(),
+                                            [](const QString &path) { return QFileInfo::exists(path); }));
+}
+
+std::optional<DetectedWineRuntime> RuntimeSetupModel::selectedRuntime() const
+{
+    for (const DetectedWineRuntime &runtime : m_runtimes) {
+        if (runtime.winePath == m_selectedRuntimeID)
+            return runtime;
+    }
+    if (m_runtimes.isEmpty())
+        return std::nullopt;
+    return m_runtimes.first();
+}
+
+bool RuntimeSetupModel::requiresManualWineApproval() const
+{
+    const auto runtime = selectedRuntime();
+    if (!runtime || !runtime->bundlePath || !runtime->bundlePath->contains(u"/Quillmere/Runtimes/"))
+        return false;
+    return !RuntimeDiscovery::approvedRuntimePaths(*m_context.defaults).contains(runtime->winePath);
+}
+
+bool RuntimeSetupModel::isReadyForWindowsApps() const
+{
+    return (!isAppleSilicon() || m_isRosettaAvailable) && m_isGStreamerInstalled
+           && selectedRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval
+           && !requiresManualWineApproval();
+}
+
+QString RuntimeSetupModel::nextSetupActionTitle() const
+{
+    auto downloading = [this](const QString &what) -> QString {
+        if (m_isVerifyingDownload)
+            return u"Verifying "_s + what + u"…"_s;
+        if (!m_downloadProgress)
+            return u"Downloading "_s + what + u"…"_s;
+        // A hair of tolerance so that 0.29 shows 29, not 28.99999… truncated to 28.
+        const int percent = static_cast<int>(std::floor(*m_downloadProgress * 100.0 + 1e-9));
+        return u"Downloading "_s + what + u"… "_s + QString::number(percent) + u'%';
+    };
+    if (m_isDownloadingGStreamer)
+        return downloading(u"GStreamer"_s);
+    if (m_isDownloadingWine)
+        return downloading(u"Wine"_s);
+    if (m_isPreparingWine)
+        return u"Preparing Wine…"_s;
+    if (m_pause == AutomaticSetupPause::rosetta)
+        return u"Continue Rosetta Setup"_s;
+    if (m_pause == AutomaticSetupPause::gstreamer) {
+        // Without an installer to open, the button only looks again.
+        return m_context.system.usesPinnedDownloads() ? u"Open GStreamer Installer"_s
+                                                      : u"Check for GStreamer Again"_s;
+    }
+    if (m_pause == AutomaticSetupPause::wineApproval)
+        return u"Continue after Approval"_s;
+    if (isAppleSilicon() && !m_isRosettaAvailable)
+        return u"Set Up Rosetta"_s;
+    if (!m_isGStreamerInstalled)
+        return u"Install Required Components"_s;
+    if (selectedRuntime())
+        return u"Check Setup"_s;
+    return u"Install Wine"_s;
+}
+
+void RuntimeSetupModel::openRosettaInstructions()
+{
+    m_context.desktop->copyToClipboard(u"softwareupdate --install-rosetta"_s);
+    m_context.desktop->openApplication(u"/System/Applications/Utilities/Terminal.app"_s);
+    setStatusMessage(u"Terminal is open and the Rosetta command is copied. Paste it, accept Apple's "
+                     "license, then return here; Quillmere will continue setup."_s);
+}
+
+void RuntimeSetupModel::revealSelectedRuntime()
+{
+    const auto runtime = selectedRuntime();
+    if (!runtime || !runtime->bundlePath) {
+        setErrorMessage(u"This Wine installation is a command-line runtime and has no app bundle to "
+                        "approve in Finder."_s);
+        return;
+    }
+    m_context.desktop->revealInFileManager({*runtime->bundlePath});
+    setStatusMessage(approvalSteps + u"Then choose Check again here."_s);
+}
+
+QCoro::Task<> RuntimeSetupModel::prepareWineAutomatically()
+{
+    if (m_pause == AutomaticSetupPause::wineApproval) {
+        revealSelectedRuntime();
+        co_return;
+    }
+    if (m_isPreparingWine)
+        co_return;
+    QPointer<RuntimeSetupModel> self(this);
+    set(m_isPreparingWine, true);
+    m_isAutomaticSetupActive = true;
+    setErrorMessage({});
+    refresh();
+
+    if (isAppleSilicon() && !m_isRosettaAvailable) {
+        m_pause = AutomaticSetupPause::rosetta;
+        openRosettaInstructions();
+        set(m_isPreparingWine, false);
+        co_return;
+    }
+    if (m_pause == AutomaticSetupPause::rosetta)
+        m_pause.reset();
+
+    if (!m_isGStreamerInstalled) {
+        const std::shared_ptr<Cancellation> cancellation = currentCancellation();
+        co_await installGStreamer();
+        if (!self)
+            co_return;
+        if (m_errorMessage.isEmpty() && !cancellation->isCancelled())
+            m_pause = AutomaticSetupPause::gstreamer;
+        set(m_isPreparingWine, false);
+        co_return;
+    }
+    if (m_pause == AutomaticSetupPause::gstreamer)
+        m_pause.reset();
+
+    if (!selectedRuntime()) {
+        co_await installWine();
+        if (!self)
+            co_return;
+        if (!m_errorMessage.isEmpty() || !selectedRuntime()) {
+            set(m_isPreparingWine, false);
+            co_return;
+        }
+    }
+
+    if (requiresManualWineApproval()) {
+        m_pause = AutomaticSetupPause::wineApproval;
+        revealSelectedRuntime();
+        setStatusMessage(approvalSteps + u"Then return here and continue after approval."_s);
+        set(m_isPreparingWine, false);
+        co_return;
+    }
+
+    m_pause.reset();
+    m_isAutomaticSetupActive = false;
+    setStatusMessage(u"Wine and its required components are ready for Windows apps."_s);
+    set(m_isPreparingWine, false);
+}
+
+QCoro::Task<> RuntimeSetupModel::resumeAutomaticSetupAfterSystemStep()
+{
+    if (!m_isAutomaticSetupActive || m_isPreparingWine)
+        co_return;
+    refresh();
+    const bool rosettaDone = m_pause == AutomaticSetupPause::rosetta && m_isRosettaAvailable;
+    const bool gstreamerDone = m_pause == AutomaticSetupPause::gstreamer && m_isGStreamerInstalled;
+    if (!rosettaDone && !gstreamerDone)
+        co_return;
+    m_pause.reset();
+    co_await prepareWineAutomatically();
+}
+
+void RuntimeSetupModel::continueAfterWineApproval()
+{
+    if (m_pause != AutomaticSetupPause::wineApproval)
+        return;
+    if (const auto runtime = selectedRuntime())
+        RuntimeDiscovery::approveRuntime(*m_context.defaults, runtime->winePath);
+    m_pause.reset();
+    m_isAutomaticSetupActive = false;
+    setStatusMessage(u"Wine setup is complete. You can now add Windows apps or install Steam."_s);
+    Q_EMIT changed();  // the pause is not published, but the title and readiness follow it
+}
+
+std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(const SetupContext &context)
+{
+    const RuntimeSetupModel model(context);
+    const auto runtime = model.selectedRuntime();
+    if (!runtime || (model.isAppleSilicon() && !model.isRosettaAvailable()) || !model.isGStreamerInstalled()
+        || model.requiresManualWineApproval())
+        return std::nullopt;
+    return runtime;
+}

@@ -1,0 +1,125 @@
+#pragma once
+
+#include "library/GameEntry.h"
+#include "setup/DetectedWineRuntime.h"
+#include "setup/SetupContext.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+#include <optional>
+
+class Cancellation;
+class QNetworkAccessManager;
+
+// Where the automatic setup waits for the user.
+enum class AutomaticSetupPause { rosetta, gstreamer, wineApproval };
+
+// The state behind the Wine setup window: what the machine has, the chosen runtime, running
+// downloads, and the automatic setup that walks from a bare machine to a ready Wine. One model
+// per opening of the window. Every published property notifies through `changed`.
+class RuntimeSetupModel : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<DetectedWineRuntime> runtimes READ runtimes NOTIFY changed)
+    Q_PROPERTY(QString selectedRuntimeID READ selectedRuntimeID WRITE setSelectedRuntimeID NOTIFY changed)
+    Q_PROPERTY(bool isRosettaAvailable READ isRosettaAvailable NOTIFY changed)
+    Q_PROPERTY(bool isGStreamerInstalled READ isGStreamerInstalled NOTIFY changed)
+    Q_PROPERTY(bool isDownloadingWine READ isDownloadingWine NOTIFY changed)
+    Q_PROPERTY(bool isDownloadingGStreamer READ isDownloadingGStreamer NOTIFY changed)
+    Q_PROPERTY(bool isVerifyingDownload READ isVerifyingDownload NOTIFY changed)
+    Q_PROPERTY(std::optional<double> downloadProgress READ downloadProgress NOTIFY changed)
+    Q_PROPERTY(bool isInstallingSteam READ isInstallingSteam NOTIFY changed)
+    Q_PROPERTY(bool isPreparingWine READ isPreparingWine NOTIFY changed)
+    Q_PROPERTY(QString statusMessage READ statusMessage WRITE setStatusMessage NOTIFY changed)
+    Q_PROPERTY(QString errorMessage READ errorMessage WRITE setErrorMessage NOTIFY changed)
+
+public:
+    explicit RuntimeSetupModel(SetupContext context, QObject *parent = nullptr);
+    ~RuntimeSetupModel() override;
+
+    const QList<DetectedWineRuntime> &runtimes() const { return m_runtimes; }
+    QString selectedRuntimeID() const { return m_selectedRuntimeID; }  // empty: none
+    void setSelectedRuntimeID(const QString &winePath);
+    bool isRosettaAvailable() const { return m_isRosettaAvailable; }
+    bool isGStreamerInstalled() const { return m_isGStreamerInstalled; }
+    bool isDownloadingWine() const { return m_isDownloadingWine; }
+    bool isDownloadingGStreamer() const { return m_isDownloadingGStreamer; }
+    bool isVerifyingDownload() const { return m_isVerifyingDownload; }
+    std::optional<double> downloadProgress() const { return m_downloadProgress; }
+    bool isInstallingSteam() const { return m_isInstallingSteam; }
+    bool isPreparingWine() const { return m_isPreparingWine; }
+    QString statusMessage() const { return m_statusMessage; }
+    void setStatusMessage(const QString &message);
+    QString errorMessage() const { return m_errorMessage; }
+    void setErrorMessage(const QString &message);
+
+    std::optional<AutomaticSetupPause> automaticSetupPause() const { return m_pause; }
+    bool isAutomaticSetupActive() const { return m_isAutomaticSetupActive; }
+    const SetupContext &context() const { return m_context; }
+
+    void refresh();
+    std::optional<DetectedWineRuntime> selectedRuntime() const;
+    bool requiresManualWineApproval() const;
+    bool isReadyForWindowsApps() const;
+    QString nextSetupActionTitle() const;
+
+    QCoro::Task<> prepareWineAutomatically();
+    QCoro::Task<> resumeAutomaticSetupAfterSystemStep();
+    void continueAfterWineApproval();
+    void revealSelectedRuntime();
+    void openRosettaInstructions();
+
+    QCoro::Task<> installGStreamer();
+    QCoro::Task<> installWine();
+    // The Steam library entry on success; failures end in `errorMessage`.
+    QCoro::Task<std::optional<GameEntry>> installSteam();
+    void openWineSource();
+
+    // Stops the download that a running step waits for; the step ends without an alert.
+    void cancel();
+
+    // The runtime to launch an executable with directly, or none while Wine isn't ready.
+    static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(const SetupContext &context);
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    template <class T>
+    void set(T &member, const T &value)
+    {
+        if (member == value)
+            return;
+        member = value;
+        Q_EMIT changed();
+    }
+    bool isAppleSilicon() const { return m_context.system.isAppleSilicon(); }
+    std::shared_ptr<Cancellation> currentCancellation();
+    // Progress callbacks for one download step guarded by `flag`.
+    struct StepCallbacks;
+    StepCallbacks stepCallbacks(bool RuntimeSetupModel::*flag, const QString &verifyingSentence);
+
+    SetupContext m_context;
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    std::shared_ptr<Cancellation> m_cancellation;
+
+    QList<DetectedWineRuntime> m_runtimes;
+    QString m_selectedRuntimeID;
+    bool m_isRosettaAvailable = false;
+    bool m_isGStreamerInstalled = false;
+    bool m_isDownloadingWine = false;
+    bool m_isDownloadingGStreamer = false;
+    bool m_isVerifyingDownload = false;
+    std::optional<double> m_downloadProgress;
+    bool m_isInstallingSteam = false;
+    bool m_isPreparingWine = false;
+    QString m_statusMessage;
+    QString m_errorMessage;
+
+    std::optional<AutomaticSetupPause> m_pause;
+    bool m_isAutomaticSetupActive = false;
+};
