@@ -82,6 +82,8 @@ Q_SIGNALS:
 private:
     void store()
     {
+        if (!m_reply->isOpen())
+            return;  // aborted
         const QByteArray data = m_reply->readAll();
         if (m_file.write(data) != data.size()) {
             m_writeError = m_file.errorString();
@@ -218,13 +220,16 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
             request.onVerificationStarted();
     };
     // Hashing hundreds of megabytes takes seconds: never on the GUI thread.
+    // (Awaiters and coroutine calls are made into named objects before co_await: GCC 12 may
+    // destroy temporaries inside a co_await expression twice.)
     auto digestOf = [](const QString &path) {
         return Background::onWorkerThread([path] { return sha256(path); });
     };
 
     if (QFileInfo::exists(target)) {
         verificationStarted();
-        const SetupResult<QString> existing = co_await digestOf(target);
+        auto hashing = digestOf(target);
+        const SetupResult<QString> existing = co_await hashing;
         if (!existing)
             co_return unexpected(existing.error());
         if (*existing == request.expectedSHA256)
@@ -233,8 +238,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
     removeQuietly(target);
 
     QNetworkRequest httpRequest(request.url);
-    const SetupResult<DownloadedFile> downloaded = co_await download(
-        network, httpRequest, request.folder, request.onProgress, request.cancellation);
+    auto downloading = download(network, httpRequest, request.folder, request.onProgress, request.cancellation);
+    const SetupResult<DownloadedFile> downloaded = co_await std::move(downloading);
     if (!downloaded)
         co_return unexpected(downloaded.error());
     const QString temporary = downloaded->temporaryPath;
@@ -244,7 +249,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
         co_return unexpected(
             RuntimeSetupError::download(u"The download server did not return the requested file."_s));
     verificationStarted();
-    const SetupResult<QString> digest = co_await digestOf(temporary);
+    auto hashingDownload = digestOf(temporary);
+    const SetupResult<QString> digest = co_await hashingDownload;
     if (!digest)
         co_return unexpected(digest.error());
     if (digest->compare(request.expectedSHA256, Qt::CaseInsensitive) != 0)

@@ -66,9 +66,12 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     if (outcome) {
         const StepCallbacks callbacks = stepCallbacks(&RuntimeSetupModel::m_isDownloadingGStreamer,
                                                       u"Verifying GStreamer (1.28.7)…"_s);
-        outcome = co_await Downloads::verifiedDownload(
-            *m_network, {sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256,
-                         *outcome, callbacks.onProgress, callbacks.onVerificationStarted, cancellation});
+        Downloads::VerifiedDownloadRequest request {
+            sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256, *outcome,
+            callbacks.onProgress,     callbacks.onVerificationStarted, cancellation};
+        // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
+        auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
+        outcome = co_await std::move(downloading);
         if (!self)
             co_return;
     }
@@ -110,19 +113,23 @@ QCoro::Task<> RuntimeSetupModel::installWine()
     if (archive) {
         const StepCallbacks callbacks
             = stepCallbacks(&RuntimeSetupModel::m_isDownloadingWine, u"Verifying Wine (11.18)…"_s);
-        archive = co_await Downloads::verifiedDownload(
-            *m_network, {sources.wineArchive, sources.wineFileName, sources.wineSHA256, *archive,
-                         callbacks.onProgress, callbacks.onVerificationStarted, cancellation});
+        Downloads::VerifiedDownloadRequest request {sources.wineArchive, sources.wineFileName,
+                                                    sources.wineSHA256,  *archive,
+                                                    callbacks.onProgress, callbacks.onVerificationStarted,
+                                                    cancellation};
+        auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
+        archive = co_await std::move(downloading);
         if (!self)
             co_return;
     }
     if (archive) {
         setStatusMessage(u"Checking the Wine archive…"_s);
         // Unpacking hundreds of megabytes with tar takes a while; the window keeps painting.
-        installed = co_await Background::onWorkerThread(
+        auto unpacking = Background::onWorkerThread(
             [archive = *archive, runtimes = m_context.runtimeFolder(), tar = sources.tar] {
                 return WineInstaller::installWineArchive(archive, runtimes, tar);
             });
+        installed = co_await unpacking;
         if (!self)
             co_return;
     } else {
@@ -190,8 +197,8 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     const SetupResult<QString> folder = Downloads::downloadDirectory(dataFolder);
     if (!folder)
         co_return finishWith(std::nullopt, {}, folder.error().description());
-    const SetupResult<QString> installer
-        = co_await SteamSetup::downloadSteamSetup(*m_network, m_context.sources, *folder);
+    auto downloading = SteamSetup::downloadSteamSetup(*m_network, m_context.sources, *folder);
+    const SetupResult<QString> installer = co_await std::move(downloading);
     if (!self)
         co_return std::nullopt;
     if (!installer)
@@ -201,8 +208,8 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     const QString log = SteamSetup::setupLog(dataFolder);
     if (!WineRuntime::isInitializedPrefix(setupRun.prefixPath)) {
         setStatusMessage(u"Creating the Steam Wine prefix…"_s);
-        const Result<void> prefix = co_await Background::onWorkerThread(
-            [setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
+        auto creating = Background::onWorkerThread([setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
+        const Result<void> prefix = co_await creating;
         if (!self)
             co_return std::nullopt;
         if (!prefix)
@@ -213,7 +220,8 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     const Result<ProcessHandle> process = WineRuntime::start(setupRun, log);
     if (!process)
         co_return finishWith(std::nullopt, {}, process.error().description());
-    const int status = co_await Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
+    auto waiting = Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
+    const int status = co_await waiting;
     if (!self)
         co_return std::nullopt;
     if (isInstalled()) {

@@ -8,7 +8,6 @@
 #include <QNetworkAccessManager>
 #include <QPointer>
 
-#include <cmath>
 
 using namespace Qt::StringLiterals;
 
@@ -105,37 +104,10 @@ bool RuntimeSetupModel::isReadyForWindowsApps() const
 
 QString RuntimeSetupModel::nextSetupActionTitle() const
 {
-    auto downloading = [this](const QString &what) -> QString {
-        if (m_isVerifyingDownload)
-            return u"Verifying "_s + what + u"…"_s;
-        if (!m_downloadProgress)
-            return u"Downloading "_s + what + u"…"_s;
-        // A hair of tolerance so that 0.29 shows 29, not 28.99999… truncated to 28.
-        const int percent = static_cast<int>(std::floor(*m_downloadProgress * 100.0 + 1e-9));
-        return u"Downloading "_s + what + u"… "_s + QString::number(percent) + u'%';
-    };
-    if (m_isDownloadingGStreamer)
-        return downloading(u"GStreamer"_s);
-    if (m_isDownloadingWine)
-        return downloading(u"Wine"_s);
-    if (m_isPreparingWine)
-        return u"Preparing Wine…"_s;
-    if (m_pause == AutomaticSetupPause::rosetta)
-        return u"Continue Rosetta Setup"_s;
-    if (m_pause == AutomaticSetupPause::gstreamer) {
-        // Without an installer to open, the button only looks again.
-        return m_context.system.usesPinnedDownloads() ? u"Open GStreamer Installer"_s
-                                                      : u"Check for GStreamer Again"_s;
-    }
-    if (m_pause == AutomaticSetupPause::wineApproval)
-        return u"Continue after Approval"_s;
-    if (isAppleSilicon() && !m_isRosettaAvailable)
-        return u"Set Up Rosetta"_s;
-    if (!m_isGStreamerInstalled)
-        return u"Install Required Components"_s;
-    if (selectedRuntime())
-        return u"Check Setup"_s;
-    return u"Install Wine"_s;
+    return setupActionTitle({m_isDownloadingGStreamer, m_isDownloadingWine, m_isVerifyingDownload,
+                             m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(),
+                             m_isRosettaAvailable, m_isGStreamerInstalled, selectedRuntime().has_value(),
+                             m_context.system.usesPinnedDownloads()});
 }
 
 void RuntimeSetupModel::openRosettaInstructions()

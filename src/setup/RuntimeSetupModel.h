@@ -2,6 +2,7 @@
 
 #include "library/GameEntry.h"
 #include "setup/DetectedWineRuntime.h"
+#include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
 
 #include <QCoroTask>
@@ -14,9 +15,6 @@
 
 class Cancellation;
 class QNetworkAccessManager;
-
-// Where the automatic setup waits for the user.
-enum class AutomaticSetupPause { rosetta, gstreamer, wineApproval };
 
 // The state behind the Wine setup window: what the machine has, the chosen runtime, running
 // downloads, and the automatic setup that walks from a bare machine to a ready Wine. One model

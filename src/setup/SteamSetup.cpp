@@ -47,8 +47,8 @@ QCoro::Task<SetupResult<QString>> SteamSetup::downloadSteamSetup(QNetworkAccessM
     const QString target = QDir(folder).filePath(u"SteamSetup.exe"_s);
     QFile::remove(target);
     QNetworkRequest request(sources.steamInstaller);
-    const SetupResult<DownloadedFile> downloaded
-        = co_await Downloads::download(network, request, folder, {}, nullptr);
+    auto downloading = Downloads::download(network, request, folder, {}, nullptr);
+    const SetupResult<DownloadedFile> downloaded = co_await std::move(downloading);
     if (!downloaded)
         co_return unexpected(downloaded.error());
     const QString temporary = downloaded->temporaryPath;

@@ -177,6 +177,24 @@ private Q_SLOTS:
         QCOMPARE(run.out, QString());
     }
 
+    void runtimesJsonListsSystemWine()
+    {
+        if (!QFileInfo(QStringLiteral("/usr/bin/wine")).isExecutable())
+            QSKIP("No system Wine on this machine.");
+        Sandbox sandbox;
+        const Run run = quillmere(sandbox, {QStringLiteral("runtimes"), QStringLiteral("--json")});
+        QCOMPARE(run.exitCode, 0);
+        const QJsonArray runtimes = QJsonDocument::fromJson(run.out.toUtf8()).array();
+        const auto system = std::find_if(runtimes.begin(), runtimes.end(), [](const QJsonValue &value) {
+            return value.toObject().value(QStringLiteral("name")).toString() == u"System Wine";
+        });
+        QVERIFY2(system != runtimes.end(), qPrintable(run.out));
+        const QJsonObject object = (*system).toObject();
+        QCOMPARE(object.keys(), QStringList({"name", "wineServerPath", "winePath"}));  // no bundle
+        QCOMPARE(object.value(QStringLiteral("wineServerPath")).toString(), QStringLiteral("/usr/bin/wineserver"));
+        QVERIFY(QFileInfo(object.value(QStringLiteral("winePath")).toString()).isExecutable());
+    }
+
     void noArgumentsPrintsUsage()
     {
         Sandbox sandbox;

@@ -6,6 +6,8 @@
 #include "support/RecordingDesktopServices.h"
 
 #include <QByteArray>
+#include <QCoroTask>
+#include <QEventLoop>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -60,6 +62,22 @@ private:
 };
 
 } // namespace TestSupport
+
+// Runs the event loop until the task has finished and returns its result.
+template <class T>
+T awaitTask(QCoro::Task<T> &&task)
+{
+    std::optional<T> result;
+    QEventLoop loop;
+    auto wrapper = [](QCoro::Task<T> inner, std::optional<T> &out, QEventLoop &done) -> QCoro::Task<> {
+        out.emplace(co_await std::move(inner));
+        done.quit();
+    };
+    auto running = wrapper(std::move(task), result, loop);
+    if (!result)
+        loop.exec();
+    return std::move(*result);
+}
 
 // Verifies that a result holds a value, printing its error otherwise.
 #define QVERIFY_OK(result)                                                                         \

@@ -1,0 +1,104 @@
+#include "LoopbackServer.h"
+
+#include <QPointer>
+#include <QTcpSocket>
+#include <QTimer>
+
+LoopbackServer::LoopbackServer()
+{
+    connect(&m_server, &QTcpServer::newConnection, this, &LoopbackServer::accept);
+    m_server.listen(QHostAddress::LocalHost);
+}
+
+void LoopbackServer::route(const QString &path, const Response &response)
+{
+    m_routes.insert(path, response);
+}
+
+void LoopbackServer::redirect(const QString &path, const QUrl &target, int status)
+{
+    Response response;
+    response.status = status;
+    response.headers = {{"Location", target.toEncoded()}};
+    route(path, response);
+}
+
+QUrl LoopbackServer::url(const QString &path) const
+{
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+}
+
+int LoopbackServer::totalRequests() const
+{
+    int total = 0;
+    for (int count : m_counts)
+        total += count;
+    return total;
+}
+
+void LoopbackServer::accept()
+{
+    while (QTcpSocket *socket = m_server.nextPendingConnection()) {
+        auto buffer = std::make_shared<QByteArray>();
+        connect(socket, &QTcpSocket::readyRead, socket, [this, socket, buffer] {
+            buffer->append(socket->readAll());
+            const qsizetype end = buffer->indexOf("\r\n\r\n");
+            if (end < 0 || socket->property("answered").toBool())
+                return;
+            socket->setProperty("answered", true);
+            const QByteArray head = buffer->left(end);
+            m_requestHeads.append(head);
+            const QList<QByteArray> requestLine = head.split('\n').first().trimmed().split(' ');
+            const QString target = requestLine.size() > 1 ? QString::fromLatin1(requestLine.at(1)) : QString();
+            answer(socket, target.section(QLatin1Char('?'), 0, 0));
+        });
+        connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
+    }
+}
+
+void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
+{
+    m_counts[path] += 1;
+    m_maxOpen = std::max(m_maxOpen, ++m_open);
+    connect(socket, &QObject::destroyed, this, [this] { --m_open; });
+
+    const Response response = m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0});
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(response.delayMs, this, [this, guard, response] {
+        if (!guard)
+            return;
+        QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
+        for (const auto &[name, value] : response.headers)
+            head += name + ": " + value + "\r\n";
+        if (response.sendLength)
+            head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
+        head += "Connection: close\r\n\r\n";
+        guard->write(head);
+        sendBody(guard, response, 0);
+    });
+}
+
+void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsizetype offset)
+{
+    const qsizetype limit = response.closeAfter >= 0 ? std::min(response.closeAfter, response.body.size())
+                                                     : response.body.size();
+    const qsizetype piece = response.chunkSize > 0 ? response.chunkSize : limit - offset;
+    const qsizetype length = std::min(piece, limit - offset);
+    if (length > 0)
+        socket->write(response.body.mid(offset, length));
+    if (offset + length >= limit) {
+        close(socket);
+        return;
+    }
+    QPointer<QTcpSocket> guard(socket);
+    QTimer::singleShot(response.chunkDelayMs, this, [this, guard, response, next = offset + length] {
+        if (guard)
+            sendBody(guard, response, next);
+    });
+}
+
+void LoopbackServer::close(QTcpSocket *socket)
+{
+    socket->flush();
+    socket->disconnectFromHost();
+}

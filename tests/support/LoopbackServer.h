@@ -1,0 +1,56 @@
+#pragma once
+
+#include <QByteArray>
+#include <QHash>
+#include <QList>
+#include <QObject>
+#include <QPair>
+#include <QTcpServer>
+#include <QUrl>
+
+class QTcpSocket;
+
+// A real HTTP/1.1 server on 127.0.0.1 for tests: canned statuses and bodies, redirects, slow,
+// unsized and truncated answers. It counts requests per path and how many were open at once.
+class LoopbackServer : public QObject
+{
+    Q_OBJECT
+
+public:
+    struct Response
+    {
+        int status = 200;
+        QByteArray body;
+        QList<QPair<QByteArray, QByteArray>> headers;
+        bool sendLength = true;   // false: no Content-Length, the end of the body is the close
+        qsizetype closeAfter = -1;  // close the connection after this many body bytes
+        int chunkSize = 0;        // > 0: send the body in pieces...
+        int chunkDelayMs = 0;     // ...this far apart
+        int delayMs = 0;          // wait this long before answering at all
+    };
+
+    LoopbackServer();
+
+    void route(const QString &path, const Response &response);
+    void redirect(const QString &path, const QUrl &target, int status = 302);
+    QUrl url(const QString &path) const;
+    quint16 port() const { return m_server.serverPort(); }
+
+    int requestCount(const QString &path) const { return m_counts.value(path); }
+    int totalRequests() const;
+    int maxOpenRequests() const { return m_maxOpen; }
+    QList<QByteArray> requestHeaders() const { return m_requestHeads; }
+
+private:
+    void accept();
+    void answer(QTcpSocket *socket, const QString &path);
+    void sendBody(QTcpSocket *socket, const Response &response, qsizetype offset);
+    void close(QTcpSocket *socket);
+
+    QTcpServer m_server;
+    QHash<QString, Response> m_routes;
+    QHash<QString, int> m_counts;
+    QList<QByteArray> m_requestHeads;
+    int m_open = 0;
+    int m_maxOpen = 0;
+};
