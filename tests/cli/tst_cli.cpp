@@ -190,7 +190,7 @@ private Q_SLOTS:
         });
         QVERIFY2(system != runtimes.end(), qPrintable(run.out));
         const QJsonObject object = (*system).toObject();
-        QCOMPARE(object.keys(), QStringList({"name", "wineServerPath", "winePath"}));  // no bundle
+        QCOMPARE(object.keys(), QStringList({"name", "winePath", "wineServerPath"}));  // no bundle
         QCOMPARE(object.value(QStringLiteral("wineServerPath")).toString(), QStringLiteral("/usr/bin/wineserver"));
         QVERIFY(QFileInfo(object.value(QStringLiteral("winePath")).toString()).isExecutable());
     }
