@@ -5,9 +5,9 @@
 #include "setup/RuntimeDiscovery.h"
 
 #include <QEventLoop>
+#include <QFile>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QFile>
 
 #include <cstdio>
 
@@ -107,8 +107,9 @@ int runtimes(const LibraryContext &context, const QStringList &options)
         for (const DetectedWineRuntime &runtime : found) {
             if (out.size() > 1)
                 out += ',';
-            out += "{\"name\":" + jsonString(runtime.name) + ",\"winePath\":" + jsonString(runtime.winePath)
-                   + ",\"wineServerPath\":" + jsonString(runtime.wineServerPath);
+            out += "{\"name\":" + jsonString(runtime.name)
+                + ",\"winePath\":" + jsonString(runtime.winePath)
+                + ",\"wineServerPath\":" + jsonString(runtime.wineServerPath);
             if (runtime.bundlePath)
                 out += ",\"bundlePath\":" + jsonString(*runtime.bundlePath);
             out += '}';
@@ -120,7 +121,8 @@ int runtimes(const LibraryContext &context, const QStringList &options)
     if (found.isEmpty())
         printLine(u"No Wine runtime was found."_s);
     for (qsizetype i = 0; i < found.size(); ++i) {
-        printLine(found.at(i).name + u": "_s + found.at(i).winePath + (i == 0 ? u" (default)"_s : QString()));
+        printLine(found.at(i).name + u": "_s + found.at(i).winePath
+            + (i == 0 ? u" (default)"_s : QString()));
     }
     return success;
 }

@@ -46,8 +46,7 @@ template <class Work, class Done> void run(QObject *context, Work work, Done don
 // An awaitable that runs `work` on a thread of its own and resumes the awaiting coroutine on
 // the main thread with its result: `auto digest = co_await Background::onWorkerThread(...)`.
 // The work must not touch the awaiting object; it gets copies of what it needs.
-template <class Work>
-auto onWorkerThread(Work work)
+template <class Work> auto onWorkerThread(Work work)
 {
     using Result = std::invoke_result_t<Work>;
     struct Awaiter
@@ -61,7 +60,8 @@ auto onWorkerThread(Work work)
             std::thread([this, handle] {
                 result.emplace(work());
                 if (QCoreApplication *app = QCoreApplication::instance())
-                    QMetaObject::invokeMethod(app, [handle] { handle.resume(); }, Qt::QueuedConnection);
+                    QMetaObject::invokeMethod(
+                        app, [handle] { handle.resume(); }, Qt::QueuedConnection);
             }).detach();
         }
         Result await_resume() { return std::move(*result); }

@@ -9,9 +9,9 @@
 struct DetectedWineRuntime
 {
     QString name;
-    QString winePath;        // links resolved, path standardised
-    QString wineServerPath;  // beside `winePath`
-    std::optional<QString> bundlePath;  // the innermost ".app" folder holding `winePath`
+    QString winePath; // links resolved, path standardised
+    QString wineServerPath; // beside `winePath`
+    std::optional<QString> bundlePath; // the innermost ".app" folder holding `winePath`
 
     bool operator==(const DetectedWineRuntime &) const = default;
 };
@@ -19,5 +19,5 @@ struct DetectedWineRuntime
 inline size_t qHash(const DetectedWineRuntime &runtime, size_t seed = 0)
 {
     return qHashMulti(seed, runtime.name, runtime.winePath, runtime.wineServerPath,
-                      runtime.bundlePath.value_or(QString()), runtime.bundlePath.has_value());
+        runtime.bundlePath.value_or(QString()), runtime.bundlePath.has_value());
 }

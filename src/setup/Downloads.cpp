@@ -33,12 +33,12 @@ class FileDownload : public QObject
 
 public:
     FileDownload(QNetworkAccessManager &network, QNetworkRequest request, const QString &folder,
-                 DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation)
+        DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation)
         : m_onProgress(std::move(onProgress))
         , m_cancellation(std::move(cancellation))
     {
-        m_file.setFileName(QDir(folder).filePath(
-            u"Quillmere-download-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+        m_file.setFileName(QDir(folder).filePath(u"Quillmere-download-"_s
+            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
         if (!m_file.open(QIODevice::WriteOnly)) {
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't create a file for the download in “"_s + folder + u"”: "_s
@@ -51,7 +51,7 @@ public:
         connect(m_reply, &QNetworkReply::downloadProgress, this, &FileDownload::progress);
         connect(m_reply, &QNetworkReply::finished, this, &FileDownload::replyFinished);
         connect(m_reply, &QObject::destroyed, this,
-                [this] { finish(unexpected(RuntimeSetupError::cancelled())); });
+            [this] { finish(unexpected(RuntimeSetupError::cancelled())); });
         if (m_cancellation)
             connect(m_cancellation.get(), &Cancellation::cancelled, this, &FileDownload::cancel);
         m_deadline.setSingleShot(true);
@@ -83,7 +83,7 @@ private:
     void store()
     {
         if (!m_reply->isOpen())
-            return;  // aborted
+            return; // aborted
         const QByteArray data = m_reply->readAll();
         if (m_file.write(data) != data.size()) {
             m_writeError = m_file.errorString();
@@ -118,7 +118,11 @@ private:
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't save the download: "_s + m_writeError + u'.')));
         } else if (m_timedOut) {
-            finish(unexpected(RuntimeSetupError::download(u"The download took too long and was stopped."_s)));
+            finish(unexpected(
+                RuntimeSetupError::download(u"The download took too long and was stopped."_s)));
+        } else if (!status.isValid() && error == QNetworkReply::RemoteHostClosedError) {
+            finish(unexpected(RuntimeSetupError::download(
+                u"The download finished without a server response."_s)));
         } else if (connectionFailed || !status.isValid()) {
             finish(unexpected(RuntimeSetupError::download(
                 u"The connection failed ("_s + m_reply->errorString() + u")."_s)));
@@ -159,8 +163,8 @@ bool ProgressThrottle::shouldReport(qint64 written, qint64 expected)
 {
     if (expected < 1)
         return true;
-    const int percent = static_cast<int>(std::trunc(static_cast<double>(written)
-                                                    / static_cast<double>(expected) * 100.0));
+    const int percent = static_cast<int>(
+        std::trunc(static_cast<double>(written) / static_cast<double>(expected) * 100.0));
     if (percent == m_lastPercent)
         return false;
     m_lastPercent = percent;
@@ -168,15 +172,13 @@ bool ProgressThrottle::shouldReport(qint64 written, qint64 expected)
 }
 
 QCoro::Task<SetupResult<DownloadedFile>> Downloads::download(QNetworkAccessManager &network,
-                                                             QNetworkRequest request,
-                                                             QString temporaryFolder,
-                                                             DownloadProgress onProgress,
-                                                             std::shared_ptr<Cancellation> cancellation)
+    QNetworkRequest request, QString temporaryFolder, DownloadProgress onProgress,
+    std::shared_ptr<Cancellation> cancellation)
 {
     if (cancellation && cancellation->isCancelled())
         co_return unexpected(RuntimeSetupError::cancelled());
     FileDownload job(network, std::move(request), temporaryFolder, std::move(onProgress),
-                     std::move(cancellation));
+        std::move(cancellation));
     if (!job.isFinished())
         co_await qCoro(&job, &FileDownload::done);
     co_return job.result();
@@ -186,8 +188,8 @@ SetupResult<QString> Downloads::downloadDirectory(const QString &dataFolder)
 {
     const QString folder = QDir(dataFolder).filePath(u"Downloads"_s);
     if (!QDir().mkpath(folder))
-        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s + folder
-                                                    + u"”. Check that the disk is writable."_s));
+        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s
+            + folder + u"”. Check that the disk is writable."_s));
     return folder;
 }
 
@@ -195,15 +197,15 @@ SetupResult<QString> Downloads::sha256(const QString &path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't read “"_s + path + u"”: "_s
-                                                    + file.errorString() + u'.'));
+        return unexpected(RuntimeSetupError::system(
+            u"Quillmere couldn't read “"_s + path + u"”: "_s + file.errorString() + u'.'));
     QCryptographicHash hash(QCryptographicHash::Sha256);
     QByteArray piece(hashPiece, Qt::Uninitialized);
     for (;;) {
         const qint64 read = file.read(piece.data(), hashPiece);
         if (read < 0)
-            return unexpected(RuntimeSetupError::system(u"Quillmere couldn't read “"_s + path + u"”: "_s
-                                                        + file.errorString() + u'.'));
+            return unexpected(RuntimeSetupError::system(
+                u"Quillmere couldn't read “"_s + path + u"”: "_s + file.errorString() + u'.'));
         if (read == 0)
             break;
         hash.addData(QByteArrayView(piece.constData(), read));
@@ -211,8 +213,8 @@ SetupResult<QString> Downloads::sha256(const QString &path)
     return QString::fromLatin1(hash.result().toHex());
 }
 
-QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessManager &network,
-                                                              VerifiedDownloadRequest request)
+QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
+    QNetworkAccessManager &network, VerifiedDownloadRequest request)
 {
     const QString target = QDir(request.folder).filePath(request.fileName);
     auto verificationStarted = [&] {
@@ -238,7 +240,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
     removeQuietly(target);
 
     QNetworkRequest httpRequest(request.url);
-    auto downloading = download(network, httpRequest, request.folder, request.onProgress, request.cancellation);
+    auto downloading
+        = download(network, httpRequest, request.folder, request.onProgress, request.cancellation);
     const SetupResult<DownloadedFile> downloaded = co_await std::move(downloading);
     if (!downloaded)
         co_return unexpected(downloaded.error());
@@ -246,8 +249,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
     const auto cleanup = qScopeGuard([&] { removeQuietly(temporary); });
 
     if (downloaded->httpStatus < 200 || downloaded->httpStatus > 299)
-        co_return unexpected(
-            RuntimeSetupError::download(u"The download server did not return the requested file."_s));
+        co_return unexpected(RuntimeSetupError::download(
+            u"The download server did not return the requested file."_s));
     verificationStarted();
     auto hashingDownload = digestOf(temporary);
     const SetupResult<QString> digest = co_await hashingDownload;
@@ -257,8 +260,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(QNetworkAccessMana
         co_return unexpected(RuntimeSetupError::integrity(request.fileName));
     // The temporary file sits in the same folder, so this is a rename, not a copy.
     if (!QFile::rename(temporary, target))
-        co_return unexpected(RuntimeSetupError::system(u"Quillmere couldn't move the download to “"_s
-                                                       + target + u"”."_s));
+        co_return unexpected(RuntimeSetupError::system(
+            u"Quillmere couldn't move the download to “"_s + target + u"”."_s));
     co_return target;
 }
 

@@ -40,10 +40,8 @@ namespace Downloads {
 // result (the caller checks the status); a failed connection, a time-out or a cancellation is
 // an error. The result arrives exactly once.
 QCoro::Task<SetupResult<DownloadedFile>> download(QNetworkAccessManager &network,
-                                                  QNetworkRequest request,
-                                                  QString temporaryFolder,
-                                                  DownloadProgress onProgress,
-                                                  std::shared_ptr<Cancellation> cancellation);
+    QNetworkRequest request, QString temporaryFolder, DownloadProgress onProgress,
+    std::shared_ptr<Cancellation> cancellation);
 
 // "Downloads" in the application data folder, created when missing.
 SetupResult<QString> downloadDirectory(const QString &dataFolder);
@@ -52,7 +50,7 @@ struct VerifiedDownloadRequest
 {
     QUrl url;
     QString fileName;
-    QString expectedSHA256;  // 64 hexadecimal characters
+    QString expectedSHA256; // 64 hexadecimal characters
     QString folder;
     DownloadProgress onProgress;
     std::function<void()> onVerificationStarted;
@@ -61,8 +59,8 @@ struct VerifiedDownloadRequest
 
 // The file `folder/fileName` with the expected digest: reused when already there, otherwise
 // downloaded, checked (status, then SHA-256) and only then moved into place.
-QCoro::Task<SetupResult<QString>> verifiedDownload(QNetworkAccessManager &network,
-                                                   VerifiedDownloadRequest request);
+QCoro::Task<SetupResult<QString>> verifiedDownload(
+    QNetworkAccessManager &network, VerifiedDownloadRequest request);
 
 // The file's SHA-256 in lower-case hexadecimal, read in 1 MiB pieces. Blocks.
 SetupResult<QString> sha256(const QString &path);

@@ -16,8 +16,8 @@ namespace {
 // Items of a folder in the order the file system gives them; nothing when it can't be listed.
 QStringList listing(const QString &folder)
 {
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot,
-                                  QDir::Unsorted);
+    return QDir(folder).entryList(
+        QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot, QDir::Unsorted);
 }
 
 bool isExecutableFile(const QString &path)
@@ -49,19 +49,18 @@ DiscoveryPlaces DiscoveryPlaces::standard(const QString &dataFolder)
 {
     const QString home = QDir::homePath();
     DiscoveryPlaces places;
-    places.binaries = {{u"/opt/homebrew/bin/wine"_s, {}},
-                       {u"/usr/local/bin/wine"_s, {}},
-                       {u"/opt/local/bin/wine"_s, {}}};
+    places.binaries = {{u"/opt/homebrew/bin/wine"_s, {}}, {u"/usr/local/bin/wine"_s, {}},
+        {u"/opt/local/bin/wine"_s, {}}};
 #ifndef Q_OS_MACOS
     // Where distributions and WineHQ's packages put Wine, named the way people know them.
     places.binaries[1].name = u"Wine in /usr/local"_s;
     places.binaries += {{u"/usr/bin/wine"_s, u"System Wine"_s},
-                        {u"/opt/wine-stable/bin/wine"_s, u"WineHQ Stable"_s},
-                        {u"/opt/wine-devel/bin/wine"_s, u"WineHQ Devel"_s},
-                        {u"/opt/wine-staging/bin/wine"_s, u"WineHQ Staging"_s}};
+        {u"/opt/wine-stable/bin/wine"_s, u"WineHQ Stable"_s},
+        {u"/opt/wine-devel/bin/wine"_s, u"WineHQ Devel"_s},
+        {u"/opt/wine-staging/bin/wine"_s, u"WineHQ Staging"_s}};
 #endif
     places.bundleFolders = {QDir(dataFolder).filePath(u"Runtimes"_s), u"/Applications"_s,
-                            QDir(home).filePath(u"Applications"_s)};
+        QDir(home).filePath(u"Applications"_s)};
     places.gamesFolder = QDir(home).filePath(u"Library/Application Support/Game Library/Games"_s);
     return places;
 }
@@ -108,13 +107,13 @@ void RuntimeDiscovery::sortRuntimes(QList<DetectedWineRuntime> &runtimes)
     QCollator collator;
     collator.setCaseSensitivity(Qt::CaseInsensitive);
     std::stable_sort(runtimes.begin(), runtimes.end(),
-                     [&](const DetectedWineRuntime &a, const DetectedWineRuntime &b) {
-                         const bool aOwn = a.name.contains(u"Quillmere");
-                         const bool bOwn = b.name.contains(u"Quillmere");
-                         if (aOwn != bOwn)
-                             return aOwn;
-                         return collator.compare(a.name, b.name) < 0;
-                     });
+        [&](const DetectedWineRuntime &a, const DetectedWineRuntime &b) {
+            const bool aOwn = a.name.contains(u"Quillmere");
+            const bool bOwn = b.name.contains(u"Quillmere");
+            if (aOwn != bOwn)
+                return aOwn;
+            return collator.compare(a.name, b.name) < 0;
+        });
 }
 
 QList<DetectedWineRuntime> RuntimeDiscovery::findRuntimes(const DiscoveryPlaces &places)
@@ -133,7 +132,7 @@ QList<DetectedWineRuntime> RuntimeDiscovery::findRuntimes(const DiscoveryPlaces 
         const QString wine = resolved(candidate.winePath);
         const QString server = QDir(QFileInfo(wine).path()).filePath(u"wineserver"_s);
         if (seen.contains(wine))
-            continue;  // the first occurrence wins
+            continue; // the first occurrence wins
         seen.insert(wine);
         if (!isExecutableFile(wine) || !isExecutableFile(server))
             continue;

@@ -21,9 +21,9 @@ struct RuntimeCandidate
 // Where discovery looks. The defaults are the real places; tests build their own trees.
 struct DiscoveryPlaces
 {
-    QList<RuntimeCandidate> binaries;  // single wine binaries, tried first
-    QStringList bundleFolders;         // folders of ".app" bundles and "engine-" folders
-    QString gamesFolder;               // a game library whose games hold "engine-" folders
+    QList<RuntimeCandidate> binaries; // single wine binaries, tried first
+    QStringList bundleFolders; // folders of ".app" bundles and "engine-" folders
+    QString gamesFolder; // a game library whose games hold "engine-" folders
 
     // The macOS places, plus the usual system places on Linux. `dataFolder` is the
     // application data folder, whose "Runtimes" holds the Wine that setup installs.

@@ -23,11 +23,17 @@ struct RuntimeSetupError
     QString detail;
 
     static RuntimeSetupError download(const QString &detail) { return {Kind::download, detail}; }
-    static RuntimeSetupError integrity(const QString &fileName) { return {Kind::integrity, fileName}; }
+    static RuntimeSetupError integrity(const QString &fileName)
+    {
+        return {Kind::integrity, fileName};
+    }
     static RuntimeSetupError archive(const QString &detail) { return {Kind::archive, detail}; }
     static RuntimeSetupError install(const QString &message) { return {Kind::install, message}; }
     static RuntimeSetupError system(const QString &message) { return {Kind::system, message}; }
-    static RuntimeSetupError cancelled() { return {Kind::cancelled, QStringLiteral("The download was cancelled.")}; }
+    static RuntimeSetupError cancelled()
+    {
+        return {Kind::cancelled, QStringLiteral("The download was cancelled.")};
+    }
 
     bool isCancelled() const { return kind == Kind::cancelled; }
     QString description() const;
@@ -35,5 +41,4 @@ struct RuntimeSetupError
     bool operator==(const RuntimeSetupError &) const = default;
 };
 
-template <class T>
-using SetupResult = Expected<T, RuntimeSetupError>;
+template <class T> using SetupResult = Expected<T, RuntimeSetupError>;

@@ -20,8 +20,8 @@ struct RuntimeSetupModel::StepCallbacks
     std::function<void()> onVerificationStarted;
 };
 
-RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(bool RuntimeSetupModel::*flag,
-                                                                  const QString &verifyingSentence)
+RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(
+    bool RuntimeSetupModel::*flag, const QString &verifyingSentence)
 {
     QPointer<RuntimeSetupModel> self(this);
     auto onProgress = [self, flag](qint64 written, qint64 expected) {
@@ -49,9 +49,10 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
         co_return;
     if (!m_context.system.usesPinnedDownloads()) {
         // The macOS package is no use here; the distribution has its own.
-        setStatusMessage(u"Install GStreamer with your distribution's package manager (on Debian or "
-                         "Ubuntu: sudo apt install gstreamer1.0-plugins-base gstreamer1.0-plugins-good), "
-                         "then return here; Quillmere will continue setup."_s);
+        setStatusMessage(
+            u"Install GStreamer with your distribution's package manager (on Debian or "
+            "Ubuntu: sudo apt install gstreamer1.0-plugins-base gstreamer1.0-plugins-good), "
+            "then return here; Quillmere will continue setup."_s);
         co_return;
     }
     QPointer<RuntimeSetupModel> self(this);
@@ -64,11 +65,11 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     const SetupSources &sources = m_context.sources;
     SetupResult<QString> outcome = Downloads::downloadDirectory(m_context.dataFolder);
     if (outcome) {
-        const StepCallbacks callbacks = stepCallbacks(&RuntimeSetupModel::m_isDownloadingGStreamer,
-                                                      u"Verifying GStreamer (1.28.7)…"_s);
-        Downloads::VerifiedDownloadRequest request {
-            sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256, *outcome,
-            callbacks.onProgress,     callbacks.onVerificationStarted, cancellation};
+        const StepCallbacks callbacks = stepCallbacks(
+            &RuntimeSetupModel::m_isDownloadingGStreamer, u"Verifying GStreamer (1.28.7)…"_s);
+        Downloads::VerifiedDownloadRequest request {sources.gstreamerPackage,
+            sources.gstreamerFileName, sources.gstreamerSHA256, *outcome, callbacks.onProgress,
+            callbacks.onVerificationStarted, cancellation};
         // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
         auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
         outcome = co_await std::move(downloading);
@@ -76,12 +77,13 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
             co_return;
     }
     if (outcome && !m_context.desktop->openFile(*outcome)) {
-        outcome = unexpected(RuntimeSetupError::install(u"The verified package is saved here:\n"_s + *outcome
-                                                        + u"\nOpen it in Finder to continue."_s));
+        outcome = unexpected(RuntimeSetupError::install(u"The verified package is saved here:\n"_s
+            + *outcome + u"\nOpen it in Finder to continue."_s));
     }
     if (outcome) {
-        setStatusMessage(u"Installer is open. Complete the GStreamer installation, then choose Check "
-                         "again. macOS may ask for an administrator password."_s);
+        setStatusMessage(
+            u"Installer is open. Complete the GStreamer installation, then choose Check "
+            "again. macOS may ask for an administrator password."_s);
     } else if (!outcome.error().isCancelled() && !cancellation->isCancelled()) {
         setErrorMessage(outcome.error().description());
         setStatusMessage({});
@@ -96,8 +98,9 @@ QCoro::Task<> RuntimeSetupModel::installWine()
     if (m_isDownloadingWine)
         co_return;
     if (!m_context.system.usesPinnedDownloads()) {
-        setStatusMessage(u"Install Wine with your distribution's package manager (on Debian or Ubuntu: "
-                         "sudo apt install wine wine64), then choose Install Wine again."_s);
+        setStatusMessage(
+            u"Install Wine with your distribution's package manager (on Debian or Ubuntu: "
+            "sudo apt install wine wine64), then choose Install Wine again."_s);
         co_return;
     }
     QPointer<RuntimeSetupModel> self(this);
@@ -114,9 +117,8 @@ QCoro::Task<> RuntimeSetupModel::installWine()
         const StepCallbacks callbacks
             = stepCallbacks(&RuntimeSetupModel::m_isDownloadingWine, u"Verifying Wine (11.18)…"_s);
         Downloads::VerifiedDownloadRequest request {sources.wineArchive, sources.wineFileName,
-                                                    sources.wineSHA256,  *archive,
-                                                    callbacks.onProgress, callbacks.onVerificationStarted,
-                                                    cancellation};
+            sources.wineSHA256, *archive, callbacks.onProgress, callbacks.onVerificationStarted,
+            cancellation};
         auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
         archive = co_await std::move(downloading);
         if (!self)
@@ -160,8 +162,9 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
         co_return std::nullopt;
     const auto runtime = selectedRuntime();
     if (!m_isRosettaAvailable || !m_isGStreamerInstalled || !runtime) {
-        setErrorMessage(u"Finish the Rosetta and GStreamer requirements and choose a Wine runtime before "
-                        "installing Steam."_s);
+        setErrorMessage(
+            u"Finish the Rosetta and GStreamer requirements and choose a Wine runtime before "
+            "installing Steam."_s);
         co_return std::nullopt;
     }
     QPointer<RuntimeSetupModel> self(this);
@@ -182,17 +185,18 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
         const QFileInfo steam(SteamSetup::steamExecutable(dataFolder));
         return steam.isFile() && steam.isReadable();
     };
-    auto finishWith = [&](std::optional<GameEntry> entry, const QString &status, const QString &error) {
-        if (!error.isEmpty())
-            setErrorMessage(error);
-        setStatusMessage(status);
-        set(m_isInstallingSteam, false);
-        return entry;
-    };
+    auto finishWith
+        = [&](std::optional<GameEntry> entry, const QString &status, const QString &error) {
+              if (!error.isEmpty())
+                  setErrorMessage(error);
+              setStatusMessage(status);
+              set(m_isInstallingSteam, false);
+              return entry;
+          };
 
     if (isInstalled()) {
         co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
-                             u"Steam is already installed in Quillmere's Steam prefix."_s, {});
+            u"Steam is already installed in Quillmere's Steam prefix."_s, {});
     }
     const SetupResult<QString> folder = Downloads::downloadDirectory(dataFolder);
     if (!folder)
@@ -208,7 +212,8 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     const QString log = SteamSetup::setupLog(dataFolder);
     if (!WineRuntime::isInitializedPrefix(setupRun.prefixPath)) {
         setStatusMessage(u"Creating the Steam Wine prefix…"_s);
-        auto creating = Background::onWorkerThread([setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
+        auto creating = Background::onWorkerThread(
+            [setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
         const Result<void> prefix = co_await creating;
         if (!self)
             co_return std::nullopt;
@@ -220,18 +225,19 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     const Result<ProcessHandle> process = WineRuntime::start(setupRun, log);
     if (!process)
         co_return finishWith(std::nullopt, {}, process.error().description());
-    auto waiting = Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
+    auto waiting
+        = Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
     const int status = co_await waiting;
     if (!self)
         co_return std::nullopt;
     if (isInstalled()) {
         co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
-                             u"Steam is installed. Quillmere added it to your library."_s, {});
+            u"Steam is installed. Quillmere added it to your library."_s, {});
     }
     co_return finishWith(std::nullopt, {},
-                         RuntimeSetupError::install(
-                             u"Steam Setup closed before steam.exe appeared. If you completed the "
-                             "installation, choose Check again and retry. Setup log:\n"_s
-                             + log + u" (exit code "_s + QString::number(status) + u')')
-                             .description());
+        RuntimeSetupError::install(
+            u"Steam Setup closed before steam.exe appeared. If you completed the "
+            "installation, choose Check again and retry. Setup log:\n"_s
+            + log + u" (exit code "_s + QString::number(status) + u')')
+            .description());
 }

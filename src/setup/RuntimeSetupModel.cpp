@@ -8,11 +8,11 @@
 #include <QNetworkAccessManager>
 #include <QPointer>
 
-
 using namespace Qt::StringLiterals;
 
 namespace {
-const QString approvalSteps = u"In Finder, Control-click the Wine app, choose Open, and confirm the macOS prompt. "_s;
+const QString approvalSteps
+    = u"In Finder, Control-click the Wine app, choose Open, and confirm the macOS prompt. "_s;
 } // namespace
 
 RuntimeSetupModel::RuntimeSetupModel(SetupContext context, QObject *parent)
@@ -67,13 +67,14 @@ void RuntimeSetupModel::refresh()
         Q_EMIT changed();
     }
     const bool stillThere = std::any_of(m_runtimes.cbegin(), m_runtimes.cend(),
-                                        [&](const DetectedWineRuntime &r) { return r.winePath == remembered; });
-    setSelectedRuntimeID(stillThere ? remembered
-                                    : (m_runtimes.isEmpty() ? QString() : m_runtimes.first().winePath));
+        [&](const DetectedWineRuntime &r) { return r.winePath == remembered; });
+    setSelectedRuntimeID(
+        stillThere ? remembered : (m_runtimes.isEmpty() ? QString() : m_runtimes.first().winePath));
     const SetupSystem &system = m_context.system;
     set(m_isRosettaAvailable, !isAppleSilicon() || QFileInfo::exists(system.rosettaRuntimePath));
-    set(m_isGStreamerInstalled, std::any_of(system.gstreamerPaths.cbegin(), system.gstreamerPaths.cend(),
-                                            [](const QString &path) { return QFileInfo::exists(path); }));
+    set(m_isGStreamerInstalled,
+        std::any_of(system.gstreamerPaths.cbegin(), system.gstreamerPaths.cend(),
+            [](const QString &path) { return QFileInfo::exists(path); }));
 }
 
 std::optional<DetectedWineRuntime> RuntimeSetupModel::selectedRuntime() const
@@ -98,32 +99,34 @@ bool RuntimeSetupModel::requiresManualWineApproval() const
 bool RuntimeSetupModel::isReadyForWindowsApps() const
 {
     return (!isAppleSilicon() || m_isRosettaAvailable) && m_isGStreamerInstalled
-           && selectedRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval
-           && !requiresManualWineApproval();
+        && selectedRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval
+        && !requiresManualWineApproval();
 }
 
 QString RuntimeSetupModel::nextSetupActionTitle() const
 {
     return setupActionTitle({m_isDownloadingGStreamer, m_isDownloadingWine, m_isVerifyingDownload,
-                             m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(),
-                             m_isRosettaAvailable, m_isGStreamerInstalled, selectedRuntime().has_value(),
-                             m_context.system.usesPinnedDownloads()});
+        m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(), m_isRosettaAvailable,
+        m_isGStreamerInstalled, selectedRuntime().has_value(),
+        m_context.system.usesPinnedDownloads()});
 }
 
 void RuntimeSetupModel::openRosettaInstructions()
 {
     m_context.desktop->copyToClipboard(u"softwareupdate --install-rosetta"_s);
     m_context.desktop->openApplication(u"/System/Applications/Utilities/Terminal.app"_s);
-    setStatusMessage(u"Terminal is open and the Rosetta command is copied. Paste it, accept Apple's "
-                     "license, then return here; Quillmere will continue setup."_s);
+    setStatusMessage(
+        u"Terminal is open and the Rosetta command is copied. Paste it, accept Apple's "
+        "license, then return here; Quillmere will continue setup."_s);
 }
 
 void RuntimeSetupModel::revealSelectedRuntime()
 {
     const auto runtime = selectedRuntime();
     if (!runtime || !runtime->bundlePath) {
-        setErrorMessage(u"This Wine installation is a command-line runtime and has no app bundle to "
-                        "approve in Finder."_s);
+        setErrorMessage(
+            u"This Wine installation is a command-line runtime and has no app bundle to "
+            "approve in Finder."_s);
         return;
     }
     m_context.desktop->revealInFileManager({*runtime->bundlePath});
@@ -212,15 +215,16 @@ void RuntimeSetupModel::continueAfterWineApproval()
     m_pause.reset();
     m_isAutomaticSetupActive = false;
     setStatusMessage(u"Wine setup is complete. You can now add Windows apps or install Steam."_s);
-    Q_EMIT changed();  // the pause is not published, but the title and readiness follow it
+    Q_EMIT changed(); // the pause is not published, but the title and readiness follow it
 }
 
-std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(const SetupContext &context)
+std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(
+    const SetupContext &context)
 {
     const RuntimeSetupModel model(context);
     const auto runtime = model.selectedRuntime();
-    if (!runtime || (model.isAppleSilicon() && !model.isRosettaAvailable()) || !model.isGStreamerInstalled()
-        || model.requiresManualWineApproval())
+    if (!runtime || (model.isAppleSilicon() && !model.isRosettaAvailable())
+        || !model.isGStreamerInstalled() || model.requiresManualWineApproval())
         return std::nullopt;
     return runtime;
 }

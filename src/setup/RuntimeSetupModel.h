@@ -23,7 +23,8 @@ class RuntimeSetupModel : public QObject
 {
     Q_OBJECT
     Q_PROPERTY(QList<DetectedWineRuntime> runtimes READ runtimes NOTIFY changed)
-    Q_PROPERTY(QString selectedRuntimeID READ selectedRuntimeID WRITE setSelectedRuntimeID NOTIFY changed)
+    Q_PROPERTY(
+        QString selectedRuntimeID READ selectedRuntimeID WRITE setSelectedRuntimeID NOTIFY changed)
     Q_PROPERTY(bool isRosettaAvailable READ isRosettaAvailable NOTIFY changed)
     Q_PROPERTY(bool isGStreamerInstalled READ isGStreamerInstalled NOTIFY changed)
     Q_PROPERTY(bool isDownloadingWine READ isDownloadingWine NOTIFY changed)
@@ -40,7 +41,7 @@ public:
     ~RuntimeSetupModel() override;
 
     const QList<DetectedWineRuntime> &runtimes() const { return m_runtimes; }
-    QString selectedRuntimeID() const { return m_selectedRuntimeID; }  // empty: none
+    QString selectedRuntimeID() const { return m_selectedRuntimeID; } // empty: none
     void setSelectedRuntimeID(const QString &winePath);
     bool isRosettaAvailable() const { return m_isRosettaAvailable; }
     bool isGStreamerInstalled() const { return m_isGStreamerInstalled; }
@@ -81,14 +82,14 @@ public:
     void cancel();
 
     // The runtime to launch an executable with directly, or none while Wine isn't ready.
-    static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(const SetupContext &context);
+    static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(
+        const SetupContext &context);
 
 Q_SIGNALS:
     void changed();
 
 private:
-    template <class T>
-    void set(T &member, const T &value)
+    template <class T> void set(T &member, const T &value)
     {
         if (member == value)
             return;

@@ -28,7 +28,8 @@ QString setupActionTitle(const SetupActionState &state)
         break;
     case AutomaticSetupPause::gstreamer:
         // Without an installer to open, the button only looks again.
-        return state.hasGStreamerInstaller ? u"Open GStreamer Installer"_s : u"Check for GStreamer Again"_s;
+        return state.hasGStreamerInstaller ? u"Open GStreamer Installer"_s
+                                           : u"Check for GStreamer Again"_s;
     case AutomaticSetupPause::wineApproval:
         return u"Continue after Approval"_s;
     }

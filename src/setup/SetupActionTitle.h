@@ -20,7 +20,7 @@ struct SetupActionState
     bool isRosettaAvailable = true;
     bool isGStreamerInstalled = false;
     bool hasRuntime = false;
-    bool hasGStreamerInstaller = true;  // false where the system's packages provide GStreamer
+    bool hasGStreamerInstaller = true; // false where the system's packages provide GStreamer
 };
 
 // The title of the setup window's main button: the first condition that holds wins.

@@ -18,9 +18,9 @@ struct SetupSystem
     enum class Kind { macOS, linuxDesktop };
 
     Kind kind = Kind::macOS;
-    QString machineName;          // "arm64" on Apple silicon
-    QString rosettaRuntimePath;   // exists once Rosetta is installed
-    QStringList gstreamerPaths;   // GStreamer counts as installed when any of them exists
+    QString machineName; // "arm64" on Apple silicon
+    QString rosettaRuntimePath; // exists once Rosetta is installed
+    QStringList gstreamerPaths; // GStreamer counts as installed when any of them exists
 
     bool isAppleSilicon() const { return kind == Kind::macOS && machineName == u"arm64"; }
     bool usesPinnedDownloads() const { return kind == Kind::macOS; }
@@ -41,8 +41,8 @@ struct SetupSources
     QString gstreamerFileName;
     QString gstreamerSHA256;
     QUrl steamInstaller;
-    QString steamStoreHost;   // the installer may come from exactly this host...
-    QString steamCDNDomain;   // ...or from any host ending in "." + this domain
+    QString steamStoreHost; // the installer may come from exactly this host...
+    QString steamCDNDomain; // ...or from any host ending in "." + this domain
     QString tar = QStringLiteral("/usr/bin/tar");
 
     static SetupSources pinned();
@@ -51,7 +51,7 @@ struct SetupSources
 // Everything the setup reads from or writes to outside itself; tests swap each part.
 struct SetupContext
 {
-    QString dataFolder;  // holds Runtimes, Downloads, Prefixes and Logs
+    QString dataFolder; // holds Runtimes, Downloads, Prefixes and Logs
     DiscoveryPlaces places;
     SetupSystem system;
     SetupSources sources;
@@ -60,6 +60,6 @@ struct SetupContext
 
     QString runtimeFolder() const;
 
-    static SetupContext standard(std::shared_ptr<UserDefaults> defaults,
-                                 std::shared_ptr<DesktopServices> desktop);
+    static SetupContext standard(
+        std::shared_ptr<UserDefaults> defaults, std::shared_ptr<DesktopServices> desktop);
 };

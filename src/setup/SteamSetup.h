@@ -25,7 +25,7 @@ SetupResult<bool> isWindowsExecutable(const QString &path);
 
 // Downloads "SteamSetup.exe" into `folder`, accepting it only from Steam's hosts and only when
 // it is a Windows executable.
-QCoro::Task<SetupResult<QString>> downloadSteamSetup(QNetworkAccessManager &network,
-                                                     const SetupSources &sources, QString folder);
+QCoro::Task<SetupResult<QString>> downloadSteamSetup(
+    QNetworkAccessManager &network, const SetupSources &sources, QString folder);
 
 } // namespace SteamSetup

@@ -23,12 +23,14 @@ bool isExecutableFile(const QString &path)
 bool hasBinaries(const QString &bundle)
 {
     const QDir dir(bundle);
-    return isExecutableFile(dir.filePath(wineBinary)) && isExecutableFile(dir.filePath(wineServerBinary));
+    return isExecutableFile(dir.filePath(wineBinary))
+        && isExecutableFile(dir.filePath(wineServerBinary));
 }
 
 RuntimeSetupError unexpectedLayout()
 {
-    return RuntimeSetupError::archive(u"The Wine archive did not contain the expected Wine Devel.app bundle."_s);
+    return RuntimeSetupError::archive(
+        u"The Wine archive did not contain the expected Wine Devel.app bundle."_s);
 }
 
 } // namespace
@@ -39,8 +41,8 @@ SetupResult<QString> WineInstaller::runTar(const QString &tar, const QStringList
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tar, arguments);
     if (!process.waitForStarted(-1))
-        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't start “"_s + tar + u"”: "_s
-                                                    + process.errorString() + u'.'));
+        return unexpected(RuntimeSetupError::system(
+            u"Quillmere couldn't start “"_s + tar + u"”: "_s + process.errorString() + u'.'));
     process.waitForFinished(-1);
     const QByteArray raw = process.readAll();
     QStringDecoder decoder(QStringDecoder::Utf8);
@@ -71,18 +73,18 @@ bool WineInstaller::isExpectedListing(const QString &listing)
     return hasContent;
 }
 
-SetupResult<DetectedWineRuntime> WineInstaller::installWineArchive(const QString &archive,
-                                                                  const QString &runtimeFolder,
-                                                                  const QString &tar)
+SetupResult<DetectedWineRuntime> WineInstaller::installWineArchive(
+    const QString &archive, const QString &runtimeFolder, const QString &tar)
 {
     auto cannotCreate = [](const QString &folder) {
-        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s + folder
-                                                    + u"”. Check that the disk is writable."_s));
+        return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s
+            + folder + u"”. Check that the disk is writable."_s));
     };
     if (!QDir().mkpath(runtimeFolder))
         return cannotCreate(runtimeFolder);
-    const QString staging = QDir(runtimeFolder).filePath(
-        u".install-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    const QString staging = QDir(runtimeFolder)
+                                .filePath(u".install-"_s
+                                    + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     if (!QDir().mkpath(staging))
         return cannotCreate(staging);
     const auto removeStaging = qScopeGuard([&] { QDir(staging).removeRecursively(); });
@@ -101,19 +103,19 @@ SetupResult<DetectedWineRuntime> WineInstaller::installWineArchive(const QString
         return unexpected(RuntimeSetupError::archive(
             u"Wine was extracted, but its wine and wineserver binaries were not found."_s));
 
-    const QString destination = QDir(runtimeFolder).filePath(QLatin1StringView(installedBundleName));
+    const QString destination
+        = QDir(runtimeFolder).filePath(QLatin1StringView(installedBundleName));
     if (!QFileInfo(destination).exists() && !QFileInfo(destination).isSymLink()) {
         if (!QDir().rename(bundle, destination))
-            return unexpected(RuntimeSetupError::system(u"Quillmere couldn't move Wine to “"_s + destination
-                                                        + u"”."_s));
+            return unexpected(RuntimeSetupError::system(
+                u"Quillmere couldn't move Wine to “"_s + destination + u"”."_s));
     } else if (!hasBinaries(destination)) {
-        return unexpected(RuntimeSetupError::install(u"An incomplete Quillmere runtime already exists at:\n"_s
-                                                     + destination
-                                                     + u"\nRemove that folder in Finder and try again."_s));
+        return unexpected(
+            RuntimeSetupError::install(u"An incomplete Quillmere runtime already exists at:\n"_s
+                + destination + u"\nRemove that folder in Finder and try again."_s));
     }
 
     const QDir installed(destination);
     return DetectedWineRuntime {QLatin1StringView(installedRuntimeName).toString(),
-                                installed.filePath(wineBinary), installed.filePath(wineServerBinary),
-                                destination};
+        installed.filePath(wineBinary), installed.filePath(wineServerBinary), destination};
 }

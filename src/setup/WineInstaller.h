@@ -20,8 +20,7 @@ SetupResult<QString> runTar(const QString &tar, const QStringList &arguments);
 // Checks the archive's listing, extracts it into a staging folder inside `runtimeFolder`,
 // and moves the bundle into place. An incomplete earlier install is never touched.
 SetupResult<DetectedWineRuntime> installWineArchive(const QString &archive,
-                                                   const QString &runtimeFolder,
-                                                   const QString &tar = QStringLiteral("/usr/bin/tar"));
+    const QString &runtimeFolder, const QString &tar = QStringLiteral("/usr/bin/tar"));
 
 // True when every line of a tar listing lies inside "Wine Devel.app" without ".." or a leading
 // "/", and the bundle has content.

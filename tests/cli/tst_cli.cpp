@@ -185,13 +185,15 @@ private Q_SLOTS:
         const Run run = quillmere(sandbox, {QStringLiteral("runtimes"), QStringLiteral("--json")});
         QCOMPARE(run.exitCode, 0);
         const QJsonArray runtimes = QJsonDocument::fromJson(run.out.toUtf8()).array();
-        const auto system = std::find_if(runtimes.begin(), runtimes.end(), [](const QJsonValue &value) {
-            return value.toObject().value(QStringLiteral("name")).toString() == u"System Wine";
-        });
+        const auto system = std::find_if(
+            runtimes.begin(), runtimes.end(), [](const QJsonValue &value) {
+                return value.toObject().value(QStringLiteral("name")).toString() == u"System Wine";
+            });
         QVERIFY2(system != runtimes.end(), qPrintable(run.out));
         const QJsonObject object = (*system).toObject();
-        QCOMPARE(object.keys(), QStringList({"name", "winePath", "wineServerPath"}));  // no bundle
-        QCOMPARE(object.value(QStringLiteral("wineServerPath")).toString(), QStringLiteral("/usr/bin/wineserver"));
+        QCOMPARE(object.keys(), QStringList({"name", "winePath", "wineServerPath"})); // no bundle
+        QCOMPARE(object.value(QStringLiteral("wineServerPath")).toString(),
+            QStringLiteral("/usr/bin/wineserver"));
         QVERIFY(QFileInfo(object.value(QStringLiteral("winePath")).toString()).isExecutable());
     }
 

@@ -11,7 +11,7 @@
 using namespace TestSupport;
 
 namespace {
-const QByteArray payload = QByteArray("quillmere test payload ").repeated(20000);  // 460 kB
+const QByteArray payload = QByteArray("quillmere test payload ").repeated(20000); // 460 kB
 
 struct Attempt
 {
@@ -34,12 +34,14 @@ class TestDownloads : public QObject
     QNetworkAccessManager network;
 
     Attempt fetch(const QString &path, const QString &folder, const QString &digest,
-                  std::shared_ptr<Cancellation> cancellation = nullptr)
+        std::shared_ptr<Cancellation> cancellation = nullptr)
     {
         Attempt attempt;
-        Downloads::VerifiedDownloadRequest request {
-            server.url(path), QStringLiteral("file.bin"), digest, folder,
-            [&](qint64 written, qint64 expected) { attempt.progress.append({written, expected}); },
+        Downloads::VerifiedDownloadRequest request {server.url(path), QStringLiteral("file.bin"),
+            digest, folder,
+            [&](qint64 written, qint64 expected) {
+                attempt.progress.append({written, expected});
+            },
             [&] { ++attempt.verifications; }, std::move(cancellation)};
         attempt.result = awaitTask(Downloads::verifiedDownload(network, request));
         return attempt;
@@ -55,11 +57,14 @@ private Q_SLOTS:
         LoopbackServer::Response unsized {200, payload};
         unsized.sendLength = false;
         unsized.chunkSize = 65536;
-        unsized.chunkDelayMs = 80;  // Qt passes on progress at most every 150 ms
+        unsized.chunkDelayMs = 80; // Qt passes on progress at most every 150 ms
         server.route(QStringLiteral("/unsized"), unsized);
         LoopbackServer::Response truncated {200, payload};
         truncated.closeAfter = 1000;
         server.route(QStringLiteral("/truncated"), truncated);
+        LoopbackServer::Response silent;
+        silent.hangUp = true;
+        server.route(QStringLiteral("/hang-up"), silent);
         LoopbackServer::Response slow {200, payload};
         slow.chunkSize = 1000;
         slow.chunkDelayMs = 50;
@@ -101,14 +106,19 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("digest");
-        QTest::addColumn<QString>("message");  // empty: any connection failure
+        QTest::addColumn<QString>("message"); // empty: any connection failure
         QTest::newRow("wrong digest")
             << "/good" << QString(64, u'0')
             << "The downloaded file failed its SHA-256 check and was discarded:\nfile.bin";
-        QTest::newRow("404 with a body") << "/missing" << sha256Hex(payload)
-                                         << "Quillmere couldn't download the required file.\n\n"
-                                            "The download server did not return the requested file.";
+        QTest::newRow("404 with a body")
+            << "/missing" << sha256Hex(payload)
+            << "Quillmere couldn't download the required file.\n\n"
+               "The download server did not return the requested file.";
         QTest::newRow("connection closed early") << "/truncated" << sha256Hex(payload) << "";
+        QTest::newRow("closed without an answer")
+            << "/hang-up" << sha256Hex(payload)
+            << "Quillmere couldn't download the required file.\n\n"
+               "The download finished without a server response.";
     }
     void failuresLeaveNothingBehind()
     {
@@ -120,9 +130,10 @@ private Q_SLOTS:
         const Attempt attempt = fetch(path, folder, digest);
         QVERIFY(!attempt.result.hasValue());
         if (message.isEmpty())
-            QVERIFY2(attempt.result.error().description().startsWith(
-                         QStringLiteral("Quillmere couldn't download the required file.\n\nThe connection failed (")),
-                     qPrintable(attempt.result.error().description()));
+            QVERIFY2(
+                attempt.result.error().description().startsWith(QStringLiteral(
+                    "Quillmere couldn't download the required file.\n\nThe connection failed (")),
+                qPrintable(attempt.result.error().description()));
         else
             QCOMPARE(attempt.result.error().description(), message);
         QVERIFY(!QFile::exists(folder + QStringLiteral("/file.bin")));
@@ -132,7 +143,8 @@ private Q_SLOTS:
     void unknownLengthReportsEveryPiece()
     {
         Sandbox sandbox;
-        const Attempt attempt = fetch(QStringLiteral("/unsized"), sandbox.root(), sha256Hex(payload));
+        const Attempt attempt
+            = fetch(QStringLiteral("/unsized"), sandbox.root(), sha256Hex(payload));
         QVERIFY_OK(attempt.result);
         // Qt reports the size it learnt once the body ended; before that every report passes.
         QVERIFY(attempt.progress.size() >= 3);
@@ -147,14 +159,16 @@ private Q_SLOTS:
         auto early = std::make_shared<Cancellation>();
         early->cancel();
         const int before = server.requestCount(QStringLiteral("/slow"));
-        const Attempt none = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), early);
+        const Attempt none
+            = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), early);
         QVERIFY(none.result.error().isCancelled());
         QCOMPARE(server.requestCount(QStringLiteral("/slow")), before);
 
         // Cancelled mid-download: the caller gets the cancellation once and no file remains.
         auto midway = std::make_shared<Cancellation>();
         QTimer::singleShot(300, midway.get(), &Cancellation::cancel);
-        const Attempt stopped = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), midway);
+        const Attempt stopped
+            = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), midway);
         QVERIFY(stopped.result.error().isCancelled());
         QVERIFY(!stopped.progress.isEmpty());
         QCOMPARE(stopped.verifications, 0);
@@ -188,23 +202,30 @@ private Q_SLOTS:
         Sandbox sandbox;
         writeFile(sandbox.path(QStringLiteral("abc")), "abc");
         QCOMPARE(*Downloads::sha256(sandbox.path(QStringLiteral("abc"))),
-                 QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-        const QByteArray large = QByteArray("0123456789abcdef").repeated(200000);  // 3.2 MB, several pieces
+            QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
+        const QByteArray large
+            = QByteArray("0123456789abcdef").repeated(200000); // 3.2 MB, several pieces
         writeFile(sandbox.path(QStringLiteral("large")), large);
         QCOMPARE(*Downloads::sha256(sandbox.path(QStringLiteral("large"))), sha256Hex(large));
-        QVERIFY(Downloads::sha256(sandbox.path(QStringLiteral("absent"))).error().description().startsWith(
-            QStringLiteral("Quillmere couldn't read “")));
+        QVERIFY(Downloads::sha256(sandbox.path(QStringLiteral("absent")))
+                    .error()
+                    .description()
+                    .startsWith(QStringLiteral("Quillmere couldn't read “")));
     }
 
     void downloadFolderIsCreatedOrExplained()
     {
         Sandbox sandbox;
-        QCOMPARE(*Downloads::downloadDirectory(sandbox.root()), sandbox.path(QStringLiteral("Downloads")));
+        QCOMPARE(*Downloads::downloadDirectory(sandbox.root()),
+            sandbox.path(QStringLiteral("Downloads")));
         QVERIFY(QFileInfo(sandbox.path(QStringLiteral("Downloads"))).isDir());
         writeFile(sandbox.path(QStringLiteral("blocked")), "a file, not a folder");
-        QCOMPARE(Downloads::downloadDirectory(sandbox.path(QStringLiteral("blocked"))).error().description(),
-                 QStringLiteral("Quillmere couldn't create the folder “") + sandbox.path(QStringLiteral("blocked/Downloads"))
-                     + QStringLiteral("”. Check that the disk is writable."));
+        QCOMPARE(Downloads::downloadDirectory(sandbox.path(QStringLiteral("blocked")))
+                     .error()
+                     .description(),
+            QStringLiteral("Quillmere couldn't create the folder “")
+                + sandbox.path(QStringLiteral("blocked/Downloads"))
+                + QStringLiteral("”. Check that the disk is writable."));
     }
 };
 

@@ -58,8 +58,9 @@ private Q_SLOTS:
     {
         QFETCH(QString, host);
         QFETCH(bool, accepted);
-        QCOMPARE(SteamSetup::isAcceptedOrigin(host, QStringLiteral("store.example.com"), QStringLiteral("steamcdn.test")),
-                 accepted);
+        QCOMPARE(SteamSetup::isAcceptedOrigin(
+                     host, QStringLiteral("store.example.com"), QStringLiteral("steamcdn.test")),
+            accepted);
     }
 
     void installsSteamIntoItsOwnPrefix()
@@ -69,6 +70,11 @@ private Q_SLOTS:
         RuntimeSetupModel model(context);
         const int before = server.requestCount(installerPath);
 
+        QStringList statuses {model.statusMessage()}; // then each new one
+        connect(&model, &RuntimeSetupModel::changed, this, [&] {
+            if (statuses.value(statuses.size() - 1) != model.statusMessage())
+                statuses << model.statusMessage();
+        });
         // A second press while the first runs starts nothing.
         QCoro::Task<std::optional<GameEntry>> first = model.installSteam();
         QVERIFY(model.isInstallingSteam());
@@ -84,19 +90,25 @@ private Q_SLOTS:
         QCOMPARE(steam->winePath, model.selectedRuntime()->winePath);
         QCOMPARE(steam->wineServerPath, model.selectedRuntime()->wineServerPath);
         QVERIFY(steam->arguments.isEmpty() && steam->environment.isEmpty());
-        QCOMPARE(model.statusMessage(), QStringLiteral("Steam is installed. Quillmere added it to your library."));
+        QCOMPARE(statuses.mid(1),
+            QStringList({"Preparing a Wine prefix for Steam…", "Creating the Steam Wine prefix…",
+                "Steam Setup is running in Wine. Complete its windows to install Steam.",
+                "Steam is installed. Quillmere added it to your library."}));
         QVERIFY(!model.isInstallingSteam());
         QVERIFY(WineRuntime::isInitializedPrefix(prefix));
         QCOMPARE(server.requestCount(installerPath), before + 1);
-        const QByteArray log = readFile(context.dataFolder + QStringLiteral("/Logs/steam-setup.log"));
-        QVERIFY2(log.contains("fake wine ran " + context.dataFolder.toUtf8() + "/Downloads/SteamSetup.exe"),
-                 log.constData());
+        const QByteArray log
+            = readFile(context.dataFolder + QStringLiteral("/Logs/steam-setup.log"));
+        QVERIFY2(log.contains(
+                     "fake wine ran " + context.dataFolder.toUtf8() + "/Downloads/SteamSetup.exe"),
+            log.constData());
 
         // Installed already: the entry comes back at once, without the network.
         const std::optional<GameEntry> again = QCoro::waitFor(model.installSteam());
         QVERIFY(again.has_value());
         QCOMPARE(again->executablePath, steam->executablePath);
-        QCOMPARE(model.statusMessage(), QStringLiteral("Steam is already installed in Quillmere's Steam prefix."));
+        QCOMPARE(model.statusMessage(),
+            QStringLiteral("Steam is already installed in Quillmere's Steam prefix."));
         QCOMPARE(server.requestCount(installerPath), before + 1);
     }
 
@@ -109,12 +121,14 @@ private Q_SLOTS:
         RuntimeSetupModel model(context);
         QCOMPARE(QCoro::waitFor(model.installSteam()), std::nullopt);
         QCOMPARE(model.errorMessage(),
-                 QStringLiteral("Steam Setup closed before steam.exe appeared. If you completed the installation, "
-                                "choose Check again and retry. Setup log:\n")
-                     + context.dataFolder + QStringLiteral("/Logs/steam-setup.log (exit code 3)"));
+            QStringLiteral(
+                "Steam Setup closed before steam.exe appeared. If you completed the installation, "
+                "choose Check again and retry. Setup log:\n")
+                + context.dataFolder + QStringLiteral("/Logs/steam-setup.log (exit code 3)"));
         QCOMPARE(model.statusMessage(), QString());
         QVERIFY(!model.isInstallingSteam());
-        QVERIFY(WineRuntime::isInitializedPrefix(context.dataFolder + QStringLiteral("/Prefixes/Steam")));
+        QVERIFY(WineRuntime::isInitializedPrefix(
+            context.dataFolder + QStringLiteral("/Prefixes/Steam")));
     }
 
     void refusedInstallers_data()
@@ -122,13 +136,19 @@ private Q_SLOTS:
         QTest::addColumn<QString>("route");
         QTest::addColumn<QString>("message");
         QTest::newRow("redirected to another host")
-            << "redirect" << "Quillmere couldn't download the required file.\n\nSteam Setup did not come from Valve's Steam website or CDN.";
-        QTest::newRow("bad status")
-            << "404" << "Quillmere couldn't download the required file.\n\nSteam Setup did not come from Valve's Steam website or CDN.";
-        QTest::newRow("empty file")
-            << "empty" << "Quillmere couldn't download the required file.\n\nThe Steam Setup download was not a Windows executable.";
+            << "redirect"
+            << "Quillmere couldn't download the required file.\n\nSteam Setup did not come from "
+               "Valve's Steam website or CDN.";
+        QTest::newRow("bad status") << "404"
+                                    << "Quillmere couldn't download the required file.\n\nSteam "
+                                       "Setup did not come from Valve's Steam website or CDN.";
+        QTest::newRow("empty file") << "empty"
+                                    << "Quillmere couldn't download the required file.\n\nThe "
+                                       "Steam Setup download was not a Windows executable.";
         QTest::newRow("not an executable")
-            << "html" << "Quillmere couldn't download the required file.\n\nThe Steam Setup download was not a Windows executable.";
+            << "html"
+            << "Quillmere couldn't download the required file.\n\nThe Steam Setup download was not "
+               "a Windows executable.";
     }
     void refusedInstallers()
     {
@@ -144,7 +164,8 @@ private Q_SLOTS:
         } else if (route == u"404") {
             server.route(path, {404, "MZ but missing"});
         } else {
-            server.route(path, {200, route == u"empty" ? QByteArray() : QByteArray("<html>MZ</html>")});
+            server.route(
+                path, {200, route == u"empty" ? QByteArray() : QByteArray("<html>MZ</html>")});
         }
         context.sources.steamInstaller = server.url(path);
         RuntimeSetupModel model(context);
@@ -162,8 +183,9 @@ private Q_SLOTS:
         context.places.binaries.clear();
         RuntimeSetupModel model(context);
         QCOMPARE(QCoro::waitFor(model.installSteam()), std::nullopt);
-        QCOMPARE(model.errorMessage(), QStringLiteral("Finish the Rosetta and GStreamer requirements and choose a Wine "
-                                                      "runtime before installing Steam."));
+        QCOMPARE(model.errorMessage(),
+            QStringLiteral("Finish the Rosetta and GStreamer requirements and choose a Wine "
+                           "runtime before installing Steam."));
         QVERIFY(!model.isInstallingSteam());
     }
 };

@@ -8,8 +8,9 @@
 using namespace TestSupport;
 
 namespace {
-const QString unexpectedLayout = QStringLiteral(
-    "Quillmere couldn't unpack the Wine runtime.\n\nThe Wine archive did not contain the expected Wine Devel.app bundle.");
+const QString unexpectedLayout
+    = QStringLiteral("Quillmere couldn't unpack the Wine runtime.\n\nThe Wine archive did not "
+                     "contain the expected Wine Devel.app bundle.");
 
 QStringList runtimeFolderItems(const QString &folder)
 {
@@ -25,17 +26,20 @@ private Q_SLOTS:
     void installsTheBundle()
     {
         Sandbox sandbox;
-        const QString archive = buildWineArchive(sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good);
+        const QString archive
+            = buildWineArchive(sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good);
         const QString runtimes = sandbox.path(QStringLiteral("Quillmere/Runtimes"));
         const auto runtime = WineInstaller::installWineArchive(archive, runtimes);
         QVERIFY_OK(runtime);
         const QString bundle = runtimes + QStringLiteral("/Wine Devel 11.18.app");
         QCOMPARE(runtime->name, QStringLiteral("Wine Devel 11.18 (Quillmere)"));
         QCOMPARE(runtime->winePath, bundle + QStringLiteral("/Contents/Resources/wine/bin/wine"));
-        QCOMPARE(runtime->wineServerPath, bundle + QStringLiteral("/Contents/Resources/wine/bin/wineserver"));
+        QCOMPARE(runtime->wineServerPath,
+            bundle + QStringLiteral("/Contents/Resources/wine/bin/wineserver"));
         QCOMPARE(runtime->bundlePath, std::optional<QString>(bundle));
         QVERIFY(QFileInfo(runtime->winePath).isExecutable());
-        QCOMPARE(runtimeFolderItems(runtimes), QStringList({"Wine Devel 11.18.app"}));  // no staging left
+        QCOMPARE(
+            runtimeFolderItems(runtimes), QStringList({"Wine Devel 11.18.app"})); // no staging left
     }
 
     void rejectsBadArchivesBeforeExtracting_data()
@@ -43,12 +47,14 @@ private Q_SLOTS:
         QTest::addColumn<int>("layout");
         QTest::addColumn<QString>("message");
         QTest::newRow("dot-slash prefix") << int(ArchiveLayout::dotSlashPrefix) << unexpectedLayout;
-        QTest::newRow("dot-dot deep inside") << int(ArchiveLayout::dotDotInside) << unexpectedLayout;
-        QTest::newRow("extra top-level file") << int(ArchiveLayout::extraTopLevelFile) << unexpectedLayout;
-        QTest::newRow("no wineserver")
-            << int(ArchiveLayout::missingWineServer)
-            << "Quillmere couldn't unpack the Wine runtime.\n\nWine was extracted, but its wine and wineserver "
-               "binaries were not found.";
+        QTest::newRow("dot-dot deep inside")
+            << int(ArchiveLayout::dotDotInside) << unexpectedLayout;
+        QTest::newRow("extra top-level file")
+            << int(ArchiveLayout::extraTopLevelFile) << unexpectedLayout;
+        QTest::newRow("no wineserver") << int(ArchiveLayout::missingWineServer)
+                                       << "Quillmere couldn't unpack the Wine runtime.\n\nWine was "
+                                          "extracted, but its wine and wineserver "
+                                          "binaries were not found.";
     }
     void rejectsBadArchivesBeforeExtracting()
     {
@@ -69,23 +75,29 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         writeFile(sandbox.path(QStringLiteral("junk.tar.xz")), "this is not an archive");
-        const auto junk = WineInstaller::installWineArchive(sandbox.path(QStringLiteral("junk.tar.xz")),
-                                                            sandbox.path(QStringLiteral("Runtimes")));
-        QVERIFY(junk.error().description().startsWith(QStringLiteral("Quillmere couldn't unpack the Wine runtime.\n\n")));
-        QVERIFY2(junk.error().description().contains(QStringLiteral("tar")), qPrintable(junk.error().description()));
+        const auto junk = WineInstaller::installWineArchive(
+            sandbox.path(QStringLiteral("junk.tar.xz")), sandbox.path(QStringLiteral("Runtimes")));
+        QVERIFY(junk.error().description().startsWith(
+            QStringLiteral("Quillmere couldn't unpack the Wine runtime.\n\n")));
+        QVERIFY2(junk.error().description().contains(QStringLiteral("tar")),
+            qPrintable(junk.error().description()));
 
         // A tar that fails without a word.
         const QString silentTar = sandbox.path(QStringLiteral("silent-tar"));
         writeFile(silentTar, "#!/bin/sh\nexit 2\n");
         QFile::setPermissions(silentTar, QFile::permissions(silentTar) | QFileDevice::ExeOwner);
-        QCOMPARE(WineInstaller::runTar(silentTar, {QStringLiteral("-tJf"), QStringLiteral("x")}).error().description(),
-                 QStringLiteral("Quillmere couldn't unpack the Wine runtime.\n\nThe Wine archive could not be read."));
+        QCOMPARE(WineInstaller::runTar(silentTar, {QStringLiteral("-tJf"), QStringLiteral("x")})
+                     .error()
+                     .description(),
+            QStringLiteral("Quillmere couldn't unpack the Wine runtime.\n\nThe Wine archive could "
+                           "not be read."));
     }
 
     void earlierInstallsAreKeptOrRefused()
     {
         Sandbox sandbox;
-        const QString archive = buildWineArchive(sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good);
+        const QString archive
+            = buildWineArchive(sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good);
         const QString runtimes = sandbox.path(QStringLiteral("Runtimes"));
         const QString bundle = runtimes + QStringLiteral("/Wine Devel 11.18.app");
 
@@ -101,8 +113,8 @@ private Q_SLOTS:
         QFile::remove(bundle + QStringLiteral("/Contents/Resources/wine/bin/wineserver"));
         const auto refused = WineInstaller::installWineArchive(archive, runtimes);
         QCOMPARE(refused.error().description(),
-                 QStringLiteral("An incomplete Quillmere runtime already exists at:\n") + bundle
-                     + QStringLiteral("\nRemove that folder in Finder and try again."));
+            QStringLiteral("An incomplete Quillmere runtime already exists at:\n") + bundle
+                + QStringLiteral("\nRemove that folder in Finder and try again."));
         QCOMPARE(readFile(bundle + QStringLiteral("/marker")), QByteArray("earlier"));
         QCOMPARE(runtimeFolderItems(runtimes), QStringList({"Wine Devel 11.18.app"}));
     }

@@ -49,7 +49,8 @@ void LoopbackServer::accept()
             const QByteArray head = buffer->left(end);
             m_requestHeads.append(head);
             const QList<QByteArray> requestLine = head.split('\n').first().trimmed().split(' ');
-            const QString target = requestLine.size() > 1 ? QString::fromLatin1(requestLine.at(1)) : QString();
+            const QString target
+                = requestLine.size() > 1 ? QString::fromLatin1(requestLine.at(1)) : QString();
             answer(socket, target.section(QLatin1Char('?'), 0, 0));
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
@@ -62,11 +63,16 @@ void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
     m_maxOpen = std::max(m_maxOpen, ++m_open);
     connect(socket, &QObject::destroyed, this, [this] { --m_open; });
 
-    const Response response = m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0});
+    const Response response
+        = m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0, false});
     QPointer<QTcpSocket> guard(socket);
     QTimer::singleShot(response.delayMs, this, [this, guard, response] {
         if (!guard)
             return;
+        if (response.hangUp) {
+            close(guard);
+            return;
+        }
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
         for (const auto &[name, value] : response.headers)
             head += name + ": " + value + "\r\n";
@@ -80,8 +86,9 @@ void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
 
 void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsizetype offset)
 {
-    const qsizetype limit = response.closeAfter >= 0 ? std::min(response.closeAfter, response.body.size())
-                                                     : response.body.size();
+    const qsizetype limit = response.closeAfter >= 0
+        ? std::min(response.closeAfter, response.body.size())
+        : response.body.size();
     const qsizetype piece = response.chunkSize > 0 ? response.chunkSize : limit - offset;
     const qsizetype length = std::min(piece, limit - offset);
     if (length > 0)
@@ -91,10 +98,11 @@ void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsiz
         return;
     }
     QPointer<QTcpSocket> guard(socket);
-    QTimer::singleShot(response.chunkDelayMs, this, [this, guard, response, next = offset + length] {
-        if (guard)
-            sendBody(guard, response, next);
-    });
+    QTimer::singleShot(
+        response.chunkDelayMs, this, [this, guard, response, next = offset + length] {
+            if (guard)
+                sendBody(guard, response, next);
+        });
 }
 
 void LoopbackServer::close(QTcpSocket *socket)

@@ -22,11 +22,12 @@ public:
         int status = 200;
         QByteArray body;
         QList<QPair<QByteArray, QByteArray>> headers;
-        bool sendLength = true;   // false: no Content-Length, the end of the body is the close
-        qsizetype closeAfter = -1;  // close the connection after this many body bytes
-        int chunkSize = 0;        // > 0: send the body in pieces...
-        int chunkDelayMs = 0;     // ...this far apart
-        int delayMs = 0;          // wait this long before answering at all
+        bool sendLength = true; // false: no Content-Length, the end of the body is the close
+        qsizetype closeAfter = -1; // close the connection after this many body bytes
+        int chunkSize = 0; // > 0: send the body in pieces...
+        int chunkDelayMs = 0; // ...this far apart
+        int delayMs = 0; // wait this long before answering at all
+        bool hangUp = false; // close the connection without answering
     };
 
     LoopbackServer();

@@ -9,7 +9,7 @@ public:
     bool openFile(const QString &path) override
     {
         openedFiles.append(path);
-        return true;
+        return openSucceeds;
     }
     bool openUrl(const QUrl &url) override
     {
@@ -24,6 +24,7 @@ public:
     void revealInFileManager(const QStringList &paths) override { revealed.append(paths); }
     void copyToClipboard(const QString &text) override { clipboard = text; }
 
+    bool openSucceeds = true;
     QStringList openedFiles;
     QList<QUrl> openedUrls;
     QStringList openedApplications;

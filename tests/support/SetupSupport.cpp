@@ -14,7 +14,8 @@ namespace TestSupport {
 static void writeScript(const QString &path, const QString &target)
 {
     writeFile(path, "#!/bin/sh\nexec '" + target.toUtf8() + "' \"$@\"\n");
-    QFile::setPermissions(path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
+    QFile::setPermissions(
+        path, QFile::permissions(path) | QFileDevice::ExeOwner | QFileDevice::ExeUser);
 }
 
 void installFakeRuntime(const QString &binFolder)
@@ -35,7 +36,8 @@ QString buildWineArchive(const QString &path, ArchiveLayout layout, qsizetype pa
         writeFile(tree.filePath(QStringLiteral("README")), "extra");
     if (padding > 0) {
         QByteArray noise(padding, Qt::Uninitialized);
-        QRandomGenerator::global()->fillRange(reinterpret_cast<quint32 *>(noise.data()), padding / 4);
+        QRandomGenerator::global()->fillRange(
+            reinterpret_cast<quint32 *>(noise.data()), padding / 4);
         writeFile(bundle + QStringLiteral("/Contents/Resources/padding.bin"), noise);
     }
 
@@ -50,7 +52,8 @@ QString buildWineArchive(const QString &path, ArchiveLayout layout, qsizetype pa
         arguments << QDir(tree.path()).entryList(QDir::AllEntries | QDir::NoDotAndDotDot);
     QProcess tar;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(QStringLiteral("XZ_OPT"), QStringLiteral("-0"));  // fast; size is not the point
+    environment.insert(
+        QStringLiteral("XZ_OPT"), QStringLiteral("-0")); // fast; size is not the point
     tar.setProcessEnvironment(environment);
     tar.start(QStringLiteral("tar"), arguments);
     tar.waitForFinished(-1);
@@ -64,7 +67,8 @@ QString sha256Hex(const QByteArray &bytes)
     return QString::fromLatin1(QCryptographicHash::hash(bytes, QCryptographicHash::Sha256).toHex());
 }
 
-SetupContext setupContext(const Sandbox &sandbox, const LoopbackServer &server, const SetupSystem &system)
+SetupContext setupContext(
+    const Sandbox &sandbox, const LoopbackServer &server, const SetupSystem &system)
 {
     SetupContext context;
     context.dataFolder = sandbox.path(QStringLiteral("Quillmere"));
@@ -78,7 +82,8 @@ SetupContext setupContext(const Sandbox &sandbox, const LoopbackServer &server, 
     context.sources.steamInstaller = server.url(QStringLiteral("/client/installer/SteamSetup.exe"));
     context.sources.steamStoreHost = QStringLiteral("127.0.0.1");
     context.sources.steamCDNDomain = QStringLiteral("steamcdn.test");
-    context.defaults = std::make_shared<UserDefaults>(sandbox.path(QStringLiteral("setup-defaults.ini")));
+    context.defaults
+        = std::make_shared<UserDefaults>(sandbox.path(QStringLiteral("setup-defaults.ini")));
     context.desktop = sandbox.desktop;
     return context;
 }

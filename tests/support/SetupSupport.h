@@ -12,7 +12,13 @@ namespace TestSupport {
 // A folder holding `wine` and `wineserver` that run the fake Wine scripts.
 void installFakeRuntime(const QString &binFolder);
 
-enum class ArchiveLayout { good, dotSlashPrefix, dotDotInside, extraTopLevelFile, missingWineServer };
+enum class ArchiveLayout {
+    good,
+    dotSlashPrefix,
+    dotDotInside,
+    extraTopLevelFile,
+    missingWineServer
+};
 
 // A real .tar.xz built with the system tar; `padding` adds that many random bytes inside the
 // bundle to make a large archive.
@@ -22,6 +28,7 @@ QString sha256Hex(const QByteArray &bytes);
 
 // A setup world inside the sandbox: the data folder ends in "Quillmere", nothing is found
 // until the test puts it there, and every source points at the loopback server.
-SetupContext setupContext(const Sandbox &sandbox, const LoopbackServer &server, const SetupSystem &system);
+SetupContext setupContext(
+    const Sandbox &sandbox, const LoopbackServer &server, const SetupSystem &system);
 
 } // namespace TestSupport

@@ -64,12 +64,12 @@ private:
 } // namespace TestSupport
 
 // Runs the event loop until the task has finished and returns its result.
-template <class T>
-T awaitTask(QCoro::Task<T> &&task)
+template <class T> T awaitTask(QCoro::Task<T> &&task)
 {
     std::optional<T> result;
     QEventLoop loop;
-    auto wrapper = [](QCoro::Task<T> inner, std::optional<T> &out, QEventLoop &done) -> QCoro::Task<> {
+    auto wrapper
+        = [](QCoro::Task<T> inner, std::optional<T> &out, QEventLoop &done) -> QCoro::Task<> {
         out.emplace(co_await std::move(inner));
         done.quit();
     };
