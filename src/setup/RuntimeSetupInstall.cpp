@@ -43,6 +43,13 @@ RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(
     return {onProgress, onVerificationStarted};
 }
 
+void RuntimeSetupModel::setDownloadStep(bool RuntimeSetupModel::*flag, bool running)
+{
+    set(this->*flag, running);
+    set(m_isVerifyingDownload, false);
+    set(m_downloadProgress, std::optional<double>());
+}
+
 QCoro::Task<> RuntimeSetupModel::installGStreamer()
 {
     if (m_isDownloadingGStreamer)
@@ -57,9 +64,7 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     }
     QPointer<RuntimeSetupModel> self(this);
     const std::shared_ptr<Cancellation> cancellation = currentCancellation();
-    set(m_isDownloadingGStreamer, true);
-    set(m_isVerifyingDownload, false);
-    set(m_downloadProgress, std::optional<double>());
+    setDownloadStep(&RuntimeSetupModel::m_isDownloadingGStreamer, true);
     setStatusMessage(u"Downloading GStreamer (1.28.7)…"_s);
 
     const SetupSources &sources = m_context.sources;
@@ -88,9 +93,7 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
         setErrorMessage(outcome.error().description());
         setStatusMessage({});
     }
-    set(m_isDownloadingGStreamer, false);
-    set(m_isVerifyingDownload, false);
-    set(m_downloadProgress, std::optional<double>());
+    setDownloadStep(&RuntimeSetupModel::m_isDownloadingGStreamer, false);
 }
 
 QCoro::Task<> RuntimeSetupModel::installWine()
@@ -105,9 +108,7 @@ QCoro::Task<> RuntimeSetupModel::installWine()
     }
     QPointer<RuntimeSetupModel> self(this);
     const std::shared_ptr<Cancellation> cancellation = currentCancellation();
-    set(m_isDownloadingWine, true);
-    set(m_isVerifyingDownload, false);
-    set(m_downloadProgress, std::optional<double>());
+    setDownloadStep(&RuntimeSetupModel::m_isDownloadingWine, true);
     setStatusMessage(u"Downloading Wine (11.18)…"_s);
 
     const SetupSources &sources = m_context.sources;
@@ -146,9 +147,7 @@ QCoro::Task<> RuntimeSetupModel::installWine()
         setErrorMessage(installed.error().description());
         setStatusMessage({});
     }
-    set(m_isDownloadingWine, false);
-    set(m_isVerifyingDownload, false);
-    set(m_downloadProgress, std::optional<double>());
+    setDownloadStep(&RuntimeSetupModel::m_isDownloadingWine, false);
 }
 
 void RuntimeSetupModel::openWineSource()

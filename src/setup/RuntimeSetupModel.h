@@ -101,6 +101,8 @@ private:
     // Progress callbacks for one download step guarded by `flag`.
     struct StepCallbacks;
     StepCallbacks stepCallbacks(bool RuntimeSetupModel::*flag, const QString &verifyingSentence);
+    // Starts or ends a download step: its flag, no verification, no progress.
+    void setDownloadStep(bool RuntimeSetupModel::*flag, bool running);
 
     SetupContext m_context;
     std::unique_ptr<QNetworkAccessManager> m_network;
