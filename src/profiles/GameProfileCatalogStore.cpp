@@ -1,0 +1,129 @@
+#include "GameProfileCatalogStore.h"
+
+#include "profiles/HttpGet.h"
+#include "profiles/ProfileEndpoints.h"
+#include "profiles/SteamGameCatalog.h"
+
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QNetworkAccessManager>
+#include <QPointer>
+#include <QSet>
+
+using namespace Qt::StringLiterals;
+
+QString CatalogError::description() const
+{
+    return kind == Kind::badResponse ? u"The Quillmere game catalog could not be downloaded."_s
+                                     : u"The Quillmere game catalog has an unsupported or invalid format."_s;
+}
+
+GameProfileCatalogStore::GameProfileCatalogStore(QObject *parent)
+    : QObject(parent)
+    , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_games(SteamGameCatalog::games())
+{
+}
+
+GameProfileCatalogStore::~GameProfileCatalogStore() = default;
+
+GameProfileCatalogStore &GameProfileCatalogStore::shared()
+{
+    static GameProfileCatalogStore *store = new GameProfileCatalogStore();
+    return *store;
+}
+
+bool GameProfileCatalogStore::isValid(const QList<GameCompatibilityProfile> &games)
+{
+    QSet<QString> ids;
+    for (const GameCompatibilityProfile &profile : games) {
+        if (ids.contains(profile.id))
+            return false;
+        ids.insert(profile.id);
+    }
+    for (const GameCompatibilityProfile &profile : games) {
+        if (profile.id.isEmpty() || profile.name.trimmed().isEmpty() || profile.storefronts.isEmpty())
+            return false;
+        if (profile.guideURL.scheme() != u"https" || profile.guideURL.host().isEmpty())
+            return false;
+        if (profile.appID) {
+            const QString &appID = *profile.appID;
+            if (appID.isEmpty() || !std::all_of(appID.cbegin(), appID.cend(), [](QChar c) {
+                    return c >= u'0' && c <= u'9';
+                }))
+                return false;
+        }
+    }
+    return true;
+}
+
+QString GameProfileCatalogStore::statusLine(bool isUsingWebsiteCatalog, const QString &loadError)
+{
+    if (isUsingWebsiteCatalog)
+        return u"Synced from "_s + ProfileEndpoints::current().website.host();
+    if (!loadError.isEmpty())
+        return u"Website list unavailable · using the included catalog"_s;
+    return u"Using the included catalog"_s;
+}
+
+void GameProfileCatalogStore::fail(const QString &message)
+{
+    // Whatever list was accepted before, the status line now says the included catalogue is in
+    // use, so make that true.
+    m_games = SteamGameCatalog::games();
+    m_isUsingWebsiteCatalog = false;
+    m_loadError = message;
+    Q_EMIT changed();
+}
+
+QCoro::Task<> GameProfileCatalogStore::load()
+{
+    QPointer<GameProfileCatalogStore> self(this);
+    QNetworkRequest request(SteamGameCatalog::feedURL());
+    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setRawHeader("Accept", "application/json");
+    request.setRawHeader("Cache-Control", "no-cache");
+    auto fetching = HttpGet::fetch(*m_network, request, ProfileEndpoints::current().catalogTimeoutMs);
+    const HttpAnswer answer = co_await std::move(fetching);
+    if (!self)
+        co_return;
+    if (!answer.failure.isEmpty()) {
+        fail(answer.failure.endsWith(u'.') ? answer.failure : answer.failure + u'.');
+        co_return;
+    }
+    if (!answer.isSuccess()) {
+        fail(CatalogError {CatalogError::Kind::badResponse}.description());
+        co_return;
+    }
+
+    QJsonParseError parseError;
+    const QJsonDocument document = QJsonDocument::fromJson(answer.body, &parseError);
+    if (parseError.error != QJsonParseError::NoError) {
+        fail(u"The game catalog isn't valid JSON ("_s + parseError.errorString() + u")."_s);
+        co_return;
+    }
+    const QJsonObject root = document.object();
+    if (!document.isObject() || !root.value(u"schemaVersion"_s).isDouble() || !root.value(u"games"_s).isArray()) {
+        fail(u"The game catalog has no “schemaVersion” number or no “games” list."_s);
+        co_return;
+    }
+    QList<GameCompatibilityProfile> games;
+    const QJsonArray rows = root.value(u"games"_s).toArray();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        auto profile = GameCompatibilityProfile::fromJson(rows.at(i), i);
+        if (!profile) {
+            fail(profile.error());
+            co_return;
+        }
+        games.append(*profile);
+    }
+    if (root.value(u"schemaVersion"_s).toDouble() != 1.0 || games.isEmpty() || !isValid(games)) {
+        fail(CatalogError {CatalogError::Kind::invalidCatalog}.description());
+        co_return;
+    }
+    m_games = games;
+    m_isUsingWebsiteCatalog = true;
+    m_loadError.clear();
+    Q_EMIT changed();
+}

@@ -1,0 +1,64 @@
+#pragma once
+
+#include "profiles/GameCompatibilityProfile.h"
+
+#include <QCoroTask>
+#include <QList>
+#include <QObject>
+#include <QString>
+
+#include <memory>
+
+class QNetworkAccessManager;
+
+// The catalogue's failures, each with one sentence.
+struct CatalogError
+{
+    enum class Kind { badResponse, invalidCatalog };
+    Kind kind;
+    QString description() const;
+};
+
+// The list of game profiles the whole program shows: the built-in one until the product web
+// site's catalogue document has been downloaded and accepted.
+class GameProfileCatalogStore : public QObject
+{
+    Q_OBJECT
+    Q_PROPERTY(QList<GameCompatibilityProfile> games READ games NOTIFY changed)
+    Q_PROPERTY(bool isUsingWebsiteCatalog READ isUsingWebsiteCatalog NOTIFY changed)
+    Q_PROPERTY(QString loadError READ loadError NOTIFY changed)
+
+public:
+    explicit GameProfileCatalogStore(QObject *parent = nullptr);
+    ~GameProfileCatalogStore() override;
+
+    // The one store of the process, made on first use.
+    static GameProfileCatalogStore &shared();
+
+    const QList<GameCompatibilityProfile> &games() const { return m_games; }
+    bool isUsingWebsiteCatalog() const { return m_isUsingWebsiteCatalog; }
+    QString loadError() const { return m_loadError; }  // empty: none
+
+    // One attempt to fetch and adopt the web site's list. A failure keeps the built-in list
+    // (also after an earlier success, so the status line stays true).
+    QCoro::Task<> load();
+
+    // Distinct ids; every profile with an id, a name, a storefront, an https guide with a
+    // host, and an app ID of ASCII digits or none.
+    static bool isValid(const QList<GameCompatibilityProfile> &games);
+
+    // The browser's one-line status for this state.
+    static QString statusLine(bool isUsingWebsiteCatalog, const QString &loadError);
+    QString statusLine() const { return statusLine(m_isUsingWebsiteCatalog, m_loadError); }
+
+Q_SIGNALS:
+    void changed();
+
+private:
+    void fail(const QString &message);
+
+    std::unique_ptr<QNetworkAccessManager> m_network;
+    QList<GameCompatibilityProfile> m_games;
+    bool m_isUsingWebsiteCatalog = false;
+    QString m_loadError;
+};

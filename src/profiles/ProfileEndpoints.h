@@ -1,0 +1,25 @@
+#pragma once
+
+#include <QUrl>
+
+// The web hosts the profiles subsystem talks to or links to, kept in one place. Tests, and the
+// command line through QUILLMERE_*_URL variables, point them at a server of their own.
+struct ProfileEndpoints
+{
+    QUrl website;          // the product web site: catalogue document and game directory
+    QUrl guideDirectory;   // the public guide pages of each game
+    QUrl steamStore;       // store pages and the app-details service
+    QUrl steamWebAPI;      // the most-played chart
+    QUrl battleNet;        // Blizzard's site with the Battle.net app download
+    int catalogTimeoutMs = 20000;
+    int steamTimeoutMs = 15000;
+
+    static ProfileEndpoints standard();
+    // The endpoints in use: the standard ones, with QUILLMERE_WEBSITE_URL,
+    // QUILLMERE_STEAM_STORE_URL and QUILLMERE_STEAM_API_URL applied when set.
+    static const ProfileEndpoints &current();
+    static void setCurrent(const ProfileEndpoints &endpoints);
+
+    // `base` with `path` (and an optional query) in place of its own.
+    static QUrl at(const QUrl &base, const QString &path, const QString &query = {});
+};
