@@ -2,8 +2,11 @@
 
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeDiscovery.h"
+#include "setup/RuntimeSetupModel.h"
 
+#include <QCoroTask>
 #include <QEventLoop>
 #include <QFile>
 #include <QJsonArray>
@@ -127,6 +130,87 @@ int runtimes(const LibraryContext &context, const QStringList &options)
     return success;
 }
 
+int waitForLauncher(LibraryModel &model, const QUuid &id);
+
+int runExecutable(LibraryModel &model, const LibraryContext &context, const QString &file)
+{
+    if (reportLoadError(model))
+        return failure;
+    const RuntimeSetupModel setup(SetupContext::standard(context.defaults, context.desktop));
+    const auto runtime = RuntimeSetupModel::runtimeReadyForDirectLaunch(setup.context());
+    if (!runtime) {
+        printError(setup.notReadyReason());
+        return failure;
+    }
+    model.setNotice({});
+    model.setErrorMessage({});
+    model.launchExecutable(file, *runtime);
+    if (!model.preparingExecutable().isEmpty()) {
+        printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
+        QEventLoop loop;
+        QObject::connect(&model, &LibraryModel::preparingExecutableChanged, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (!model.errorMessage().isEmpty() || model.runningIDs().isEmpty()) {
+        printError(model.errorMessage());
+        return failure;
+    }
+    printLine(model.notice());
+    return waitForLauncher(model, *model.runningIDs().cbegin());
+}
+
+QString profileLine(const GameCompatibilityProfile &profile)
+{
+    QStringList stores;
+    for (GameStorefront storefront : profile.storefronts)
+        stores << Storefronts::displayName(storefront);
+    return profile.id + u"  "_s + profile.name + u" ("_s + profile.edition + u"; "_s + stores.join(u", "_s)
+           + (profile.appID ? u"; Steam app "_s + *profile.appID : QString()) + u')';
+}
+
+bool matchesSearch(const GameCompatibilityProfile &profile, const QString &text)
+{
+    QStringList fields {profile.name, profile.edition, profile.genre, profile.id};
+    for (GameStorefront storefront : profile.storefronts)
+        fields << Storefronts::displayName(storefront);
+    return std::any_of(fields.cbegin(), fields.cend(),
+                       [&](const QString &field) { return field.contains(text, Qt::CaseInsensitive); });
+}
+
+int profiles(const QStringList &options)
+{
+    bool json = false;
+    QString search;
+    for (qsizetype i = 0; i < options.size(); ++i) {
+        if (options.at(i) == u"--json") {
+            json = true;
+        } else if (options.at(i) == u"--search" && i + 1 < options.size()) {
+            search = options.at(++i).trimmed();
+        } else {
+            return usageFailure(u"“profiles” takes the options --json and --search TEXT."_s);
+        }
+    }
+    GameProfileCatalogStore &store = GameProfileCatalogStore::shared();
+    QCoro::waitFor(store.load());
+    QList<GameCompatibilityProfile> shown;
+    for (const GameCompatibilityProfile &profile : store.games()) {
+        if (search.isEmpty() || matchesSearch(profile, search))
+            shown.append(profile);
+    }
+    // The status goes to standard error so that standard output stays one JSON document.
+    printError(store.statusLine());
+    if (json) {
+        QJsonArray array;
+        for (const GameCompatibilityProfile &profile : shown)
+            array.append(profile.toJson());
+        printLine(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+    } else {
+        for (const GameCompatibilityProfile &profile : shown)
+            printLine(profileLine(profile));
+    }
+    return success;
+}
+
 int launch(LibraryModel &model, const GameEntry &entry)
 {
     const QUuid id = entry.id;
@@ -136,12 +220,18 @@ int launch(LibraryModel &model, const GameEntry &entry)
         return failure;
     }
     printLine(model.notice());
+    return waitForLauncher(model, id);
+}
+
+int waitForLauncher(LibraryModel &model, const QUuid &id)
+{
     QEventLoop loop;
     QObject::connect(&model, &LibraryModel::runningIDsChanged, &loop, [&] {
         if (!model.isRunning(id))
             loop.quit();
     });
-    loop.exec();
+    if (model.isRunning(id))
+        loop.exec();
     printLine(model.notice());
     return success;
 }
@@ -198,6 +288,8 @@ QString Cli::usage()
            "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
            "  log ENTRY        print the entry's latest launch log\n"
            "  runtimes [--json]  the Wine runtimes found, the default first\n"
+           "  run FILE.exe     run a Windows program at once in a new prefix, as a drop does\n"
+           "  profiles [--json] [--search TEXT]  the game compatibility profiles\n"
            "  help             show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when Quillmere reported an error, 2 on a usage error."_s;
@@ -215,6 +307,14 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context)
     const QStringList entryCommands = {u"launch"_s, u"stop"_s, u"log"_s};
     if (command == u"runtimes"_s)
         return runtimes(context, rest);
+    if (command == u"profiles"_s)
+        return profiles(rest);
+    if (command == u"run"_s) {
+        if (rest.size() != 1)
+            return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
+        LibraryModel model(context);
+        return runExecutable(model, context, rest.first());
+    }
     if (command != u"list"_s && !entryCommands.contains(command))
         return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
     if (entryCommands.contains(command) && rest.size() != 1)

@@ -15,7 +15,7 @@ using namespace Qt::StringLiterals;
 
 LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 {
-    return {AppData::defaultFolder(), std::make_shared<UserDefaults>(), std::move(desktop)};
+    return {AppData::defaultFolder(), std::make_shared<UserDefaults>(), std::move(desktop), {}};
 }
 
 LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
@@ -23,6 +23,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     , m_context(std::move(context))
 {
     load();
+    removeUninstalledSteamGameShortcuts();
 }
 
 // Launched programs are deliberately left running: the watcher threads hold only weak
@@ -59,6 +60,14 @@ void LibraryModel::setSelectedID(const QUuid &id)
         return;
     m_selectedID = id;
     Q_EMIT selectedIDChanged();
+}
+
+void LibraryModel::setPreparingExecutable(const QString &name)
+{
+    if (m_preparingExecutable == name)
+        return;
+    m_preparingExecutable = name;
+    Q_EMIT preparingExecutableChanged();
 }
 
 void LibraryModel::setNotice(const QString &notice)

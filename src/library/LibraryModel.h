@@ -1,7 +1,9 @@
 #pragma once
 
+#include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
 #include "library/WineRuntime.h"
+#include "profiles/GameCompatibilityProfile.h"
 
 #include <QHash>
 #include <QList>
@@ -10,7 +12,9 @@
 #include <QString>
 #include <QUuid>
 
+#include <functional>
 #include <memory>
+#include <optional>
 
 class DesktopServices;
 class UserDefaults;
@@ -22,6 +26,8 @@ struct LibraryContext
     QString dataFolder; // the application data folder
     std::shared_ptr<UserDefaults> defaults;
     std::shared_ptr<DesktopServices> desktop; // may be null where there is no desktop (CLI)
+    // The game profiles in use; empty: the shared catalogue store's list.
+    std::function<QList<GameCompatibilityProfile>()> catalog;
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
@@ -69,6 +75,22 @@ public:
     void stop(const GameEntry &entry);
     void openLog(const GameEntry &entry);
 
+    // Direct launch: reuses the entry that runs this file, or prepares a new "Direct-" prefix
+    // with `runtime` (away from the GUI thread), adds an entry and launches it.
+    void launchExecutable(const QString &path, const DetectedWineRuntime &runtime);
+
+    // Steam game shortcuts.
+    std::optional<GameEntry> steamEntry() const;
+    std::optional<GameEntry> steamGameEntry(const GameCompatibilityProfile &profile) const;
+    bool isSteamGameInstalled(const GameCompatibilityProfile &profile) const;
+    bool isSteamGamePendingInstall(const GameCompatibilityProfile &profile) const;
+    void openSteamGamePage(const GameCompatibilityProfile &profile);
+    void addSteamGameShortcut(const GameCompatibilityProfile &profile);
+    void refreshPendingSteamGameInstalls(const QList<GameCompatibilityProfile> &profiles);
+    void refreshGameProfiles(const QList<GameCompatibilityProfile> &profiles);
+    QStringList pendingSteamGameIDs() const;  // sorted
+    static constexpr char pendingSteamGamesKey[] = "Quillmere.pendingSteamGameInstalls";
+
     QString logURL(const GameEntry &entry) const;
     QString libraryURL() const;
     QString dataFolder() const { return m_context.dataFolder; }
@@ -88,6 +110,11 @@ private:
     void load();
     void persist();
     void processFinished(const QUuid &id, int status);
+    void setPreparingExecutable(const QString &name);
+    void setPendingSteamGameIDs(const QSet<QString> &ids);
+    void removeUninstalledSteamGameShortcuts();
+    GameEntry makeSteamShortcut(const GameEntry &steam, const GameCompatibilityProfile &profile) const;
+    QList<GameCompatibilityProfile> catalog() const;
     QString setAsideUnreadableLibrary();
 
     LibraryContext m_context;

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "library/GameEntry.h"
-#include "setup/DetectedWineRuntime.h"
+#include "library/DetectedWineRuntime.h"
 #include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
 
@@ -84,6 +84,8 @@ public:
     // The runtime to launch an executable with directly, or none while Wine isn't ready.
     static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(
         const SetupContext &context);
+    // Why Wine isn't ready, in one sentence that says what to do; empty when it is.
+    QString notReadyReason() const;
 
 Q_SIGNALS:
     void changed();

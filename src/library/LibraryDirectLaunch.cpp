@@ -1,0 +1,55 @@
+// LibraryModel's direct launch: run a dropped or chosen Windows executable at once.
+#include "LibraryModel.h"
+
+#include "library/PathNormalization.h"
+#include "platform/Background.h"
+
+#include <QDir>
+#include <QFileInfo>
+
+using namespace Qt::StringLiterals;
+
+void LibraryModel::launchExecutable(const QString &path, const DetectedWineRuntime &runtime)
+{
+    const QString executable = normalizedPath(path);
+    const QFileInfo file(executable);
+    if (file.suffix().compare(u"exe", Qt::CaseInsensitive) != 0 || file.isDir()) {
+        setErrorMessage(u"Choose a Windows executable file ending in .exe."_s);
+        return;
+    }
+    if (!file.isFile() || !file.isReadable()) {
+        setErrorMessage(u"Quillmere can't read this executable:\n"_s + executable);
+        return;
+    }
+    for (const GameEntry &entry : m_entries) {
+        if (entry.executablePath == executable) {
+            const GameEntry existing = entry;  // launch may not outlive a change to the list
+            setSelectedID(existing.id);
+            launch(existing);
+            return;
+        }
+    }
+    if (!m_preparingExecutable.isEmpty())
+        return;  // one preparation at a time
+
+    GameEntry entry;
+    entry.name = file.completeBaseName();
+    entry.executablePath = executable;
+    entry.prefixPath = QDir(m_context.dataFolder).absoluteFilePath(
+        u"Prefixes/Direct-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    entry.winePath = runtime.winePath;
+    entry.wineServerPath = runtime.wineServerPath;
+    const QString log = QDir(m_context.dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
+    setPreparingExecutable(entry.name);
+    Background::run(
+        this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
+        [this, entry](Result<void> prepared) {
+            setPreparingExecutable({});
+            if (!prepared) {
+                setErrorMessage(u"Quillmere couldn't prepare "_s + entry.name + u":\n"_s + prepared.error().description());
+                return;
+            }
+            add(entry);
+            launch(entry);
+        });
+}

@@ -1,0 +1,258 @@
+// LibraryModel's Steam game shortcuts: open a game's page in the Windows Steam client, wait for
+// its install, and add a library entry that starts it through Steam.
+#include "LibraryModel.h"
+
+#include "library/SteamManifest.h"
+#include "platform/Background.h"
+#include "platform/UserDefaults.h"
+#include "profiles/GameProfileCatalogStore.h"
+
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QStringDecoder>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString executableName(const GameEntry &entry)
+{
+    return QFileInfo(entry.executablePath).fileName();
+}
+
+bool isShortcutOf(const GameEntry &candidate, const GameEntry &steam)
+{
+    return candidate.executablePath == steam.executablePath && candidate.prefixPath == steam.prefixPath
+           && candidate.arguments.size() == 2 && candidate.arguments.first() == u"-applaunch";
+}
+
+QString steamApps(const GameEntry &steam)
+{
+    return QDir(steam.prefixPath).filePath(u"drive_c/Program Files (x86)/Steam/steamapps"_s);
+}
+
+std::optional<QString> readUtf8(const QString &path)
+{
+    QFile file(path);
+    if (!file.open(QIODevice::ReadOnly))
+        return std::nullopt;
+    QStringDecoder decoder(QStringDecoder::Utf8);
+    const QString text = decoder.decode(file.readAll());
+    if (decoder.hasError())
+        return std::nullopt;
+    return text;
+}
+
+const QString noAppID = u"This profile does not have a Steam app ID. Choose its listed storefront instead."_s;
+
+} // namespace
+
+QList<GameCompatibilityProfile> LibraryModel::catalog() const
+{
+    return m_context.catalog ? m_context.catalog() : GameProfileCatalogStore::shared().games();
+}
+
+std::optional<GameEntry> LibraryModel::steamEntry() const
+{
+    for (const GameEntry &entry : m_entries) {
+        if (entry.name.compare(u"Steam", Qt::CaseInsensitive) == 0
+            && executableName(entry).compare(u"steam.exe", Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    for (const GameEntry &entry : m_entries) {
+        if (executableName(entry).compare(u"steam.exe", Qt::CaseInsensitive) == 0)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+std::optional<GameEntry> LibraryModel::steamGameEntry(const GameCompatibilityProfile &profile) const
+{
+    const auto steam = steamEntry();
+    if (!profile.appID || !steam)
+        return std::nullopt;
+    for (const GameEntry &entry : m_entries) {
+        if (isShortcutOf(entry, *steam) && entry.arguments.at(1) == *profile.appID)
+            return entry;
+    }
+    return std::nullopt;
+}
+
+bool LibraryModel::isSteamGameInstalled(const GameCompatibilityProfile &profile) const
+{
+    const auto steam = steamEntry();
+    if (!profile.appID || !steam)
+        return false;
+    const QDir apps(steamApps(*steam));
+    const auto manifest = readUtf8(apps.filePath(u"appmanifest_"_s + *profile.appID + u".acf"_s));
+    if (!manifest)
+        return false;
+    if (SteamManifest::value(u"appid"_s, *manifest) != profile.appID)
+        return false;
+    if (SteamManifest::decimalInteger(SteamManifest::value(u"StateFlags"_s, *manifest)) != 4)
+        return false;
+    const auto folder = SteamManifest::value(u"installdir"_s, *manifest);
+    if (!folder || folder->isEmpty() || *folder == u"." || *folder == u".." || folder->contains(u'/'))
+        return false;
+    const auto remaining = SteamManifest::decimalInteger(SteamManifest::value(u"BytesToDownload"_s, *manifest));
+    if (remaining && *remaining > 0)
+        return false;
+    const QDir installed(apps.filePath(u"common/"_s + *folder));
+    return installed.exists()
+           && !installed.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+}
+
+QStringList LibraryModel::pendingSteamGameIDs() const
+{
+    QStringList ids = m_context.defaults->stringArray(QLatin1StringView(pendingSteamGamesKey));
+    ids.removeDuplicates();
+    ids.sort();
+    return ids;
+}
+
+void LibraryModel::setPendingSteamGameIDs(const QSet<QString> &ids)
+{
+    QStringList sorted(ids.cbegin(), ids.cend());
+    sorted.sort();
+    m_context.defaults->setStringArray(QLatin1StringView(pendingSteamGamesKey), sorted);
+}
+
+bool LibraryModel::isSteamGamePendingInstall(const GameCompatibilityProfile &profile) const
+{
+    return profile.appID && pendingSteamGameIDs().contains(*profile.appID);
+}
+
+GameEntry LibraryModel::makeSteamShortcut(const GameEntry &steam, const GameCompatibilityProfile &profile) const
+{
+    GameEntry shortcut;
+    shortcut.name = profile.name;
+    shortcut.executablePath = steam.executablePath;
+    shortcut.prefixPath = steam.prefixPath;
+    shortcut.winePath = steam.winePath;
+    shortcut.wineServerPath = steam.wineServerPath;
+    shortcut.arguments = {u"-applaunch"_s, *profile.appID};
+    return shortcut;
+}
+
+void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
+{
+    if (!profile.appID) {
+        setErrorMessage(noAppID);
+        return;
+    }
+    const auto steam = steamEntry();
+    if (!steam) {
+        setErrorMessage(u"Install Steam from Wine Setup before opening Steam game pages."_s);
+        return;
+    }
+    if (isSteamGameInstalled(profile)) {
+        addSteamGameShortcut(profile);
+        return;
+    }
+    GameEntry page = *steam;
+    page.id = QUuid::createUuid();
+    page.name = u"Open "_s + profile.name + u" in Steam"_s;
+    page.arguments = {u"steam://store/"_s + *profile.appID};
+    QPointer<LibraryModel> self(this);
+    const QUuid id = page.id;
+    auto started = WineRuntime::start(page, logURL(page), [self, id](int) {
+        Background::postToMainThread(self, [self, id] { self->m_processes.remove(id); });
+    });
+    if (!started) {
+        setErrorMessage(u"Quillmere couldn't open Steam for "_s + profile.name + u":\n"_s
+                        + started.error().description());
+        return;
+    }
+    m_processes.insert(id, *started);
+    QStringList pending = pendingSteamGameIDs();
+    pending.append(*profile.appID);
+    setPendingSteamGameIDs(QSet<QString>(pending.cbegin(), pending.cend()));
+    setNotice(u"Steam opened the page for "_s + profile.name
+              + u". Check that this account has access to the edition, then start or continue its install in "
+                "Steam. Quillmere will add it after the install finishes."_s);
+}
+
+void LibraryModel::addSteamGameShortcut(const GameCompatibilityProfile &profile)
+{
+    if (!profile.appID) {
+        setErrorMessage(noAppID);
+        return;
+    }
+    const auto steam = steamEntry();
+    if (!steam) {
+        setErrorMessage(u"Install Steam from Wine Setup before adding a game shortcut."_s);
+        return;
+    }
+    if (!isSteamGameInstalled(profile)) {
+        setErrorMessage(u"Steam hasn't finished installing "_s + profile.name
+                        + u" yet. Finish the download and let Steam verify the files first."_s);
+        return;
+    }
+    if (const auto existing = steamGameEntry(profile)) {
+        setSelectedID(existing->id);
+        setNotice(profile.name + u" is already in your Quillmere library."_s);
+        return;
+    }
+    add(makeSteamShortcut(*steam, profile));
+    setNotice(u"Added "_s + profile.name + u" to your Quillmere library."_s);
+}
+
+void LibraryModel::refreshPendingSteamGameInstalls(const QList<GameCompatibilityProfile> &profiles)
+{
+    const QStringList stored = pendingSteamGameIDs();
+    const QSet<QString> before(stored.cbegin(), stored.cend());
+    QSet<QString> pending = before;
+    QStringList finished;
+    for (const GameCompatibilityProfile &profile : profiles) {
+        if (!profile.appID || !pending.contains(*profile.appID) || !isSteamGameInstalled(profile))
+            continue;
+        const auto steam = steamEntry();
+        if (steam && !steamGameEntry(profile))
+            add(makeSteamShortcut(*steam, profile));
+        pending.remove(*profile.appID);
+        finished.append(profile.name);
+    }
+    if (pending != before)
+        setPendingSteamGameIDs(pending);
+    if (!finished.isEmpty()) {
+        setNotice(finished.join(u", "_s)
+                  + (finished.size() == 1 ? u" finished installing and is ready in your Quillmere library."_s
+                                          : u" finished installing and are ready in your Quillmere library."_s));
+    }
+}
+
+void LibraryModel::refreshGameProfiles(const QList<GameCompatibilityProfile> &profiles)
+{
+    removeUninstalledSteamGameShortcuts();
+    QList<GameCompatibilityProfile> withAppID;
+    std::copy_if(profiles.cbegin(), profiles.cend(), std::back_inserter(withAppID),
+                 [](const GameCompatibilityProfile &profile) { return profile.appID.has_value(); });
+    refreshPendingSteamGameInstalls(withAppID);
+}
+
+void LibraryModel::removeUninstalledSteamGameShortcuts()
+{
+    const auto steam = steamEntry();
+    if (!steam)
+        return;
+    const QList<GameCompatibilityProfile> profiles = catalog();
+    QSet<QUuid> gone;
+    for (const GameEntry &entry : m_entries) {
+        if (!isShortcutOf(entry, *steam))
+            continue;
+        const auto profile = std::find_if(profiles.cbegin(), profiles.cend(), [&](const GameCompatibilityProfile &p) {
+            return p.appID == entry.arguments.at(1);
+        });
+        // A game that is not in the catalogue can't be checked, so its shortcut stays.
+        if (profile != profiles.cend() && !isSteamGameInstalled(*profile))
+            gone.insert(entry.id);
+    }
+    if (gone.isEmpty())
+        return;
+    m_entries.removeIf([&](const GameEntry &entry) { return gone.contains(entry.id); });
+    Q_EMIT entriesChanged();
+    if (gone.contains(m_selectedID))
+        setSelectedID(m_entries.isEmpty() ? QUuid() : m_entries.first().id);
+    persist();
+}
