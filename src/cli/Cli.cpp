@@ -148,7 +148,8 @@ int runExecutable(LibraryModel &model, const LibraryContext &context, const QStr
     if (!model.preparingExecutable().isEmpty()) {
         printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
         QEventLoop loop;
-        QObject::connect(&model, &LibraryModel::preparingExecutableChanged, &loop, &QEventLoop::quit);
+        QObject::connect(
+            &model, &LibraryModel::preparingExecutableChanged, &loop, &QEventLoop::quit);
         loop.exec();
     }
     if (!model.errorMessage().isEmpty() || model.runningIDs().isEmpty()) {
@@ -164,8 +165,9 @@ QString profileLine(const GameCompatibilityProfile &profile)
     QStringList stores;
     for (GameStorefront storefront : profile.storefronts)
         stores << Storefronts::displayName(storefront);
-    return profile.id + u"  "_s + profile.name + u" ("_s + profile.edition + u"; "_s + stores.join(u", "_s)
-           + (profile.appID ? u"; Steam app "_s + *profile.appID : QString()) + u')';
+    return profile.id + u"  "_s + profile.name + u" ("_s + profile.edition + u"; "_s
+        + stores.join(u", "_s) + (profile.appID ? u"; Steam app "_s + *profile.appID : QString())
+        + u')';
 }
 
 bool matchesSearch(const GameCompatibilityProfile &profile, const QString &text)
@@ -174,7 +176,7 @@ bool matchesSearch(const GameCompatibilityProfile &profile, const QString &text)
     for (GameStorefront storefront : profile.storefronts)
         fields << Storefronts::displayName(storefront);
     return std::any_of(fields.cbegin(), fields.cend(),
-                       [&](const QString &field) { return field.contains(text, Qt::CaseInsensitive); });
+        [&](const QString &field) { return field.contains(text, Qt::CaseInsensitive); });
 }
 
 int profiles(const QStringList &options)

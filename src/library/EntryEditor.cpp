@@ -26,7 +26,7 @@ void EntryEditor::setDraft(const EntryDraft &draft)
         return;
     m_draft = draft;
     if (isEditing())
-        m_draft.createNewPrefix = false;  // an existing entry keeps its prefix
+        m_draft.createNewPrefix = false; // an existing entry keeps its prefix
     Q_EMIT changed();
 }
 
@@ -83,7 +83,8 @@ GameEntry EntryEditor::makeEntry(const EntryDraft &draft, const std::optional<Ga
     entry.prefixPath = normalizedPath(draft.prefixPath);
     entry.winePath = normalizedPath(draft.winePath);
     entry.wineServerPath = normalizedPath(draft.wineServerPath);
-    static const QRegularExpression newline(u"\\r\\n|[\\n\\x{0B}\\x{0C}\\r\\x{85}\\x{2028}\\x{2029}]"_s);
+    static const QRegularExpression newline(
+        u"\\r\\n|[\\n\\x{0B}\\x{0C}\\r\\x{85}\\x{2028}\\x{2029}]"_s);
     entry.arguments.clear();
     for (const QString &line : draft.argumentText.split(newline)) {
         if (!line.trimmed().isEmpty())
@@ -124,7 +125,8 @@ Result<void> EntryEditor::validatePaths(const GameEntry &entry, bool createNewPr
         return unexpected(QuillmereError::alreadyInitialized(entry.prefixPath));
     const QDir prefix(entry.prefixPath);
     if (prefix.exists()
-        && !prefix.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty())
+        && !prefix.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .isEmpty())
         return unexpected(QuillmereError::occupiedPrefix(entry.prefixPath));
     return {};
 }
@@ -148,7 +150,8 @@ void EntryEditor::save()
         return;
     }
     // Every log lives in the application's one Logs folder, on every system.
-    const QString log = QDir(m_dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
+    const QString log
+        = QDir(m_dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
     m_isPreparing = true;
     Q_EMIT changed();
     Background::run(

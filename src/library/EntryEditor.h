@@ -16,8 +16,8 @@ struct EntryDraft
     QString prefixPath;
     QString winePath;
     QString wineServerPath;
-    QString argumentText;     // one argument a line
-    QString environmentText;  // one KEY=VALUE a line
+    QString argumentText; // one argument a line
+    QString environmentText; // one KEY=VALUE a line
     bool createNewPrefix = false;
 
     bool operator==(const EntryDraft &) const = default;

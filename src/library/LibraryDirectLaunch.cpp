@@ -23,30 +23,33 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
     }
     for (const GameEntry &entry : m_entries) {
         if (entry.executablePath == executable) {
-            const GameEntry existing = entry;  // launch may not outlive a change to the list
+            const GameEntry existing = entry; // launch may not outlive a change to the list
             setSelectedID(existing.id);
             launch(existing);
             return;
         }
     }
     if (!m_preparingExecutable.isEmpty())
-        return;  // one preparation at a time
+        return; // one preparation at a time
 
     GameEntry entry;
     entry.name = file.completeBaseName();
     entry.executablePath = executable;
-    entry.prefixPath = QDir(m_context.dataFolder).absoluteFilePath(
-        u"Prefixes/Direct-"_s + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    entry.prefixPath = QDir(m_context.dataFolder)
+                           .absoluteFilePath(u"Prefixes/Direct-"_s
+                               + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
     entry.winePath = runtime.winePath;
     entry.wineServerPath = runtime.wineServerPath;
-    const QString log = QDir(m_context.dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
+    const QString log
+        = QDir(m_context.dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
     setPreparingExecutable(entry.name);
     Background::run(
         this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
         [this, entry](Result<void> prepared) {
             setPreparingExecutable({});
             if (!prepared) {
-                setErrorMessage(u"Quillmere couldn't prepare "_s + entry.name + u":\n"_s + prepared.error().description());
+                setErrorMessage(u"Quillmere couldn't prepare "_s + entry.name + u":\n"_s
+                    + prepared.error().description());
                 return;
             }
             add(entry);

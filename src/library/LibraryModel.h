@@ -88,7 +88,7 @@ public:
     void addSteamGameShortcut(const GameCompatibilityProfile &profile);
     void refreshPendingSteamGameInstalls(const QList<GameCompatibilityProfile> &profiles);
     void refreshGameProfiles(const QList<GameCompatibilityProfile> &profiles);
-    QStringList pendingSteamGameIDs() const;  // sorted
+    QStringList pendingSteamGameIDs() const; // sorted
     static constexpr char pendingSteamGamesKey[] = "Quillmere.pendingSteamGameInstalls";
 
     QString logURL(const GameEntry &entry) const;
@@ -113,7 +113,8 @@ private:
     void setPreparingExecutable(const QString &name);
     void setPendingSteamGameIDs(const QSet<QString> &ids);
     void removeUninstalledSteamGameShortcuts();
-    GameEntry makeSteamShortcut(const GameEntry &steam, const GameCompatibilityProfile &profile) const;
+    GameEntry makeSteamShortcut(
+        const GameEntry &steam, const GameCompatibilityProfile &profile) const;
     QList<GameCompatibilityProfile> catalog() const;
     QString setAsideUnreadableLibrary();
 

@@ -23,8 +23,9 @@ QString executableName(const GameEntry &entry)
 
 bool isShortcutOf(const GameEntry &candidate, const GameEntry &steam)
 {
-    return candidate.executablePath == steam.executablePath && candidate.prefixPath == steam.prefixPath
-           && candidate.arguments.size() == 2 && candidate.arguments.first() == u"-applaunch";
+    return candidate.executablePath == steam.executablePath
+        && candidate.prefixPath == steam.prefixPath && candidate.arguments.size() == 2
+        && candidate.arguments.first() == u"-applaunch";
 }
 
 QString steamApps(const GameEntry &steam)
@@ -44,7 +45,8 @@ std::optional<QString> readUtf8(const QString &path)
     return text;
 }
 
-const QString noAppID = u"This profile does not have a Steam app ID. Choose its listed storefront instead."_s;
+const QString noAppID
+    = u"This profile does not have a Steam app ID. Choose its listed storefront instead."_s;
 
 } // namespace
 
@@ -93,14 +95,18 @@ bool LibraryModel::isSteamGameInstalled(const GameCompatibilityProfile &profile)
     if (SteamManifest::decimalInteger(SteamManifest::value(u"StateFlags"_s, *manifest)) != 4)
         return false;
     const auto folder = SteamManifest::value(u"installdir"_s, *manifest);
-    if (!folder || folder->isEmpty() || *folder == u"." || *folder == u".." || folder->contains(u'/'))
+    if (!folder || folder->isEmpty() || *folder == u"." || *folder == u".."
+        || folder->contains(u'/'))
         return false;
-    const auto remaining = SteamManifest::decimalInteger(SteamManifest::value(u"BytesToDownload"_s, *manifest));
+    const auto remaining
+        = SteamManifest::decimalInteger(SteamManifest::value(u"BytesToDownload"_s, *manifest));
     if (remaining && *remaining > 0)
         return false;
     const QDir installed(apps.filePath(u"common/"_s + *folder));
     return installed.exists()
-           && !installed.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+        && !installed
+                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .isEmpty();
 }
 
 QStringList LibraryModel::pendingSteamGameIDs() const
@@ -123,7 +129,8 @@ bool LibraryModel::isSteamGamePendingInstall(const GameCompatibilityProfile &pro
     return profile.appID && pendingSteamGameIDs().contains(*profile.appID);
 }
 
-GameEntry LibraryModel::makeSteamShortcut(const GameEntry &steam, const GameCompatibilityProfile &profile) const
+GameEntry LibraryModel::makeSteamShortcut(
+    const GameEntry &steam, const GameCompatibilityProfile &profile) const
 {
     GameEntry shortcut;
     shortcut.name = profile.name;
@@ -161,7 +168,7 @@ void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
     });
     if (!started) {
         setErrorMessage(u"Quillmere couldn't open Steam for "_s + profile.name + u":\n"_s
-                        + started.error().description());
+            + started.error().description());
         return;
     }
     m_processes.insert(id, *started);
@@ -169,8 +176,9 @@ void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
     pending.append(*profile.appID);
     setPendingSteamGameIDs(QSet<QString>(pending.cbegin(), pending.cend()));
     setNotice(u"Steam opened the page for "_s + profile.name
-              + u". Check that this account has access to the edition, then start or continue its install in "
-                "Steam. Quillmere will add it after the install finishes."_s);
+        + u". Check that this account has access to the edition, then start or continue its "
+          u"install in "
+          "Steam. Quillmere will add it after the install finishes."_s);
 }
 
 void LibraryModel::addSteamGameShortcut(const GameCompatibilityProfile &profile)
@@ -186,7 +194,7 @@ void LibraryModel::addSteamGameShortcut(const GameCompatibilityProfile &profile)
     }
     if (!isSteamGameInstalled(profile)) {
         setErrorMessage(u"Steam hasn't finished installing "_s + profile.name
-                        + u" yet. Finish the download and let Steam verify the files first."_s);
+            + u" yet. Finish the download and let Steam verify the files first."_s);
         return;
     }
     if (const auto existing = steamGameEntry(profile)) {
@@ -217,8 +225,9 @@ void LibraryModel::refreshPendingSteamGameInstalls(const QList<GameCompatibility
         setPendingSteamGameIDs(pending);
     if (!finished.isEmpty()) {
         setNotice(finished.join(u", "_s)
-                  + (finished.size() == 1 ? u" finished installing and is ready in your Quillmere library."_s
-                                          : u" finished installing and are ready in your Quillmere library."_s));
+            + (finished.size() == 1
+                    ? u" finished installing and is ready in your Quillmere library."_s
+                    : u" finished installing and are ready in your Quillmere library."_s));
     }
 }
 
@@ -227,7 +236,7 @@ void LibraryModel::refreshGameProfiles(const QList<GameCompatibilityProfile> &pr
     removeUninstalledSteamGameShortcuts();
     QList<GameCompatibilityProfile> withAppID;
     std::copy_if(profiles.cbegin(), profiles.cend(), std::back_inserter(withAppID),
-                 [](const GameCompatibilityProfile &profile) { return profile.appID.has_value(); });
+        [](const GameCompatibilityProfile &profile) { return profile.appID.has_value(); });
     refreshPendingSteamGameInstalls(withAppID);
 }
 
@@ -241,9 +250,8 @@ void LibraryModel::removeUninstalledSteamGameShortcuts()
     for (const GameEntry &entry : m_entries) {
         if (!isShortcutOf(entry, *steam))
             continue;
-        const auto profile = std::find_if(profiles.cbegin(), profiles.cend(), [&](const GameCompatibilityProfile &p) {
-            return p.appID == entry.arguments.at(1);
-        });
+        const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
+            [&](const GameCompatibilityProfile &p) { return p.appID == entry.arguments.at(1); });
         // A game that is not in the catalogue can't be checked, so its shortcut stays.
         if (profile != profiles.cend() && !isSteamGameInstalled(*profile))
             gone.insert(entry.id);

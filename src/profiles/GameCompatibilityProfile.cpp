@@ -41,7 +41,8 @@ QUrl Storefronts::downloadURL(GameStorefront storefront)
 QUrl GameCompatibilityProfile::storePageURL(GameStorefront storefront) const
 {
     if (storefront == GameStorefront::steam && appID)
-        return ProfileEndpoints::at(ProfileEndpoints::current().steamStore, u"/app/"_s + *appID + u'/');
+        return ProfileEndpoints::at(
+            ProfileEndpoints::current().steamStore, u"/app/"_s + *appID + u'/');
     return Storefronts::downloadURL(storefront);
 }
 
@@ -50,7 +51,11 @@ namespace {
 class Reader
 {
 public:
-    Reader(const QJsonObject &object, qsizetype position) : m_object(object), m_position(position) {}
+    Reader(const QJsonObject &object, qsizetype position)
+        : m_object(object)
+        , m_position(position)
+    {
+    }
 
     QString error;
 
@@ -116,7 +121,8 @@ private:
     void fail(const char *key, const char *form)
     {
         if (error.isEmpty())
-            error = where() + u" has “"_s + QLatin1StringView(key) + u"” that isn't "_s + QLatin1StringView(form) + u'.';
+            error = where() + u" has “"_s + QLatin1StringView(key) + u"” that isn't "_s
+                + QLatin1StringView(form) + u'.';
     }
     QString where() const { return u"Profile %1 of the game catalog"_s.arg(m_position + 1); }
 
@@ -126,11 +132,12 @@ private:
 
 } // namespace
 
-Expected<GameCompatibilityProfile, QString> GameCompatibilityProfile::fromJson(const QJsonValue &value,
-                                                                               qsizetype position)
+Expected<GameCompatibilityProfile, QString> GameCompatibilityProfile::fromJson(
+    const QJsonValue &value, qsizetype position)
 {
     if (!value.isObject())
-        return unexpected(u"Profile %1 of the game catalog isn't a JSON object."_s.arg(position + 1));
+        return unexpected(
+            u"Profile %1 of the game catalog isn't a JSON object."_s.arg(position + 1));
     Reader read(value.toObject(), position);
     GameCompatibilityProfile profile;
     profile.id = read.text("id");
@@ -155,12 +162,16 @@ Expected<GameCompatibilityProfile, QString> GameCompatibilityProfile::fromJson(c
     for (const QString &raw : storefronts) {
         const auto storefront = Storefronts::fromRawValue(raw);
         if (!storefront)
-            return unexpected(u"Profile %1 of the game catalog names an unknown storefront “%2”."_s.arg(position + 1).arg(raw));
+            return unexpected(u"Profile %1 of the game catalog names an unknown storefront “%2”."_s
+                                  .arg(position + 1)
+                                  .arg(raw));
         profile.storefronts.append(*storefront);
     }
     profile.guideURL = QUrl(guide, QUrl::StrictMode);
     if (!profile.guideURL.isValid())
-        return unexpected(u"Profile %1 of the game catalog has a “guideURL” that isn't an address."_s.arg(position + 1));
+        return unexpected(
+            u"Profile %1 of the game catalog has a “guideURL” that isn't an address."_s.arg(
+                position + 1));
     return profile;
 }
 

@@ -49,7 +49,8 @@ struct GameCompatibilityProfile
 
     // Strict: every key but "appID" and "storageRequirement" (which may also be null) must be
     // there with its type; unknown storefronts fail. `position` names the profile in errors.
-    static Expected<GameCompatibilityProfile, QString> fromJson(const QJsonValue &value, qsizetype position = 0);
+    static Expected<GameCompatibilityProfile, QString> fromJson(
+        const QJsonValue &value, qsizetype position = 0);
     QJsonObject toJson() const;
 
     bool operator==(const GameCompatibilityProfile &) const = default;

@@ -15,8 +15,9 @@ using namespace Qt::StringLiterals;
 
 QString CatalogError::description() const
 {
-    return kind == Kind::badResponse ? u"The Quillmere game catalog could not be downloaded."_s
-                                     : u"The Quillmere game catalog has an unsupported or invalid format."_s;
+    return kind == Kind::badResponse
+        ? u"The Quillmere game catalog could not be downloaded."_s
+        : u"The Quillmere game catalog has an unsupported or invalid format."_s;
 }
 
 GameProfileCatalogStore::GameProfileCatalogStore(QObject *parent)
@@ -43,7 +44,8 @@ bool GameProfileCatalogStore::isValid(const QList<GameCompatibilityProfile> &gam
         ids.insert(profile.id);
     }
     for (const GameCompatibilityProfile &profile : games) {
-        if (profile.id.isEmpty() || profile.name.trimmed().isEmpty() || profile.storefronts.isEmpty())
+        if (profile.id.isEmpty() || profile.name.trimmed().isEmpty()
+            || profile.storefronts.isEmpty())
             return false;
         if (profile.guideURL.scheme() != u"https" || profile.guideURL.host().isEmpty())
             return false;
@@ -81,10 +83,12 @@ QCoro::Task<> GameProfileCatalogStore::load()
 {
     QPointer<GameProfileCatalogStore> self(this);
     QNetworkRequest request(SteamGameCatalog::feedURL());
-    request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
+    request.setAttribute(
+        QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Cache-Control", "no-cache");
-    auto fetching = HttpGet::fetch(*m_network, request, ProfileEndpoints::current().catalogTimeoutMs);
+    auto fetching
+        = HttpGet::fetch(*m_network, request, ProfileEndpoints::current().catalogTimeoutMs);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!self)
         co_return;
@@ -104,7 +108,8 @@ QCoro::Task<> GameProfileCatalogStore::load()
         co_return;
     }
     const QJsonObject root = document.object();
-    if (!document.isObject() || !root.value(u"schemaVersion"_s).isDouble() || !root.value(u"games"_s).isArray()) {
+    if (!document.isObject() || !root.value(u"schemaVersion"_s).isDouble()
+        || !root.value(u"games"_s).isArray()) {
         fail(u"The game catalog has no “schemaVersion” number or no “games” list."_s);
         co_return;
     }

@@ -37,7 +37,7 @@ public:
 
     const QList<GameCompatibilityProfile> &games() const { return m_games; }
     bool isUsingWebsiteCatalog() const { return m_isUsingWebsiteCatalog; }
-    QString loadError() const { return m_loadError; }  // empty: none
+    QString loadError() const { return m_loadError; } // empty: none
 
     // One attempt to fetch and adopt the web site's list. A failure keeps the built-in list
     // (also after an earlier success, so the status line stays true).

@@ -11,7 +11,8 @@ QNetworkAccessManager &HttpGet::sharedNetwork()
     return *network;
 }
 
-QCoro::Task<HttpAnswer> HttpGet::fetch(QNetworkAccessManager &network, QNetworkRequest request, int timeoutMs)
+QCoro::Task<HttpAnswer> HttpGet::fetch(
+    QNetworkAccessManager &network, QNetworkRequest request, int timeoutMs)
 {
     request.setTransferTimeout(timeoutMs);
     QPointer<QNetworkReply> reply = network.get(request);

@@ -23,6 +23,7 @@ namespace HttpGet {
 // The process's network access for the GUI thread, shared by the stateless clients.
 QNetworkAccessManager &sharedNetwork();
 
-QCoro::Task<HttpAnswer> fetch(QNetworkAccessManager &network, QNetworkRequest request, int timeoutMs);
+QCoro::Task<HttpAnswer> fetch(
+    QNetworkAccessManager &network, QNetworkRequest request, int timeoutMs);
 
 } // namespace HttpGet

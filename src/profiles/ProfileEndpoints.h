@@ -6,11 +6,11 @@
 // command line through QUILLMERE_*_URL variables, point them at a server of their own.
 struct ProfileEndpoints
 {
-    QUrl website;          // the product web site: catalogue document and game directory
-    QUrl guideDirectory;   // the public guide pages of each game
-    QUrl steamStore;       // store pages and the app-details service
-    QUrl steamWebAPI;      // the most-played chart
-    QUrl battleNet;        // Blizzard's site with the Battle.net app download
+    QUrl website; // the product web site: catalogue document and game directory
+    QUrl guideDirectory; // the public guide pages of each game
+    QUrl steamStore; // store pages and the app-details service
+    QUrl steamWebAPI; // the most-played chart
+    QUrl battleNet; // Blizzard's site with the Battle.net app download
     int catalogTimeoutMs = 20000;
     int steamTimeoutMs = 15000;
 

@@ -21,8 +21,8 @@ QNetworkRequest jsonRequest(const QUrl &url)
 
 // An optional field: absent or null is "not there"; any other type spoils the whole answer.
 template <class T, class Read>
-bool readOptional(const QJsonObject &object, const QString &key, std::optional<T> &out, bool (QJsonValue::*is)() const,
-                  Read read)
+bool readOptional(const QJsonObject &object, const QString &key, std::optional<T> &out,
+    bool (QJsonValue::*is)() const, Read read)
 {
     const QJsonValue value = object.value(key);
     if (value.isUndefined() || value.isNull())
@@ -35,7 +35,8 @@ bool readOptional(const QJsonObject &object, const QString &key, std::optional<T
 
 } // namespace
 
-std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(const QByteArray &body, const QString &appID)
+std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(
+    const QByteArray &body, const QString &appID)
 {
     const QJsonDocument document = QJsonDocument::fromJson(body);
     if (!document.isObject())
@@ -58,10 +59,11 @@ std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(const QByteArray
     auto text = [](const QJsonValue &v) { return v.toString(); };
     auto flag = [](const QJsonValue &v) { return v.toBool(); };
     bool ok = readOptional(data, u"name"_s, game.name, &QJsonValue::isString, text)
-              && readOptional(data, u"short_description"_s, game.shortDescription, &QJsonValue::isString, text)
-              && readOptional(data, u"is_free"_s, game.isFree, &QJsonValue::isBool, flag)
-              && readOptional(data, u"header_image"_s, game.headerImage, &QJsonValue::isString,
-                              [](const QJsonValue &v) { return QUrl(v.toString()); });
+        && readOptional(
+            data, u"short_description"_s, game.shortDescription, &QJsonValue::isString, text)
+        && readOptional(data, u"is_free"_s, game.isFree, &QJsonValue::isBool, flag)
+        && readOptional(data, u"header_image"_s, game.headerImage, &QJsonValue::isString,
+            [](const QJsonValue &v) { return QUrl(v.toString()); });
     const QJsonValue platforms = data.value(u"platforms"_s);
     if (ok && platforms.isObject())
         ok = readOptional(platforms.toObject(), u"mac"_s, game.mac, &QJsonValue::isBool, flag);
@@ -75,10 +77,12 @@ std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(const QByteArray
 QCoro::Task<std::optional<SteamStoreGameData>> SteamStoreAPI::fetchGameData(QString appID)
 {
     const ProfileEndpoints &endpoints = ProfileEndpoints::current();
-    const QUrl url = ProfileEndpoints::at(endpoints.steamStore, u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s);
+    const QUrl url = ProfileEndpoints::at(
+        endpoints.steamStore, u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s);
     if (!url.isValid())
         co_return std::nullopt;
-    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
+    auto fetching
+        = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!answer.isSuccess())
         co_return std::nullopt;
@@ -108,10 +112,12 @@ std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray 
 QCoro::Task<std::optional<QHash<QString, int>>> SteamChartsAPI::fetchPopularityRanks()
 {
     const ProfileEndpoints &endpoints = ProfileEndpoints::current();
-    const QUrl url = ProfileEndpoints::at(endpoints.steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s);
+    const QUrl url = ProfileEndpoints::at(
+        endpoints.steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s);
     if (!url.isValid())
         co_return std::nullopt;
-    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
+    auto fetching
+        = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!answer.isSuccess())
         co_return std::nullopt;

@@ -14,7 +14,7 @@ struct SteamStoreGameData
     std::optional<QUrl> headerImage;
     std::optional<QString> shortDescription;
     std::optional<bool> isFree;
-    std::optional<bool> mac;  // platforms.mac: true, false or unknown
+    std::optional<bool> mac; // platforms.mac: true, false or unknown
 
     bool operator==(const SteamStoreGameData &) const = default;
 };

@@ -11,7 +11,8 @@ const QList<GameCompatibilityProfile> &SteamGameCatalog::games()
 {
     static const QList<GameCompatibilityProfile> profiles = [] {
         QList<GameCompatibilityProfile> out;
-        const QJsonArray rows = QJsonDocument::fromJson(QByteArray(detail::builtInCatalogJson)).array();
+        const QJsonArray rows
+            = QJsonDocument::fromJson(QByteArray(detail::builtInCatalogJson)).array();
         for (qsizetype i = 0; i < rows.size(); ++i) {
             QJsonObject row = rows.at(i).toObject();
             row.insert(u"guideURL"_s, guide(row.take(u"guideSlug"_s).toString()).toString());
@@ -44,8 +45,14 @@ QUrl SteamGameCatalog::guide(const QString &slug)
 const QHash<QString, int> &SteamGameCatalog::fallbackPopularityRanks()
 {
     static const QHash<QString, int> ranks {
-        {u"730"_s, 1},      {u"2357570"_s, 12}, {u"292030"_s, 18}, {u"3240220"_s, 29},
-        {u"1174180"_s, 42}, {u"489830"_s, 53},  {u"1245620"_s, 60}, {u"813780"_s, 85},
+        {u"730"_s, 1},
+        {u"2357570"_s, 12},
+        {u"292030"_s, 18},
+        {u"3240220"_s, 29},
+        {u"1174180"_s, 42},
+        {u"489830"_s, 53},
+        {u"1245620"_s, 60},
+        {u"813780"_s, 85},
     };
     return ranks;
 }

@@ -224,18 +224,22 @@ QString RuntimeSetupModel::notReadyReason() const
     if (isAppleSilicon() && !m_isRosettaAvailable)
         return u"Rosetta isn't installed yet. Open Wine Setup in Quillmere to install it."_s;
     if (!m_isGStreamerInstalled) {
-        return packages ? u"GStreamer isn't installed. Install it with your distribution's package manager (on "
-                          "Debian or Ubuntu: sudo apt install gstreamer1.0-plugins-base "
-                          "gstreamer1.0-plugins-good), then try again."_s
-                        : u"GStreamer isn't installed yet. Open Wine Setup in Quillmere to install it."_s;
+        return packages
+            ? u"GStreamer isn't installed. Install it with your distribution's package manager (on "
+              "Debian or Ubuntu: sudo apt install gstreamer1.0-plugins-base "
+              "gstreamer1.0-plugins-good), then try again."_s
+            : u"GStreamer isn't installed yet. Open Wine Setup in Quillmere to install it."_s;
     }
     if (!selectedRuntime()) {
-        return packages ? u"No Wine runtime was found. Install Wine with your distribution's package manager (on "
-                          "Debian or Ubuntu: sudo apt install wine wine64), then try again."_s
-                        : u"No Wine runtime was found. Open Wine Setup in Quillmere to install one."_s;
+        return packages
+            ? u"No Wine runtime was found. Install Wine with your distribution's package manager "
+              u"(on "
+              "Debian or Ubuntu: sudo apt install wine wine64), then try again."_s
+            : u"No Wine runtime was found. Open Wine Setup in Quillmere to install one."_s;
     }
     if (requiresManualWineApproval())
-        return u"The Wine app Quillmere installed still needs your approval in Finder. Open Wine Setup in "
+        return u"The Wine app Quillmere installed still needs your approval in Finder. Open Wine "
+               u"Setup in "
                "Quillmere to continue."_s;
     return {};
 }

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "library/GameEntry.h"
 #include "library/DetectedWineRuntime.h"
+#include "library/GameEntry.h"
 #include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
 

@@ -5,6 +5,10 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
+#include <QSignalSpy>
+
+#include "profiles/SteamGameCatalog.h"
+#include "support/LoopbackServer.h"
 #include <QTest>
 
 using namespace TestSupport;
@@ -17,16 +21,27 @@ struct Run
     QString err;
 };
 
-// The real executable, with its application data under the sandbox.
-Run quillmere(const Sandbox &sandbox, const QStringList &arguments)
+// The real executable, with its application data under the sandbox. The event loop keeps
+// turning meanwhile, so a loopback server in this process can answer it.
+Run quillmere(
+    const Sandbox &sandbox, const QStringList &arguments, const QProcessEnvironment &extra = {})
 {
     QProcess process;
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.root());
     environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.path(QStringLiteral("config")));
+    // Nothing beyond loopback: web lookups go to an address where nobody listens.
+    environment.insert(
+        QStringLiteral("QUILLMERE_WEBSITE_URL"), QStringLiteral("http://127.0.0.1:9"));
+    environment.insert(
+        QStringLiteral("QUILLMERE_STEAM_STORE_URL"), QStringLiteral("http://127.0.0.1:9"));
+    environment.insert(
+        QStringLiteral("QUILLMERE_STEAM_API_URL"), QStringLiteral("http://127.0.0.1:9"));
+    environment.insert(extra);
     process.setProcessEnvironment(environment);
+    QSignalSpy finished(&process, &QProcess::finished);
     process.start(QStringLiteral(QUILLMERE_EXECUTABLE), arguments);
-    if (!process.waitForFinished(30000))
+    if (!finished.wait(600000))
         return {};
     return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
         QString::fromUtf8(process.readAllStandardError())};
@@ -195,6 +210,52 @@ private Q_SLOTS:
         QCOMPARE(object.value(QStringLiteral("wineServerPath")).toString(),
             QStringLiteral("/usr/bin/wineserver"));
         QVERIFY(QFileInfo(object.value(QStringLiteral("winePath")).toString()).isExecutable());
+    }
+
+    void profilesFromTheWebSite()
+    {
+        LoopbackServer server;
+        QJsonArray rows;
+        for (const GameCompatibilityProfile &profile : SteamGameCatalog::games().mid(9, 3))
+            rows.append(profile.toJson());
+        server.route(QStringLiteral("/game-profiles.json"),
+            {200, QJsonDocument(QJsonObject {{"schemaVersion", 1}, {"games", rows}}).toJson()});
+        QProcessEnvironment site;
+        site.insert(QStringLiteral("QUILLMERE_WEBSITE_URL"), server.url(QString()).toString());
+        Sandbox sandbox;
+
+        const Run json
+            = quillmere(sandbox, {QStringLiteral("profiles"), QStringLiteral("--json")}, site);
+        QCOMPARE(json.exitCode, 0);
+        QCOMPARE(json.err, QStringLiteral("Synced from 127.0.0.1\n"));
+        QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).array(), rows);
+
+        const Run search = quillmere(sandbox,
+            {QStringLiteral("profiles"), QStringLiteral("--search"), QStringLiteral("BATTLE.NET")},
+            site);
+        QCOMPARE(search.out,
+            QStringLiteral(
+                "diablo-iv  Diablo IV (PC edition · Steam or Battle.net; Steam, Battle.net; "
+                "Steam app 2344520)\n"));
+
+        // Without the web site: the included catalogue, and the status says so.
+        const Run offline = quillmere(sandbox, {QStringLiteral("profiles")});
+        QCOMPARE(offline.exitCode, 0);
+        QCOMPARE(
+            offline.err, QStringLiteral("Website list unavailable · using the included catalog\n"));
+        QCOMPARE(offline.out.count(u'\n'), 21);
+    }
+
+    void runRefusesWhatIsNotAnExecutable()
+    {
+        if (!QFileInfo(QStringLiteral("/usr/bin/wine")).isExecutable())
+            QSKIP("No system Wine on this machine.");
+        Sandbox sandbox;
+        writeFile(sandbox.path(QStringLiteral("readme.txt")), "text");
+        const Run run = quillmere(
+            sandbox, {QStringLiteral("run"), sandbox.path(QStringLiteral("readme.txt"))});
+        QCOMPARE(run.exitCode, 1);
+        QCOMPARE(run.err, QStringLiteral("Choose a Windows executable file ending in .exe.\n"));
     }
 
     void noArgumentsPrintsUsage()

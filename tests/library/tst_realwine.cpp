@@ -3,8 +3,10 @@
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -88,6 +90,41 @@ private Q_SLOTS:
                            "running; use Stop Wine to check the prefix."));
 
         // Leave no wineserver behind for this prefix.
+        (void)WineRuntime::stop(entry);
+    }
+
+    void runCommandMakesADirectPrefix()
+    {
+        Sandbox sandbox;
+        const QString program = sandbox.path(QStringLiteral("Tools/argsecho.exe"));
+        QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
+        QVERIFY(QFile::copy(windowsProgram, program));
+        QProcess quillmere;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.root());
+        environment.insert(
+            QStringLiteral("XDG_CONFIG_HOME"), sandbox.path(QStringLiteral("config")));
+        quillmere.setProcessEnvironment(environment);
+        quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {QStringLiteral("run"), program});
+        QVERIFY(quillmere.waitForFinished(600000));
+        const QString out = QString::fromUtf8(quillmere.readAllStandardOutput());
+        QCOMPARE(quillmere.exitCode(), 0);
+        QVERIFY2(out.startsWith(QStringLiteral(
+                     "Preparing a new Wine prefix for argsecho…\nStarted argsecho.\n")),
+            qPrintable(out));
+        QVERIFY2(out.endsWith(QStringLiteral(
+                     "The Wine launcher exited with code 40. The game may still be running; use "
+                     "Stop Wine to check the prefix.\n")),
+            qPrintable(out));
+
+        LibraryContext context = sandbox.context();
+        context.dataFolder = sandbox.path(QStringLiteral("Quillmere"));
+        LibraryModel model(context);
+        QCOMPARE(model.entries().size(), 1);
+        const GameEntry entry = model.entries().first();
+        QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith(QStringLiteral("Direct-")));
+        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
+        QVERIFY(readFile(model.logURL(entry)).contains("argsecho is running"));
         (void)WineRuntime::stop(entry);
     }
 };

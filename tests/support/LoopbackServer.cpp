@@ -15,6 +15,11 @@ void LoopbackServer::route(const QString &path, const Response &response)
     m_routes.insert(path, response);
 }
 
+void LoopbackServer::handle(const QString &path, std::function<Response(const QString &)> handler)
+{
+    m_handlers.insert(path, std::move(handler));
+}
+
 void LoopbackServer::redirect(const QString &path, const QUrl &target, int status)
 {
     Response response;
@@ -51,20 +56,23 @@ void LoopbackServer::accept()
             const QList<QByteArray> requestLine = head.split('\n').first().trimmed().split(' ');
             const QString target
                 = requestLine.size() > 1 ? QString::fromLatin1(requestLine.at(1)) : QString();
-            answer(socket, target.section(QLatin1Char('?'), 0, 0));
+            answer(socket, target);
         });
         connect(socket, &QTcpSocket::disconnected, socket, &QObject::deleteLater);
     }
 }
 
-void LoopbackServer::answer(QTcpSocket *socket, const QString &path)
+void LoopbackServer::answer(QTcpSocket *socket, const QString &target)
 {
+    const QString path = target.section(QLatin1Char('?'), 0, 0);
     m_counts[path] += 1;
+    m_arrivals.append({target, m_finished});
     m_maxOpen = std::max(m_maxOpen, ++m_open);
     connect(socket, &QObject::destroyed, this, [this] { --m_open; });
 
-    const Response response
-        = m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0, false});
+    const Response response = m_handlers.contains(path)
+        ? m_handlers.value(path)(target)
+        : m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0, false});
     QPointer<QTcpSocket> guard(socket);
     QTimer::singleShot(response.delayMs, this, [this, guard, response] {
         if (!guard)
@@ -107,6 +115,7 @@ void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsiz
 
 void LoopbackServer::close(QTcpSocket *socket)
 {
+    ++m_finished;
     socket->flush();
     socket->disconnectFromHost();
 }

@@ -8,6 +8,8 @@
 #include <QTcpServer>
 #include <QUrl>
 
+#include <functional>
+
 class QTcpSocket;
 
 // A real HTTP/1.1 server on 127.0.0.1 for tests: canned statuses and bodies, redirects, slow,
@@ -33,6 +35,8 @@ public:
     LoopbackServer();
 
     void route(const QString &path, const Response &response);
+    // Answers every request for `path` from its full target (path and query).
+    void handle(const QString &path, std::function<Response(const QString &target)> handler);
     void redirect(const QString &path, const QUrl &target, int status = 302);
     QUrl url(const QString &path) const;
     quint16 port() const { return m_server.serverPort(); }
@@ -41,15 +45,20 @@ public:
     int totalRequests() const;
     int maxOpenRequests() const { return m_maxOpen; }
     QList<QByteArray> requestHeaders() const { return m_requestHeads; }
+    // Every request's target with the number of answers sent in full before it arrived.
+    QList<QPair<QString, int>> arrivals() const { return m_arrivals; }
 
 private:
     void accept();
-    void answer(QTcpSocket *socket, const QString &path);
+    void answer(QTcpSocket *socket, const QString &target);
     void sendBody(QTcpSocket *socket, const Response &response, qsizetype offset);
     void close(QTcpSocket *socket);
 
     QTcpServer m_server;
     QHash<QString, Response> m_routes;
+    QHash<QString, std::function<Response(const QString &)>> m_handlers;
+    QList<QPair<QString, int>> m_arrivals;
+    int m_finished = 0;
     QHash<QString, int> m_counts;
     QList<QByteArray> m_requestHeads;
     int m_open = 0;

@@ -1,0 +1,114 @@
+#include "library/LibraryModel.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+
+namespace {
+DetectedWineRuntime fakeRuntime()
+{
+    return {QStringLiteral("Fake"), fakeWine(), fakeWineServer(), std::nullopt};
+}
+} // namespace
+
+class TestDirectLaunch : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void refusesWhatIsNotAWindowsProgram_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message"); // %1: the normalised path
+        QTest::newRow("text file") << "notes.txt"
+                                   << "Choose a Windows executable file ending in .exe.";
+        QTest::newRow("folder named .exe") << "folder.exe"
+                                           << "Choose a Windows executable file ending in .exe.";
+        QTest::newRow("missing") << "missing.exe"
+                                 << "Quillmere can't read this executable:\n%1";
+    }
+    void refusesWhatIsNotAWindowsProgram()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        writeFile(sandbox.path(QStringLiteral("notes.txt")), "hello");
+        QDir().mkpath(sandbox.path(QStringLiteral("folder.exe")));
+        auto model = sandbox.model();
+        // A path with "." and ".." parts is normalised before anything else.
+        model->launchExecutable(sandbox.root() + QStringLiteral("/./x/../") + file, fakeRuntime());
+        QCOMPARE(model->errorMessage(), message.arg(sandbox.path(file)));
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->preparingExecutable().isEmpty());
+    }
+
+    void preparesAddsAndLaunches()
+    {
+        Sandbox sandbox;
+        const QString setup = sandbox.path(QStringLiteral("Downloads/Setup.EXE"));
+        writeFile(setup, "MZ");
+        writeFile(sandbox.path(QStringLiteral("Other.exe")), "MZ");
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        qputenv("FAKE_WINE_SLEEP", "0.5");
+        auto model = sandbox.model();
+        QSignalSpy preparing(model.get(), &LibraryModel::preparingExecutableChanged);
+
+        model->launchExecutable(setup, fakeRuntime());
+        QCOMPARE(model->preparingExecutable(), QStringLiteral("Setup"));
+        model->launchExecutable(
+            sandbox.path(QStringLiteral("Other.exe")), fakeRuntime()); // one at a time
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(model->errorMessage(), QString());
+        QCOMPARE(model->entries().size(), 1);
+
+        const GameEntry entry = model->entries().first();
+        QCOMPARE(entry.name, QStringLiteral("Setup"));
+        QCOMPARE(entry.executablePath, setup);
+        QCOMPARE(entry.winePath, fakeWine());
+        QVERIFY(entry.arguments.isEmpty() && entry.environment.isEmpty());
+        const QString prefixName = QFileInfo(entry.prefixPath).fileName();
+        QVERIFY(prefixName.startsWith(QStringLiteral("Direct-")));
+        QVERIFY(!prefixName.contains(entry.idString()));
+        QCOMPARE(
+            QFileInfo(entry.prefixPath).path(), sandbox.dataFolder() + QStringLiteral("/Prefixes"));
+        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
+        QVERIFY(readFile(sandbox.dataFolder() + QStringLiteral("/Logs/prefix-") + entry.idString()
+            + QStringLiteral(".log"))
+                    .contains("fake wineboot"));
+        QCOMPARE(model->selectedID(), entry.id);
+        QCOMPARE(model->notice(), QStringLiteral("Started Setup."));
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+
+        // The same file again runs the entry it already has; nothing is prepared.
+        preparing.clear();
+        model->launchExecutable(setup, fakeRuntime());
+        QCOMPARE(preparing.count(), 0);
+        QVERIFY(model->isRunning(entry.id));
+        QCOMPARE(model->entries().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        qunsetenv("FAKE_RECORD_DIR");
+        qunsetenv("FAKE_WINE_SLEEP");
+    }
+
+    void failedPreparationAddsNothing()
+    {
+        Sandbox sandbox;
+        writeFile(sandbox.path(QStringLiteral("Game.exe")), "MZ");
+        qputenv("FAKE_WINEBOOT_EXIT", "1");
+        auto model = sandbox.model();
+        model->launchExecutable(sandbox.path(QStringLiteral("Game.exe")), fakeRuntime());
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        qunsetenv("FAKE_WINEBOOT_EXIT");
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->errorMessage().startsWith(
+            QStringLiteral("Quillmere couldn't prepare Game:\nWine could not initialize the "
+                           "prefix. Open the latest log for details.\n")));
+        QVERIFY(model->errorMessage().contains(QStringLiteral("/Logs/prefix-")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestDirectLaunch)
+#include "tst_directlaunch.moc"

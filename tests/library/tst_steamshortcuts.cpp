@@ -1,0 +1,271 @@
+#include "library/LibraryModel.h"
+#include "library/SteamManifest.h"
+#include "platform/UserDefaults.h"
+#include "profiles/SteamGameCatalog.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QTest>
+
+using namespace TestSupport;
+
+namespace {
+const GameCompatibilityProfile &profile(const QString &id)
+{
+    const auto &games = SteamGameCatalog::games();
+    return *std::find_if(games.cbegin(), games.cend(), [&](const auto &p) { return p.id == id; });
+}
+
+QString manifest(const QString &appID, const QString &flags, const QString &folder,
+    const QString &bytes, const QString &lineEnd = QStringLiteral("\n"))
+{
+    QStringList lines {QStringLiteral("\"AppState\""), QStringLiteral("{"),
+        QStringLiteral("\t\"appid\"\t\t\"%1\"").arg(appID),
+        QStringLiteral("\t\"StateFlags\"\t\t\"%1\"").arg(flags),
+        QStringLiteral("\t\"installdir\"\t\t\"%1\"").arg(folder)};
+    if (!bytes.isNull())
+        lines << QStringLiteral("\t\"BytesToDownload\"\t\t\"%1\"").arg(bytes);
+    lines << QStringLiteral("}");
+    return lines.join(lineEnd) + lineEnd;
+}
+} // namespace
+
+class TestSteamShortcuts : public QObject
+{
+    Q_OBJECT
+
+    // A library holding the Steam client in its own prefix, run by the fake Wine.
+    struct World
+    {
+        Sandbox sandbox;
+        GameEntry steam;
+        QString apps;
+
+        World()
+        {
+            steam = sandbox.readyEntry(QStringLiteral("Steam"));
+            steam.executablePath
+                = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steam.exe");
+            writeFile(steam.executablePath, "MZ");
+            apps
+                = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steamapps");
+            auto model = sandbox.model();
+            model->add(steam);
+        }
+        void install(const QString &appID, const QString &text, bool withFiles = true)
+        {
+            writeFile(apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
+                text.toUtf8());
+            if (withFiles)
+                writeFile(
+                    apps + QStringLiteral("/common/Game") + appID + QStringLiteral("/game.exe"),
+                    "MZ");
+        }
+        void installed(const QString &appID)
+        {
+            install(appID,
+                manifest(appID, QStringLiteral("4"), QStringLiteral("Game") + appID,
+                    QStringLiteral("0")));
+        }
+    };
+
+private Q_SLOTS:
+    void manifestValues()
+    {
+        const QString text = QStringLiteral(
+            "\"AppState\"\r\n{\r\n\t\"appid\"\t\"  730 \"\r\n\t\"UserConfig\"\r\n\t{\r\n"
+            "\t\t\"language\"\t\"english\"\r\n\t}\r\n\t\"language\"\t\"german\"\r\n}\r\n");
+        QCOMPARE(SteamManifest::value(QStringLiteral("appid"), text),
+            std::optional<QString>(QStringLiteral("730")));
+        QCOMPARE(SteamManifest::value(QStringLiteral("language"), text),
+            std::optional<QString>(QStringLiteral("english")));
+        QCOMPARE(SteamManifest::value(QStringLiteral("AppID"), text), std::optional<QString>());
+        QCOMPARE(
+            SteamManifest::decimalInteger(QStringLiteral("-12")), std::optional<qlonglong>(-12));
+        QCOMPARE(SteamManifest::decimalInteger(QStringLiteral("4x")), std::optional<qlonglong>());
+    }
+
+    void installedOnlyWhenComplete_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<bool>("withFiles");
+        QTest::addColumn<bool>("installed");
+        const QString game = QStringLiteral("Game730");
+        QTest::newRow("complete") << manifest("730", "4", game, "0") << true << true;
+        QTest::newRow("complete, CR LF") << manifest("730", "4", game, "0", "\r\n") << true << true;
+        QTest::newRow("no download count") << manifest("730", "4", game, QString()) << true << true;
+        QTest::newRow("signed flags") << manifest("730", "+4", game, "0") << true << true;
+        QTest::newRow("bytes still to download")
+            << manifest("730", "4", game, "1024") << true << false;
+        QTest::newRow("updating, flags 1026")
+            << manifest("730", "1026", game, "0") << true << false;
+        QTest::newRow("flags not a number") << manifest("730", "4x", game, "0") << true << false;
+        QTest::newRow("other app id") << manifest("731", "4", game, "0") << true << false;
+        QTest::newRow("install folder ..") << manifest("730", "4", "..", "0") << true << false;
+        QTest::newRow("install folder with slash")
+            << manifest("730", "4", "Game730/sub", "0") << true << false;
+        QTest::newRow("empty install folder name")
+            << manifest("730", "4", "", "0") << true << false;
+        QTest::newRow("install folder missing")
+            << manifest("730", "4", game, "0") << false << false;
+    }
+    void installedOnlyWhenComplete()
+    {
+        QFETCH(QString, text);
+        QFETCH(bool, withFiles);
+        QFETCH(bool, installed);
+        World world;
+        world.install(QStringLiteral("730"), text, withFiles);
+        // The sub folder a slash would point into exists, so only the rule can refuse it.
+        writeFile(world.apps + QStringLiteral("/common/Game730/sub/file"), "x");
+        if (!withFiles)
+            QDir(world.apps + QStringLiteral("/common")).removeRecursively();
+        QCOMPARE(world.sandbox.model()->isSteamGameInstalled(
+                     profile(QStringLiteral("counter-strike-2"))),
+            installed);
+    }
+
+    void emptyInstallFolderIsNotInstalled()
+    {
+        World world;
+        world.install(QStringLiteral("730"), manifest("730", "4", "Game730", "0"), false);
+        QDir().mkpath(world.apps + QStringLiteral("/common/Game730"));
+        QVERIFY(!world.sandbox.model()->isSteamGameInstalled(
+            profile(QStringLiteral("counter-strike-2"))));
+    }
+
+    void openingAPageRemembersTheInstall()
+    {
+        World world;
+        const GameCompatibilityProfile &cs = profile(QStringLiteral("counter-strike-2"));
+        {
+            auto model = world.sandbox.model();
+            model->openSteamGamePage(cs);
+            QCOMPARE(model->errorMessage(), QString());
+            QCOMPARE(model->notice(),
+                QStringLiteral(
+                    "Steam opened the page for Counter-Strike 2. Check that this account has "
+                    "access to the edition, then start or continue its install in Steam. "
+                    "Quillmere will add it after the install finishes."));
+            QVERIFY(model->runningIDs().isEmpty());
+            QVERIFY(model->isSteamGamePendingInstall(cs));
+            QTRY_COMPARE(recordedArguments(world.sandbox.recordDir(), QStringLiteral("wine")),
+                QStringList({world.steam.executablePath, "steam://store/730"}));
+        }
+
+        // Another model (a later start of the app) still knows, and adds the game once Steam is
+        // done.
+        world.installed(QStringLiteral("730"));
+        auto later = world.sandbox.model();
+        QVERIFY(later->isSteamGamePendingInstall(cs));
+        later->refreshGameProfiles(SteamGameCatalog::games());
+        QCOMPARE(later->notice(),
+            QStringLiteral(
+                "Counter-Strike 2 finished installing and is ready in your Quillmere library."));
+        const auto shortcut = later->steamGameEntry(cs);
+        QVERIFY(shortcut.has_value());
+        QCOMPARE(shortcut->arguments, QStringList({"-applaunch", "730"}));
+        QCOMPARE(shortcut->name, QStringLiteral("Counter-Strike 2"));
+        QCOMPARE(shortcut->executablePath, world.steam.executablePath);
+        QCOMPARE(shortcut->winePath, world.steam.winePath);
+        QVERIFY(shortcut->environment.isEmpty());
+        QCOMPARE(later->selectedID(), shortcut->id);
+        QVERIFY(!later->isSteamGamePendingInstall(cs));
+    }
+
+    void severalGamesFinishTogether()
+    {
+        World world;
+        UserDefaults defaults(world.sandbox.path(QStringLiteral("defaults.ini")));
+        defaults.setStringArray(
+            QLatin1String(LibraryModel::pendingSteamGamesKey), {"990080", "730", "292030", "730"});
+        world.installed(QStringLiteral("730"));
+        world.installed(QStringLiteral("990080"));
+        auto model = world.sandbox.model();
+        model->refreshPendingSteamGameInstalls(SteamGameCatalog::games());
+        QCOMPARE(model->notice(),
+            QStringLiteral("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in "
+                           "your Quillmere library."));
+        QCOMPARE(model->entries().size(), 3);
+        // The rest stays pending, stored sorted and without duplicates.
+        QCOMPARE(UserDefaults(world.sandbox.path(QStringLiteral("defaults.ini")))
+                     .stringArray(QLatin1String(LibraryModel::pendingSteamGamesKey)),
+            QStringList({"292030"}));
+    }
+
+    void addingShortcutsByHand()
+    {
+        World world;
+        auto model = world.sandbox.model();
+        const GameCompatibilityProfile &elden = profile(QStringLiteral("elden-ring"));
+        model->addSteamGameShortcut(profile(QStringLiteral("diablo-ii-resurrected")));
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("This profile does not have a Steam app ID. Choose its listed "
+                           "storefront instead."));
+        model->addSteamGameShortcut(elden);
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Steam hasn't finished installing Elden Ring yet. Finish the download "
+                           "and let Steam verify the files first."));
+        world.installed(QStringLiteral("1245620"));
+        model->openSteamGamePage(elden); // installed: adds instead of opening Steam
+        QCOMPARE(model->notice(), QStringLiteral("Added Elden Ring to your Quillmere library."));
+        QVERIFY(!QFile::exists(world.sandbox.recordDir() + QStringLiteral("/wine.args")));
+        const QUuid added = model->selectedID();
+        model->setSelectedID(world.steam.id);
+        model->addSteamGameShortcut(elden);
+        QCOMPARE(
+            model->notice(), QStringLiteral("Elden Ring is already in your Quillmere library."));
+        QCOMPARE(model->selectedID(), added);
+        QCOMPARE(model->entries().size(), 2);
+    }
+
+    void withoutSteam()
+    {
+        Sandbox sandbox;
+        auto model = sandbox.model();
+        model->openSteamGamePage(profile(QStringLiteral("elden-ring")));
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Install Steam from Wine Setup before opening Steam game pages."));
+        model->addSteamGameShortcut(profile(QStringLiteral("elden-ring")));
+        QCOMPARE(model->errorMessage(),
+            QStringLiteral("Install Steam from Wine Setup before adding a game shortcut."));
+
+        World broken;
+        GameEntry steam = broken.steam;
+        steam.winePath = broken.sandbox.path(QStringLiteral("missing/wine"));
+        auto other = broken.sandbox.model();
+        other->update(steam);
+        other->openSteamGamePage(profile(QStringLiteral("elden-ring")));
+        QCOMPARE(other->errorMessage(),
+            QStringLiteral("Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or "
+                           "folder:\n")
+                + steam.winePath);
+        QVERIFY(!other->isSteamGamePendingInstall(profile(QStringLiteral("elden-ring"))));
+    }
+
+    void uninstalledGamesLoseTheirShortcutAtStart()
+    {
+        World world;
+        world.installed(QStringLiteral("730"));
+        {
+            auto model = world.sandbox.model();
+            model->addSteamGameShortcut(profile(QStringLiteral("counter-strike-2")));
+            GameEntry unknown = *model->steamGameEntry(profile(QStringLiteral("counter-strike-2")));
+            unknown.id = QUuid::createUuid();
+            unknown.arguments
+                = {QStringLiteral("-applaunch"), QStringLiteral("999999")}; // not in the catalogue
+            model->add(unknown);
+            QCOMPARE(model->entries().size(), 3);
+        }
+        QFile::remove(world.apps + QStringLiteral("/appmanifest_730.acf"));
+        auto model = world.sandbox.model();
+        QCOMPARE(model->entries().size(), 2);
+        QVERIFY(!model->steamGameEntry(profile(QStringLiteral("counter-strike-2"))));
+        QCOMPARE(model->entries().last().arguments.last(), QStringLiteral("999999"));
+        QCOMPARE(model->selectedID(), world.steam.id);
+        QCOMPARE(model->errorMessage(), QString());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSteamShortcuts)
+#include "tst_steamshortcuts.moc"

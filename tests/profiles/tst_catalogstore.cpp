@@ -1,0 +1,175 @@
+#include "profiles/GameProfileCatalogStore.h"
+#include "profiles/ProfileEndpoints.h"
+#include "profiles/SteamGameCatalog.h"
+#include "support/LoopbackServer.h"
+
+#include <QCoroTask>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QTest>
+
+namespace {
+const QString invalid
+    = QStringLiteral("The Quillmere game catalog has an unsupported or invalid format.");
+
+QJsonArray builtInRows()
+{
+    QJsonArray rows;
+    for (const GameCompatibilityProfile &profile : SteamGameCatalog::games())
+        rows.append(profile.toJson());
+    return rows;
+}
+
+QByteArray document(const QJsonArray &games, int schema = 1)
+{
+    return QJsonDocument(QJsonObject {{"schemaVersion", schema}, {"games", games}}).toJson();
+}
+
+// The built-in rows with one field of one row changed.
+QByteArray withChange(int row, const QString &key, const QJsonValue &value)
+{
+    QJsonArray rows = builtInRows();
+    QJsonObject changed = rows.at(row).toObject();
+    changed.insert(key, value);
+    rows.replace(row, changed);
+    return document(rows);
+}
+} // namespace
+
+class TestCatalogStore : public QObject
+{
+    Q_OBJECT
+
+    LoopbackServer server;
+
+    void serve(const QByteArray &body, int status = 200, int delayMs = 0)
+    {
+        LoopbackServer::Response response {status, body};
+        response.delayMs = delayMs;
+        server.route(QStringLiteral("/game-profiles.json"), response);
+    }
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ProfileEndpoints endpoints = ProfileEndpoints::standard();
+        endpoints.website = server.url(QString());
+        endpoints.catalogTimeoutMs = 700;
+        ProfileEndpoints::setCurrent(endpoints);
+    }
+
+    void startsWithTheBuiltInList()
+    {
+        GameProfileCatalogStore store;
+        QCOMPARE(store.games(), SteamGameCatalog::games());
+        QVERIFY(!store.isUsingWebsiteCatalog());
+        QCOMPARE(store.statusLine(), QStringLiteral("Using the included catalog"));
+    }
+
+    void adoptsAGoodDocumentAndFallsBackLater()
+    {
+        GameProfileCatalogStore store;
+        QJsonArray rows = builtInRows();
+        QJsonObject renamed = rows.at(0).toObject();
+        renamed.insert(QStringLiteral("name"), QStringLiteral(" Leading space kept"));
+        rows.replace(0, renamed);
+        rows.removeAt(1);
+        serve(document(rows));
+        QCoro::waitFor(store.load());
+        QCOMPARE(store.loadError(), QString());
+        QVERIFY(store.isUsingWebsiteCatalog());
+        QCOMPARE(store.games().size(), 20);
+        QCOMPARE(store.games().first().name, QStringLiteral(" Leading space kept"));
+        QCOMPARE(store.statusLine(), QStringLiteral("Synced from 127.0.0.1"));
+        const QByteArray head = server.requestHeaders().last().toLower();
+        QVERIFY(head.contains("accept: application/json"));
+        QVERIFY(head.contains("cache-control: no-cache"));
+
+        // A later failure brings back the included list, as the status line then says.
+        serve("gone", 404);
+        QCoro::waitFor(store.load());
+        QCOMPARE(store.loadError(),
+            QStringLiteral("The Quillmere game catalog could not be downloaded."));
+        QCOMPARE(store.games(), SteamGameCatalog::games());
+        QCOMPARE(store.statusLine(),
+            QStringLiteral("Website list unavailable · using the included catalog"));
+    }
+
+    void rejectsBadDocuments_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("schema 2") << document(builtInRows(), 2) << invalid;
+        QTest::newRow("no games") << document({}) << invalid;
+        QJsonArray twins = builtInRows();
+        twins.append(twins.at(5));
+        QTest::newRow("duplicate id") << document(twins) << invalid;
+        QTest::newRow("blank name")
+            << withChange(3, QStringLiteral("name"), QStringLiteral("   ")) << invalid;
+        QTest::newRow("empty id") << withChange(3, QStringLiteral("id"), QString()) << invalid;
+        QTest::newRow("no storefront")
+            << withChange(3, QStringLiteral("storefronts"), QJsonArray {}) << invalid;
+        QTest::newRow("http guide")
+            << withChange(3, QStringLiteral("guideURL"), QStringLiteral("http://g.example/x"))
+            << invalid;
+        QTest::newRow("guide without host")
+            << withChange(3, QStringLiteral("guideURL"), QStringLiteral("https:/x")) << invalid;
+        QTest::newRow("letter in app ID")
+            << withChange(3, QStringLiteral("appID"), QStringLiteral("12a")) << invalid;
+        QTest::newRow("empty app ID")
+            << withChange(3, QStringLiteral("appID"), QString()) << invalid;
+        QTest::newRow("Arabic-Indic digits")
+            << withChange(3, QStringLiteral("appID"), QStringLiteral("٧٣٠")) << invalid;
+        QTest::newRow("unknown storefront")
+            << withChange(3, QStringLiteral("storefronts"), QJsonArray {"gog"})
+            << "Profile 4 of the game catalog names an unknown storefront “gog”.";
+        QTest::newRow("not JSON") << QByteArray("<html>")
+                                  << "The game catalog isn't valid JSON (illegal value).";
+        QTest::newRow("no schema")
+            << QByteArray("{\"games\": []}")
+            << "The game catalog has no “schemaVersion” number or no “games” list.";
+        QTest::newRow("404") << QByteArray()
+                             << "The Quillmere game catalog could not be downloaded.";
+    }
+    void rejectsBadDocuments()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(QString, error);
+        GameProfileCatalogStore store;
+        serve(body, QString::fromLatin1(QTest::currentDataTag()) == u"404" ? 404 : 200);
+        QCoro::waitFor(store.load());
+        QCOMPARE(store.loadError(), error);
+        QVERIFY(!store.isUsingWebsiteCatalog());
+        QCOMPARE(store.games(), SteamGameCatalog::games());
+        QCOMPARE(store.statusLine(),
+            QStringLiteral("Website list unavailable · using the included catalog"));
+    }
+
+    void acceptedEdgeValues()
+    {
+        // Ids differing only in case, and an app ID with a leading zero, are fine.
+        QJsonArray rows = builtInRows();
+        QJsonObject upper = rows.at(5).toObject();
+        upper.insert(QStringLiteral("id"), upper.value(QStringLiteral("id")).toString().toUpper());
+        upper.insert(QStringLiteral("appID"), QStringLiteral("0730"));
+        rows.append(upper);
+        GameProfileCatalogStore store;
+        serve(document(rows));
+        QCoro::waitFor(store.load());
+        QCOMPARE(store.loadError(), QString());
+        QCOMPARE(store.games().size(), 22);
+    }
+
+    void slowAnswerTimesOut()
+    {
+        GameProfileCatalogStore store;
+        serve(document(builtInRows()), 200, 3000);
+        QCoro::waitFor(store.load());
+        QVERIFY(!store.loadError().isEmpty());
+        QVERIFY(!store.isUsingWebsiteCatalog());
+    }
+};
+
+QTEST_GUILESS_MAIN(TestCatalogStore)
+#include "tst_catalogstore.moc"

@@ -1,0 +1,213 @@
+#include "profiles/ProfileEndpoints.h"
+#include "profiles/SteamClients.h"
+#include "profiles/SteamGameCatalog.h"
+#include "profiles/SteamGameStoreModel.h"
+#include "support/LoopbackServer.h"
+
+#include <QCoroTask>
+#include <QJsonArray>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QSignalSpy>
+#include <QTest>
+#include <QUrlQuery>
+
+using Ranks = QHash<QString, int>;
+
+namespace {
+QByteArray chart(int rows, int firstApp = 1000)
+{
+    QJsonArray ranks;
+    for (int i = 0; i < rows; ++i)
+        ranks.append(QJsonObject {{"rank", i + 1}, {"appid", firstApp + i}});
+    return QJsonDocument(QJsonObject {{"response", QJsonObject {{"ranks", ranks}}}}).toJson();
+}
+} // namespace
+
+class TestSteamClients : public QObject
+{
+    Q_OBJECT
+
+    LoopbackServer server;
+    LoopbackServer chartServer; // another host, as in real life: its connection is its own
+    QSet<QString> refusedApps; // answered with "success": false
+    QByteArray chartBody = chart(0);
+
+private Q_SLOTS:
+    void initTestCase()
+    {
+        ProfileEndpoints endpoints = ProfileEndpoints::standard();
+        endpoints.steamStore = server.url(QString());
+        endpoints.steamWebAPI = chartServer.url(QString());
+        ProfileEndpoints::setCurrent(endpoints);
+        server.handle(QStringLiteral("/api/appdetails"), [this](const QString &target) {
+            const QString app
+                = QUrlQuery(QUrl(target).query()).queryItemValue(QStringLiteral("appids"));
+            QJsonObject data {{"name", "Game " + app}, {"is_free", false},
+                {"platforms", QJsonObject {{"mac", true}}}};
+            QJsonObject entry {{"success", !refusedApps.contains(app)}};
+            if (!refusedApps.contains(app))
+                entry.insert(QStringLiteral("data"), data);
+            LoopbackServer::Response response {
+                200, QJsonDocument(QJsonObject {{app, entry}}).toJson()};
+            response.delayMs = 60; // long enough for a batch to be in flight together
+            return response;
+        });
+        chartServer.handle(
+            QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"), [this](const QString &) {
+                return LoopbackServer::Response {200, chartBody};
+            });
+    }
+
+    void decodeGameData_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<bool>("present");
+        QTest::addColumn<QString>("name");
+        QTest::addColumn<int>("mac"); // -1 unknown, 0 false, 1 true
+        QTest::newRow("not successful")
+            << QByteArray(R"({"730": {"success": false}})") << false << "" << -1;
+        QTest::newRow("only a name")
+            << QByteArray(R"({"730": {"success": true, "data": {"name": "Counter-Strike 2"}}})")
+            << true << "Counter-Strike 2" << -1;
+        QTest::newRow("other app only")
+            << QByteArray(R"({"570": {"success": true, "data": {"name": "x"}}})") << false << ""
+            << -1;
+        QTest::newRow("mac null") << QByteArray(
+            R"({"730": {"success": true, "data": {"platforms": {"mac": null}}}})")
+                                  << true << "" << -1;
+        QTest::newRow("mac false") << QByteArray(
+            R"({"730": {"success": true, "data": {"platforms": {"mac": false}, "x": 1}}})")
+                                   << true << "" << 0;
+        QTest::newRow("success without data")
+            << QByteArray(R"({"730": {"success": true}})") << false << "" << -1;
+        QTest::newRow("empty object") << QByteArray("{}") << false << "" << -1;
+        QTest::newRow("not JSON") << QByteArray("<html>") << false << "" << -1;
+        QTest::newRow("name of wrong type")
+            << QByteArray(R"({"730": {"success": true, "data": {"name": 5}}})") << false << ""
+            << -1;
+    }
+    void decodeGameData()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(bool, present);
+        QFETCH(QString, name);
+        QFETCH(int, mac);
+        const auto data = SteamStoreAPI::decodeGameData(body, QStringLiteral("730"));
+        QCOMPARE(data.has_value(), present);
+        if (!data)
+            return;
+        QCOMPARE(data->name.value_or(QString()), name);
+        QCOMPARE(data->mac ? int(*data->mac) : -1, mac);
+    }
+
+    void decodeRanks_data()
+    {
+        QTest::addColumn<QByteArray>("body");
+        QTest::addColumn<std::optional<Ranks>>("ranks");
+        QTest::newRow("two rows") << QByteArray(
+            R"({"response": {"ranks": [{"rank": 1, "appid": 730}, {"rank": 12, "appid": 2357570}]}})")
+                                  << std::optional<Ranks>(Ranks {{"730", 1}, {"2357570", 12}});
+        QTest::newRow("no ranks key")
+            << QByteArray(R"({"response": {}})") << std::optional<Ranks>();
+        QTest::newRow("app id as text")
+            << QByteArray(R"({"response": {"ranks": [{"rank": 1, "appid": "730"}]}})")
+            << std::optional<Ranks>();
+        QTest::newRow("empty") << QByteArray(R"({"response": {"ranks": []}})")
+                               << std::optional<Ranks>(Ranks {});
+        QTest::newRow("duplicate keeps the first") << QByteArray(
+            R"({"response": {"ranks": [{"rank": 3, "appid": 730}, {"rank": 9, "appid": 730}]}})")
+                                                   << std::optional<Ranks>(Ranks {{"730", 3}});
+    }
+    void decodeRanks()
+    {
+        QFETCH(QByteArray, body);
+        QFETCH(std::optional<Ranks>, ranks);
+        QCOMPARE(SteamChartsAPI::decodeRanks(body), ranks);
+    }
+
+    void fetchesOverHttp()
+    {
+        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(QStringLiteral("730")));
+        QVERIFY(data.has_value());
+        QCOMPARE(data->name, std::optional<QString>(QStringLiteral("Game 730")));
+        QVERIFY(server.arrivals().last().first.endsWith(
+            QStringLiteral("/api/appdetails?appids=730&l=en")));
+        chartBody = chart(2, 730);
+        QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks()),
+            std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
+    }
+
+    void storeModelBatchesBySix()
+    {
+        chartBody = chart(0);
+        refusedApps = {QStringLiteral("12210")};
+        const int before = server.arrivals().size();
+        SteamGameStoreModel model;
+        QSignalSpy loading(&model, &SteamGameStoreModel::loadingIDsChanged);
+        QCoro::Task<> task = model.load(SteamGameCatalog::games());
+        QCOMPARE(model.loadingIDs().size(), 20); // all at once, before any answer
+        QCoro::waitFor(std::move(task));
+
+        // 20 app-details requests in catalogue order, in batches of 6, 6, 6 and 2, plus one chart.
+        QStringList apps;
+        QList<int> finishedBefore;
+        for (const auto &[target, finished] : server.arrivals().mid(before)) {
+            if (!target.startsWith(QStringLiteral("/api/appdetails")))
+                continue;
+            apps << QUrlQuery(QUrl(target).query()).queryItemValue(QStringLiteral("appids"));
+            finishedBefore << finished;
+        }
+        QStringList expectedApps;
+        for (const GameCompatibilityProfile &profile : SteamGameCatalog::games()) {
+            if (profile.appID)
+                expectedApps << *profile.appID;
+        }
+        QCOMPARE(apps, expectedApps);
+        QList<int> batches;
+        for (qsizetype i = 0; i < finishedBefore.size(); ++i) {
+            if (i == 0 || finishedBefore.at(i) != finishedBefore.at(i - 1))
+                batches << 0;
+            ++batches.last();
+        }
+        QCOMPARE(batches, QList<int>({6, 6, 6, 2}));
+        QCOMPARE(server.maxOpenRequests(), 6);
+
+        QVERIFY(model.loadingIDs().isEmpty());
+        QCOMPARE(model.games().size(), 19);
+        QVERIFY(!model.games().contains(QStringLiteral("gta-iv-complete"))); // "success": false
+        QCOMPARE(model.requestedIDs().size(), 20);
+        QCOMPARE(
+            model.popularityRanks(), SteamGameCatalog::fallbackPopularityRanks()); // empty chart
+        QCOMPARE(loading.count(), 5);
+
+        // Again: no store request, but the chart is asked once more and now replaces the table.
+        chartBody = chart(100);
+        const int storeBefore = server.requestCount(QStringLiteral("/api/appdetails"));
+        const int chartsBefore = chartServer.requestCount(
+            QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"));
+        QCoro::waitFor(model.load(SteamGameCatalog::games()));
+        QCOMPARE(server.requestCount(QStringLiteral("/api/appdetails")), storeBefore);
+        QCOMPARE(
+            chartServer.requestCount(QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/")),
+            chartsBefore + 1);
+        QCOMPARE(model.popularityRanks().size(), 100);
+        QVERIFY(!model.popularityRanks().contains(QStringLiteral("730")));
+    }
+
+    void sharedAppIDsAreFetchedPerProfile()
+    {
+        GameCompatibilityProfile first = SteamGameCatalog::games().last();
+        GameCompatibilityProfile second = first;
+        second.id = QStringLiteral("counter-strike-2-again");
+        SteamGameStoreModel model;
+        const int before = server.requestCount(QStringLiteral("/api/appdetails"));
+        QCoro::waitFor(model.load({first, second}));
+        QCOMPARE(server.requestCount(QStringLiteral("/api/appdetails")), before + 2);
+        QCOMPARE(model.games().keys().size(), 2);
+        QVERIFY(model.games().contains(QStringLiteral("counter-strike-2-again")));
+    }
+};
+
+QTEST_GUILESS_MAIN(TestSteamClients)
+#include "tst_steamclients.moc"
