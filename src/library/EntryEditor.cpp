@@ -1,4 +1,5 @@
 #include "EntryEditor.h"
+#include "platform/TextLines.h"
 
 #include "library/PathNormalization.h"
 #include "library/WineRuntime.h"
@@ -6,7 +7,6 @@
 
 #include <QDir>
 #include <QFileInfo>
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -83,10 +83,8 @@ GameEntry EntryEditor::makeEntry(const EntryDraft &draft, const std::optional<Ga
     entry.prefixPath = normalizedPath(draft.prefixPath);
     entry.winePath = normalizedPath(draft.winePath);
     entry.wineServerPath = normalizedPath(draft.wineServerPath);
-    static const QRegularExpression newline(
-        u"\\r\\n|[\\n\\x{0B}\\x{0C}\\r\\x{85}\\x{2028}\\x{2029}]"_s);
     entry.arguments.clear();
-    for (const QString &line : draft.argumentText.split(newline)) {
+    for (const QString &line : splitLines(draft.argumentText)) {
         if (!line.trimmed().isEmpty())
             entry.arguments.append(line.trimmed());
     }
@@ -123,10 +121,7 @@ Result<void> EntryEditor::validatePaths(const GameEntry &entry, bool createNewPr
     }
     if (initialized)
         return unexpected(QuillmereError::alreadyInitialized(entry.prefixPath));
-    const QDir prefix(entry.prefixPath);
-    if (prefix.exists()
-        && !prefix.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-                .isEmpty())
+    if (WineRuntime::isOccupiedFolder(entry.prefixPath))
         return unexpected(QuillmereError::occupiedPrefix(entry.prefixPath));
     return {};
 }

@@ -1,7 +1,7 @@
 #include "GameEntry.h"
+#include "platform/TextLines.h"
 
 #include <QDateTime>
-#include <QRegularExpression>
 
 using namespace Qt::StringLiterals;
 
@@ -52,10 +52,7 @@ QString GameEntry::environmentEditorText() const
 void GameEntry::setEnvironmentEditorText(const QString &text)
 {
     QMap<QString, QString> parsed;
-    // Every newline character ends a line: LF, CR, and the rarer separators alike.
-    static const QRegularExpression newline(
-        u"\\r\\n|[\\n\\r\\x{0B}\\x{0C}\\x{85}\\x{2028}\\x{2029}]"_s);
-    for (const QString &rawLine : text.split(newline)) {
+    for (const QString &rawLine : splitLines(text)) {
         const QString line = rawLine.trimmed();
         if (line.isEmpty() || line.startsWith(u'#'))
             continue;

@@ -82,6 +82,13 @@ bool WineRuntime::isInitializedPrefix(const QString &prefixPath)
     return QFileInfo::exists(QDir(prefixPath).filePath(u"system.reg"_s));
 }
 
+bool WineRuntime::isOccupiedFolder(const QString &path)
+{
+    const QDir folder(path);
+    return folder.exists()
+        && !folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+}
+
 Result<void> WineRuntime::validate(const GameEntry &entry)
 {
     if (!isExecutableFile(entry.winePath))
@@ -161,10 +168,7 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
         return unexpected(QuillmereError::missingFile(entry.wineServerPath));
     if (isInitializedPrefix(entry.prefixPath))
         return unexpected(QuillmereError::alreadyInitialized(entry.prefixPath));
-    const QDir prefix(entry.prefixPath);
-    if (prefix.exists()
-        && !prefix.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-                .isEmpty())
+    if (WineRuntime::isOccupiedFolder(entry.prefixPath))
         return unexpected(QuillmereError::occupiedPrefix(entry.prefixPath));
     if (auto made = makeFolder(entry.prefixPath); !made)
         return unexpected(made.error());

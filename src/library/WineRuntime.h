@@ -43,5 +43,7 @@ Result<void> createPrefix(const GameEntry &entry, const QString &logPath);
 Result<int> stop(const GameEntry &entry);
 
 bool isInitializedPrefix(const QString &prefixPath);
+// A folder that exists and holds anything, hidden items included.
+bool isOccupiedFolder(const QString &path);
 
 } // namespace WineRuntime

@@ -12,11 +12,18 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QNetworkRequest jsonRequest(const QUrl &url)
+// The body of a successful JSON answer from a Steam service, or nothing.
+QCoro::Task<std::optional<QByteArray>> fetchJson(QUrl url)
 {
+    if (!url.isValid())
+        co_return std::nullopt;
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "application/json");
-    return request;
+    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), request, ProfileEndpoints::current().steamTimeoutMs);
+    const HttpAnswer answer = co_await std::move(fetching);
+    if (!answer.isSuccess())
+        co_return std::nullopt;
+    co_return answer.body;
 }
 
 // An optional field: absent or null is "not there"; any other type spoils the whole answer.
@@ -76,17 +83,10 @@ std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(
 
 QCoro::Task<std::optional<SteamStoreGameData>> SteamStoreAPI::fetchGameData(QString appID)
 {
-    const ProfileEndpoints &endpoints = ProfileEndpoints::current();
-    const QUrl url = ProfileEndpoints::at(
-        endpoints.steamStore, u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s);
-    if (!url.isValid())
-        co_return std::nullopt;
-    auto fetching
-        = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
-    const HttpAnswer answer = co_await std::move(fetching);
-    if (!answer.isSuccess())
-        co_return std::nullopt;
-    co_return decodeGameData(answer.body, appID);
+    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamStore, u"/api/appdetails"_s,
+                                                   u"appids="_s + appID + u"&l=en"_s));
+    const std::optional<QByteArray> body = co_await std::move(fetching);
+    co_return body ? decodeGameData(*body, appID) : std::nullopt;
 }
 
 std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray &body)
@@ -111,15 +111,8 @@ std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray 
 
 QCoro::Task<std::optional<QHash<QString, int>>> SteamChartsAPI::fetchPopularityRanks()
 {
-    const ProfileEndpoints &endpoints = ProfileEndpoints::current();
-    const QUrl url = ProfileEndpoints::at(
-        endpoints.steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s);
-    if (!url.isValid())
-        co_return std::nullopt;
-    auto fetching
-        = HttpGet::fetch(HttpGet::sharedNetwork(), jsonRequest(url), endpoints.steamTimeoutMs);
-    const HttpAnswer answer = co_await std::move(fetching);
-    if (!answer.isSuccess())
-        co_return std::nullopt;
-    co_return decodeRanks(answer.body);
+    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamWebAPI,
+                                                   u"/ISteamChartsService/GetMostPlayedGames/v1/"_s));
+    const std::optional<QByteArray> body = co_await std::move(fetching);
+    co_return body ? decodeRanks(*body) : std::nullopt;
 }

@@ -52,7 +52,7 @@ private Q_SLOTS:
         writeFile(setup, "MZ");
         writeFile(sandbox.path(QStringLiteral("Other.exe")), "MZ");
         qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
-        qputenv("FAKE_WINE_SLEEP", "0.5");
+        qputenv("FAKE_WINE_SLEEP", "3");
         auto model = sandbox.model();
         QSignalSpy preparing(model.get(), &LibraryModel::preparingExecutableChanged);
 

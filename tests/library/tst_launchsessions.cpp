@@ -64,7 +64,7 @@ private Q_SLOTS:
         Sandbox sandbox;
         const auto model = sandbox.model();
         GameEntry entry = sandbox.readyEntry();
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("1"));
+        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("3"));
         model->add(entry);
         model->launch(entry);
         QTRY_VERIFY(readFile(model->logURL(entry)).contains("fake wine ran"));
@@ -148,7 +148,7 @@ private Q_SLOTS:
         Sandbox sandbox;
         const auto model = sandbox.model();
         GameEntry entry = sandbox.readyEntry(QStringLiteral("Bob's Game"));
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("2"));
+        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("4"));
         entry.environment.insert(QStringLiteral("FAKE_WINESERVER_SLEEP"), QStringLiteral("0.5"));
         entry.environment.insert(QStringLiteral("FAKE_WINESERVER_EXIT"), QString::number(exitCode));
         model->add(entry);
