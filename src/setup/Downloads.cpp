@@ -137,7 +137,9 @@ private:
             return;
         m_result = std::move(result);
         m_deadline.stop();
-        Q_EMIT done();
+        // Resume the waiting step from the event loop, never from inside whatever ended the
+        // download: that may be the destructor of the model the step belongs to.
+        QTimer::singleShot(0, this, [this] { Q_EMIT done(); });
     }
 
     DownloadProgress m_onProgress;
