@@ -3,6 +3,7 @@
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
 #include "profiles/GameProfileCatalogStore.h"
+#include "profiles/GameProfileSearch.h"
 #include "setup/RuntimeDiscovery.h"
 #include "setup/RuntimeSetupModel.h"
 
@@ -170,15 +171,6 @@ QString profileLine(const GameCompatibilityProfile &profile)
         + u')';
 }
 
-bool matchesSearch(const GameCompatibilityProfile &profile, const QString &text)
-{
-    QStringList fields {profile.name, profile.edition, profile.genre, profile.id};
-    for (GameStorefront storefront : profile.storefronts)
-        fields << Storefronts::displayName(storefront);
-    return std::any_of(fields.cbegin(), fields.cend(),
-        [&](const QString &field) { return field.contains(text, Qt::CaseInsensitive); });
-}
-
 int profiles(const QStringList &options)
 {
     bool json = false;
@@ -187,18 +179,15 @@ int profiles(const QStringList &options)
         if (options.at(i) == u"--json") {
             json = true;
         } else if (options.at(i) == u"--search" && i + 1 < options.size()) {
-            search = options.at(++i).trimmed();
+            search = options.at(++i);
         } else {
             return usageFailure(u"“profiles” takes the options --json and --search TEXT."_s);
         }
     }
     GameProfileCatalogStore &store = GameProfileCatalogStore::shared();
     QCoro::waitFor(store.load());
-    QList<GameCompatibilityProfile> shown;
-    for (const GameCompatibilityProfile &profile : store.games()) {
-        if (search.isEmpty() || matchesSearch(profile, search))
-            shown.append(profile);
-    }
+    const QList<GameCompatibilityProfile> shown
+        = GameProfileSearch::matchingGames(store.games(), search);
     // The status goes to standard error so that standard output stays one JSON document.
     printError(store.statusLine());
     if (json) {

@@ -1,4 +1,5 @@
 #include "profiles/GameProfileCatalogStore.h"
+#include "profiles/GameProfileSearch.h"
 #include "profiles/SteamGameCatalog.h"
 
 #include <QJsonArray>
@@ -107,6 +108,33 @@ private Q_SLOTS:
         QCOMPARE(SteamGameCatalog::feedURL().path(), QStringLiteral("/game-profiles.json"));
         QCOMPARE(SteamGameCatalog::directoryURL().path(), QStringLiteral("/games/"));
         QCOMPARE(Storefronts::displayName(GameStorefront::battleNet), QStringLiteral("Battle.net"));
+    }
+
+    void search_data()
+    {
+        QTest::addColumn<QString>("text");
+        QTest::addColumn<QStringList>("ids");
+        QTest::newRow("blank is everything") << "  \n" << QStringList();
+        QTest::newRow("name, any case, trimmed") << "  ELDEN " << QStringList({"elden-ring"});
+        QTest::newRow("store name")
+            << "battle.net" << QStringList({"diablo-ii-resurrected", "diablo-iv"});
+        QTest::newRow("genre") << "turn-based" << QStringList({"heroes-of-might-and-magic-iii"});
+        QTest::newRow("edition") << "Anniversary" << QStringList({"age-of-empires-iv"});
+        QTest::newRow("id is not searched") << "gta-iv" << QStringList();
+        QTest::newRow("summary is not searched") << "Geralt" << QStringList();
+    }
+    void search()
+    {
+        QFETCH(QString, text);
+        QFETCH(QStringList, ids);
+        QStringList found;
+        for (const GameCompatibilityProfile &profile :
+            GameProfileSearch::matchingGames(SteamGameCatalog::games(), text))
+            found << profile.id;
+        if (text.trimmed().isEmpty())
+            QCOMPARE(found.size(), 21);
+        else
+            QCOMPARE(found, ids);
     }
 
     void builtInCatalogIsConsistent()

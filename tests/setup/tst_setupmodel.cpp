@@ -324,7 +324,8 @@ private Q_SLOTS:
         QTimer::singleShot(50, [model] { delete model; });
         // The step ends by itself without touching the deleted model.
         QTRY_VERIFY_WITH_TIMEOUT(step.isReady(), 5000);
-        QVERIFY(!QFile::exists(context.dataFolder + QStringLiteral("/Downloads/wine-devel-11.18-osx64.tar.xz")));
+        QVERIFY(!QFile::exists(
+            context.dataFolder + QStringLiteral("/Downloads/wine-devel-11.18-osx64.tar.xz")));
     }
 
     void windowKeepsPaintingWhileWineUnpacks()
