@@ -138,7 +138,7 @@ int runExecutable(LibraryModel &model, const LibraryContext &context, const QStr
     if (reportLoadError(model))
         return failure;
     const RuntimeSetupModel setup(SetupContext::standard(context.defaults, context.desktop));
-    const auto runtime = RuntimeSetupModel::runtimeReadyForDirectLaunch(setup.context());
+    const auto runtime = setup.readyRuntime(); // one discovery serves the answer and its reason
     if (!runtime) {
         printError(setup.notReadyReason());
         return failure;

@@ -152,11 +152,6 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
     return std::shared_ptr<ChildProcess>(new ChildProcess(std::move(state)));
 }
 
-qint64 ChildProcess::pid() const
-{
-    return m_state->pid;
-}
-
 int ChildProcess::waitForExit() const
 {
     std::unique_lock lock(m_state->mutex);

@@ -32,7 +32,6 @@ public:
     static Expected<std::shared_ptr<ChildProcess>, QString> launch(
         const Command &command, Termination onTermination = {});
 
-    qint64 pid() const;
     // Blocks until the process has exited and returns its status.
     int waitForExit() const;
     std::optional<int> exitStatus() const;

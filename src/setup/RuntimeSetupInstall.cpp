@@ -14,15 +14,13 @@
 
 using namespace Qt::StringLiterals;
 
-struct RuntimeSetupModel::StepCallbacks
+QCoro::Task<SetupResult<QString>> RuntimeSetupModel::downloadPinned(bool RuntimeSetupModel::*flag,
+    QUrl url, QString fileName, QString sha256, QString verifyingSentence,
+    std::shared_ptr<Cancellation> cancellation)
 {
-    DownloadProgress onProgress;
-    std::function<void()> onVerificationStarted;
-};
-
-RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(
-    bool RuntimeSetupModel::*flag, const QString &verifyingSentence)
-{
+    const SetupResult<QString> folder = Downloads::downloadDirectory(m_context.dataFolder);
+    if (!folder)
+        co_return unexpected(folder.error());
     QPointer<RuntimeSetupModel> self(this);
     auto onProgress = [self, flag](qint64 written, qint64 expected) {
         // Late reports, after verification began or the step ended, are dropped.
@@ -40,7 +38,20 @@ RuntimeSetupModel::StepCallbacks RuntimeSetupModel::stepCallbacks(
         self->set(self->m_isVerifyingDownload, true);
         self->setStatusMessage(verifyingSentence);
     };
-    return {onProgress, onVerificationStarted};
+    Downloads::VerifiedDownloadRequest request {
+        url, fileName, sha256, *folder, onProgress, onVerificationStarted, std::move(cancellation)};
+    // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
+    auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
+    co_return co_await std::move(downloading);
+}
+
+void RuntimeSetupModel::reportStepFailure(
+    const RuntimeSetupError &error, const Cancellation &cancellation)
+{
+    if (error.isCancelled() || cancellation.isCancelled())
+        return;
+    setErrorMessage(error.description());
+    setStatusMessage({});
 }
 
 void RuntimeSetupModel::setDownloadStep(bool RuntimeSetupModel::*flag, bool running)
@@ -68,19 +79,12 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     setStatusMessage(u"Downloading GStreamer (1.28.7)…"_s);
 
     const SetupSources &sources = m_context.sources;
-    SetupResult<QString> outcome = Downloads::downloadDirectory(m_context.dataFolder);
-    if (outcome) {
-        const StepCallbacks callbacks = stepCallbacks(
-            &RuntimeSetupModel::m_isDownloadingGStreamer, u"Verifying GStreamer (1.28.7)…"_s);
-        Downloads::VerifiedDownloadRequest request {sources.gstreamerPackage,
-            sources.gstreamerFileName, sources.gstreamerSHA256, *outcome, callbacks.onProgress,
-            callbacks.onVerificationStarted, cancellation};
-        // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
-        auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
-        outcome = co_await std::move(downloading);
-        if (!self)
-            co_return;
-    }
+    auto downloading = downloadPinned(&RuntimeSetupModel::m_isDownloadingGStreamer,
+        sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256,
+        u"Verifying GStreamer (1.28.7)…"_s, cancellation);
+    SetupResult<QString> outcome = co_await std::move(downloading);
+    if (!self)
+        co_return;
     if (outcome && !m_context.desktop->openFile(*outcome)) {
         outcome = unexpected(RuntimeSetupError::install(u"The verified package is saved here:\n"_s
             + *outcome + u"\nOpen it in Finder to continue."_s));
@@ -89,9 +93,8 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
         setStatusMessage(
             u"Installer is open. Complete the GStreamer installation, then choose Check "
             "again. macOS may ask for an administrator password."_s);
-    } else if (!outcome.error().isCancelled() && !cancellation->isCancelled()) {
-        setErrorMessage(outcome.error().description());
-        setStatusMessage({});
+    } else {
+        reportStepFailure(outcome.error(), *cancellation);
     }
     setDownloadStep(&RuntimeSetupModel::m_isDownloadingGStreamer, false);
 }
@@ -113,18 +116,11 @@ QCoro::Task<> RuntimeSetupModel::installWine()
 
     const SetupSources &sources = m_context.sources;
     SetupResult<DetectedWineRuntime> installed = unexpected(RuntimeSetupError::cancelled());
-    SetupResult<QString> archive = Downloads::downloadDirectory(m_context.dataFolder);
-    if (archive) {
-        const StepCallbacks callbacks
-            = stepCallbacks(&RuntimeSetupModel::m_isDownloadingWine, u"Verifying Wine (11.18)…"_s);
-        Downloads::VerifiedDownloadRequest request {sources.wineArchive, sources.wineFileName,
-            sources.wineSHA256, *archive, callbacks.onProgress, callbacks.onVerificationStarted,
-            cancellation};
-        auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
-        archive = co_await std::move(downloading);
-        if (!self)
-            co_return;
-    }
+    auto downloading = downloadPinned(&RuntimeSetupModel::m_isDownloadingWine, sources.wineArchive,
+        sources.wineFileName, sources.wineSHA256, u"Verifying Wine (11.18)…"_s, cancellation);
+    const SetupResult<QString> archive = co_await std::move(downloading);
+    if (!self)
+        co_return;
     if (archive) {
         setStatusMessage(u"Checking the Wine archive…"_s);
         // Unpacking hundreds of megabytes with tar takes a while; the window keeps painting.
@@ -143,9 +139,8 @@ QCoro::Task<> RuntimeSetupModel::installWine()
         refresh();
         setSelectedRuntimeID(installed->winePath);
         setStatusMessage(u"Wine is installed. Approve the Wine app in Finder before using it."_s);
-    } else if (!installed.error().isCancelled() && !cancellation->isCancelled()) {
-        setErrorMessage(installed.error().description());
-        setStatusMessage({});
+    } else {
+        reportStepFailure(installed.error(), *cancellation);
     }
     setDownloadStep(&RuntimeSetupModel::m_isDownloadingWine, false);
 }

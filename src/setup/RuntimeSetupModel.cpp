@@ -247,10 +247,15 @@ QString RuntimeSetupModel::notReadyReason() const
 std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(
     const SetupContext &context)
 {
-    const RuntimeSetupModel model(context);
-    const auto runtime = model.selectedRuntime();
-    if (!runtime || (model.isAppleSilicon() && !model.isRosettaAvailable())
-        || !model.isGStreamerInstalled() || model.requiresManualWineApproval())
+    return RuntimeSetupModel(context).readyRuntime();
+}
+
+std::optional<DetectedWineRuntime> RuntimeSetupModel::readyRuntime() const
+{
+    // A pause is not consulted: for a fresh model the approval list alone decides.
+    const auto runtime = selectedRuntime();
+    if (!runtime || (isAppleSilicon() && !m_isRosettaAvailable) || !m_isGStreamerInstalled
+        || requiresManualWineApproval())
         return std::nullopt;
     return runtime;
 }

@@ -2,6 +2,7 @@
 
 #include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
+#include "setup/RuntimeSetupError.h"
 #include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
 
@@ -84,6 +85,8 @@ public:
     // The runtime to launch an executable with directly, or none while Wine isn't ready.
     static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(
         const SetupContext &context);
+    // The same answer from this model's current state.
+    std::optional<DetectedWineRuntime> readyRuntime() const;
     // Why Wine isn't ready, in one sentence that says what to do; empty when it is.
     QString notReadyReason() const;
 
@@ -100,10 +103,13 @@ private:
     }
     bool isAppleSilicon() const { return m_context.system.isAppleSilicon(); }
     std::shared_ptr<Cancellation> currentCancellation();
-    // Progress callbacks for one download step guarded by `flag`.
-    struct StepCallbacks;
-    StepCallbacks stepCallbacks(bool RuntimeSetupModel::*flag, const QString &verifyingSentence);
-    // Starts or ends a download step: its flag, no verification, no progress.
+    // Downloads and verifies one pinned file into the download folder, feeding the step's
+    // progress (guarded by `flag`) into the model.
+    QCoro::Task<SetupResult<QString>> downloadPinned(bool RuntimeSetupModel::*flag, QUrl url,
+        QString fileName, QString sha256, QString verifyingSentence,
+        std::shared_ptr<Cancellation> cancellation);
+    // Shows a failed step's sentence, unless the step was cancelled.
+    void reportStepFailure(const RuntimeSetupError &error, const Cancellation &cancellation);
     void setDownloadStep(bool RuntimeSetupModel::*flag, bool running);
 
     SetupContext m_context;

@@ -37,6 +37,7 @@ RuntimeSetupError unexpectedLayout()
 
 SetupResult<QString> WineInstaller::runTar(const QString &tar, const QStringList &arguments)
 {
+    // Blocking is fine here: the setup runs this on a worker thread, the tests directly.
     QProcess process;
     process.setProcessChannelMode(QProcess::MergedChannels);
     process.start(tar, arguments);

@@ -10,9 +10,19 @@
 using namespace TestSupport;
 
 namespace {
+// A ready entry with extra variables for the fake Wine, already in the model's library.
+GameEntry addReadyEntry(const Sandbox &sandbox, LibraryModel &model, const Environment &fakeWine,
+    const QString &name = QStringLiteral("Game"))
+{
+    GameEntry entry = sandbox.readyEntry(name);
+    entry.environment.insert(fakeWine);
+    model.add(entry);
+    return entry;
+}
+
 const QString exitNotice = QStringLiteral("The Wine launcher exited with code %1. The game may "
                                           "still be running; use Stop Wine to check the prefix.");
-}
+} // namespace
 
 class TestLaunchSessions : public QObject
 {
@@ -41,10 +51,9 @@ private Q_SLOTS:
         QFETCH(QString, notice);
         Sandbox sandbox;
         const auto model = sandbox.model();
-        GameEntry entry = sandbox.readyEntry(QStringLiteral("Solitaire"));
-        entry.environment.insert(variable, value);
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("0.3"));
-        model->add(entry);
+        const GameEntry entry = addReadyEntry(sandbox, *model,
+            {{variable, value}, {QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("0.3")}},
+            QStringLiteral("Solitaire"));
 
         model->launch(entry);
         QCOMPARE(model->errorMessage(), QString());
@@ -63,9 +72,8 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         const auto model = sandbox.model();
-        GameEntry entry = sandbox.readyEntry();
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("3"));
-        model->add(entry);
+        const GameEntry entry = addReadyEntry(
+            sandbox, *model, {{QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("3")}});
         model->launch(entry);
         QTRY_VERIFY(readFile(model->logURL(entry)).contains("fake wine ran"));
         const QByteArray log = readFile(model->logURL(entry));
@@ -98,9 +106,8 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         const auto model = sandbox.model();
-        GameEntry entry = sandbox.readyEntry();
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("0.5"));
-        model->add(entry);
+        const GameEntry entry = addReadyEntry(
+            sandbox, *model, {{QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("0.5")}});
         model->launch(entry);
         model->remove(entry);
         QCOMPARE(model->errorMessage(),
@@ -147,11 +154,11 @@ private Q_SLOTS:
         QFETCH(QString, error);
         Sandbox sandbox;
         const auto model = sandbox.model();
-        GameEntry entry = sandbox.readyEntry(QStringLiteral("Bob's Game"));
-        entry.environment.insert(QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("4"));
-        entry.environment.insert(QStringLiteral("FAKE_WINESERVER_SLEEP"), QStringLiteral("0.5"));
-        entry.environment.insert(QStringLiteral("FAKE_WINESERVER_EXIT"), QString::number(exitCode));
-        model->add(entry);
+        const GameEntry entry = addReadyEntry(sandbox, *model,
+            {{QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("4")},
+                {QStringLiteral("FAKE_WINESERVER_SLEEP"), QStringLiteral("0.5")},
+                {QStringLiteral("FAKE_WINESERVER_EXIT"), QString::number(exitCode)}},
+            QStringLiteral("Bob's Game"));
         model->launch(entry);
         model->setNotice({});
 
