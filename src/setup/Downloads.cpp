@@ -85,6 +85,7 @@ private:
         if (!m_reply->isOpen())
             return; // aborted
         const QByteArray data = m_reply->readAll();
+        m_written += data.size();
         if (m_file.write(data) != data.size()) {
             m_writeError = m_file.errorString();
             m_reply->abort();
@@ -126,9 +127,24 @@ private:
         } else if (connectionFailed || !status.isValid()) {
             finish(unexpected(RuntimeSetupError::download(
                 u"The connection failed ("_s + m_reply->errorString() + u")."_s)));
+        } else if (endedEarly()) {
+            finish(unexpected(RuntimeSetupError::download(
+                u"The connection failed (the server closed it before the whole file arrived)."_s)));
         } else {
             finish(DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url()});
         }
+    }
+
+    // Qt sometimes reports a body cut short of its announced length as a clean finish; that
+    // is a broken connection, not a file that fails its digest.
+    bool endedEarly() const
+    {
+        const QByteArray encoding = m_reply->rawHeader("Content-Encoding").trimmed().toLower();
+        if (!encoding.isEmpty() && encoding != "identity")
+            return false; // the announced length counts the encoded bytes
+        bool known = false;
+        const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        return known && m_written < announced;
     }
 
     void finish(SetupResult<DownloadedFile> result)
@@ -149,6 +165,7 @@ private:
     QTimer m_deadline;
     ProgressThrottle m_throttle;
     QString m_writeError;
+    qint64 m_written = 0;
     bool m_cancelled = false;
     bool m_timedOut = false;
     std::optional<SetupResult<DownloadedFile>> m_result;
