@@ -113,6 +113,9 @@ private:
     void setPreparingExecutable(const QString &name);
     void setPendingSteamGameIDs(const QSet<QString> &ids);
     void removeUninstalledSteamGameShortcuts();
+    // The Steam entry a game's action runs through; without one, the reason is on show.
+    std::optional<GameEntry> steamForGame(
+        const GameCompatibilityProfile &profile, const QString &withoutSteam);
     GameEntry makeSteamShortcut(
         const GameEntry &steam, const GameCompatibilityProfile &profile) const;
     QList<GameCompatibilityProfile> catalog() const;

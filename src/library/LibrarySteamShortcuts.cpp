@@ -142,17 +142,25 @@ GameEntry LibraryModel::makeSteamShortcut(
     return shortcut;
 }
 
-void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
+std::optional<GameEntry> LibraryModel::steamForGame(
+    const GameCompatibilityProfile &profile, const QString &withoutSteam)
 {
     if (!profile.appID) {
         setErrorMessage(noAppID);
-        return;
+        return std::nullopt;
     }
     const auto steam = steamEntry();
-    if (!steam) {
-        setErrorMessage(u"Install Steam from Wine Setup before opening Steam game pages."_s);
+    if (!steam)
+        setErrorMessage(withoutSteam);
+    return steam;
+}
+
+void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
+{
+    const auto steam = steamForGame(
+        profile, u"Install Steam from Wine Setup before opening Steam game pages."_s);
+    if (!steam)
         return;
-    }
     if (isSteamGameInstalled(profile)) {
         addSteamGameShortcut(profile);
         return;
@@ -183,15 +191,10 @@ void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
 
 void LibraryModel::addSteamGameShortcut(const GameCompatibilityProfile &profile)
 {
-    if (!profile.appID) {
-        setErrorMessage(noAppID);
+    const auto steam = steamForGame(
+        profile, u"Install Steam from Wine Setup before adding a game shortcut."_s);
+    if (!steam)
         return;
-    }
-    const auto steam = steamEntry();
-    if (!steam) {
-        setErrorMessage(u"Install Steam from Wine Setup before adding a game shortcut."_s);
-        return;
-    }
     if (!isSteamGameInstalled(profile)) {
         setErrorMessage(u"Steam hasn't finished installing "_s + profile.name
             + u" yet. Finish the download and let Steam verify the files first."_s);
