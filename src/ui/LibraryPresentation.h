@@ -1,0 +1,24 @@
+#pragma once
+
+#include "profiles/GameCompatibilityProfile.h"
+
+#include <QList>
+#include <QString>
+
+#include <optional>
+
+// The texts and the matched profile the library row and the detail pane show for an entry.
+namespace LibraryPresentation {
+
+// The first profile, in catalogue order, whose name equals `entryName` ignoring letter case
+// the way the user's language does.
+std::optional<GameCompatibilityProfile> matchedProfile(
+    const QString &entryName, const QList<GameCompatibilityProfile> &profiles);
+
+QString rowState(bool isRunning); // "Running" / "Wine app"
+QString detailSubtitle(const std::optional<GameCompatibilityProfile> &matched);
+QString statusText(bool isRunning);
+QString statusSymbol(bool isRunning);
+QString removalMessage(const QString &entryName);
+
+} // namespace LibraryPresentation
