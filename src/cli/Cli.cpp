@@ -10,6 +10,7 @@
 #include <QCoroTask>
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 
@@ -284,6 +285,21 @@ QString Cli::usage()
            "  help             show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when Quillmere reported an error, 2 on a usage error."_s;
+}
+
+bool Cli::opensWindow(const QStringList &arguments)
+{
+    if (arguments.isEmpty())
+        return true;
+    if (arguments.size() != 1)
+        return false;
+    const QString &argument = arguments.first();
+    static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s,
+        u"runtimes"_s, u"run"_s, u"profiles"_s, u"help"_s};
+    if (commands.contains(argument) || argument.startsWith(u'-'))
+        return false;
+    return QFileInfo::exists(argument) || argument.contains(u'/')
+        || argument.endsWith(u".exe"_s, Qt::CaseInsensitive);
 }
 
 int Cli::run(const QStringList &arguments, const LibraryContext &context)

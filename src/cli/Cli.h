@@ -11,4 +11,8 @@ namespace Cli {
 int run(const QStringList &arguments, const LibraryContext &context);
 QString usage();
 
+// Whether these arguments ask for the window rather than a command: none at all, or one path
+// of a file to run (an existing file, a path with a folder, or a name ending in ".exe").
+bool opensWindow(const QStringList &arguments);
+
 } // namespace Cli

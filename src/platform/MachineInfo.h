@@ -8,3 +8,11 @@ namespace MachineInfo {
 QString machineName();
 
 } // namespace MachineInfo
+
+namespace MachineInfo {
+
+// Why a window can't open here (no display server to talk to), in one sentence; empty when
+// it can. Checked before Qt starts, which would otherwise abort.
+QString displayProblem();
+
+} // namespace MachineInfo

@@ -1,1 +1,486 @@
 #include "LibraryView.h"
+
+#include "EntryEditorView.h"
+#include "GameDetailView.h"
+#include "LibraryPresentation.h"
+#include "LibrarySidebar.h"
+#include "PlatformWording.h"
+#include "RuntimeSetupView.h"
+#include "Symbols.h"
+#include "Theme.h"
+#include "Widgets.h"
+
+#include "library/LibraryModel.h"
+#include "platform/DesktopServices.h"
+#include "profiles/GameProfileCatalogStore.h"
+#include "setup/RuntimeSetupModel.h"
+
+#include <QAction>
+#include <QDragEnterEvent>
+#include <QFileInfo>
+#include <QLabel>
+#include <QMenu>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QSplitter>
+#include <QStackedWidget>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+GameProfileCatalogStore &catalogOf(const WindowContext &context)
+{
+    return context.catalog ? *context.catalog : GameProfileCatalogStore::shared();
+}
+
+} // namespace
+
+LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *parent)
+    : QMainWindow(parent)
+    , m_library(library)
+    , m_context(std::move(context))
+    , m_flow(library, [setup = m_context.setupContext] {
+        return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup());
+    })
+{
+    setObjectName(u"libraryWindow"_s);
+    setWindowTitle(u"Quillmere"_s);
+    setWindowIcon(Symbols::applicationIcon());
+    setMinimumSize(880, 600);
+    resize(1120, 760);
+    setAcceptDrops(true);
+    setUnifiedTitleAndToolBarOnMac(true);
+
+    buildToolbar();
+
+    auto *splitter = new QSplitter(this);
+    splitter->setObjectName(u"splitter"_s);
+    splitter->setChildrenCollapsible(false);
+    splitter->setHandleWidth(1);
+    m_sidebar = new LibrarySidebar(library, splitter);
+    m_sidebar->setMinimumWidth(200);
+    m_detail = new QStackedWidget(splitter);
+    m_detail->setObjectName(u"detailPane"_s);
+    m_gamesPage = buildGamesPage();
+    m_detailView = new GameDetailView(catalogOf(m_context), m_detail);
+    m_detailView->setObjectName(u"gameDetail"_s);
+    m_emptyState = buildEmptyState();
+    m_detail->addWidget(m_gamesPage);
+    m_detail->addWidget(m_detailView);
+    m_detail->addWidget(m_emptyState);
+    splitter->addWidget(m_sidebar);
+    splitter->addWidget(m_detail);
+    splitter->setStretchFactor(1, 1);
+    splitter->setSizes({250, 870});
+    setCentralWidget(splitter);
+
+    m_dropCapsule = new Capsule(splitter);
+    m_dropCapsule->setObjectName(u"dropCapsule"_s);
+    m_dropCapsule->setLook({Theme::cardBackground(), {}, Theme::accent(),
+        Theme::font(Theme::TextStyle::callout, QFont::Medium), 14, 9, true, true});
+    m_dropCapsule->setSymbol(u"arrow.down.doc.fill"_s);
+    m_dropCapsule->setText(u"Drop a Windows .exe to launch it"_s);
+    m_dropCapsule->setAccessibleName(u"Drop a Windows executable to launch it"_s);
+    m_dropCapsule->hide();
+    m_preparingCapsule = new Capsule(splitter);
+    m_preparingCapsule->setObjectName(u"preparingCapsule"_s);
+    m_preparingCapsule->setLook({Theme::cardBackground(), {}, {},
+        Theme::font(Theme::TextStyle::callout), 14, 10, true, true});
+    m_preparingCapsule->setSpinning(true);
+    m_preparingCapsule->hide();
+
+    connect(m_sidebar, &LibrarySidebar::destinationPicked, &m_flow,
+        &WindowFlow::setSelectedDestination);
+    connect(m_sidebar, &LibrarySidebar::editRequested, this,
+        [this](const GameEntry &entry) { showEditor(entry); });
+    connect(m_sidebar, &LibrarySidebar::revealRequested, this,
+        [this](const GameEntry &entry) { reveal(entry.executablePath); });
+    connect(m_sidebar, &LibrarySidebar::removeRequested, this, &LibraryView::confirmRemoval);
+
+    auto current = [this]() -> std::optional<GameEntry> {
+        if (const GameEntry *entry = m_library.entry(m_detailView->entry().id))
+            return *entry;
+        return std::nullopt;
+    };
+    connect(m_detailView, &GameDetailView::launchRequested, this, [this, current] {
+        if (const auto entry = current())
+            m_library.launch(*entry);
+    });
+    connect(m_detailView, &GameDetailView::stopRequested, this, [this, current] {
+        if (const auto entry = current())
+            m_library.stop(*entry);
+    });
+    connect(m_detailView, &GameDetailView::editRequested, this, [this, current] {
+        if (const auto entry = current())
+            showEditor(*entry);
+    });
+    connect(m_detailView, &GameDetailView::openLogRequested, this, [this, current] {
+        if (const auto entry = current())
+            m_library.openLog(*entry);
+    });
+    connect(m_detailView, &GameDetailView::showFilesRequested, this, [this, current] {
+        if (const auto entry = current())
+            reveal(entry->executablePath);
+    });
+    connect(m_detailView, &GameDetailView::showPrefixRequested, this, [this, current] {
+        if (const auto entry = current())
+            reveal(entry->prefixPath);
+    });
+    connect(m_detailView, &GameDetailView::removeRequested, this, [this, current] {
+        if (const auto entry = current())
+            confirmRemoval(*entry);
+    });
+
+    connect(&m_flow, &WindowFlow::selectedDestinationChanged, this, &LibraryView::showDestination);
+    connect(&m_flow, &WindowFlow::runtimeSetupRequested, this, &LibraryView::showRuntimeSetup);
+    connect(&library, &LibraryModel::entriesChanged, this, &LibraryView::showDestination);
+    connect(&library, &LibraryModel::runningIDsChanged, this, &LibraryView::showDestination);
+    connect(&library, &LibraryModel::preparingExecutableChanged, this,
+        &LibraryView::updatePreparing);
+    connect(&library, &LibraryModel::errorMessageChanged, this, &LibraryView::showNextAlert);
+    connect(&library, &LibraryModel::noticeChanged, this, &LibraryView::showNextAlert);
+
+    showDestination();
+    updatePreparing();
+}
+
+LibraryView::~LibraryView() = default;
+
+void LibraryView::buildToolbar()
+{
+    auto *toolbar = addToolBar(u"Quillmere"_s);
+    toolbar->setObjectName(u"toolbar"_s);
+    toolbar->setMovable(false);
+    toolbar->setFloatable(false);
+    toolbar->setIconSize(QSize(17, 17));
+    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    toolbar->toggleViewAction()->setVisible(false);
+    setContextMenuPolicy(Qt::NoContextMenu);
+
+    auto *title = makeLabel(u"Quillmere"_s, Theme::TextStyle::headline, toolbar);
+    title->setContentsMargins(12, 0, 0, 0);
+    toolbar->addWidget(title);
+    auto *spacer = new QWidget(toolbar);
+    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
+    toolbar->addWidget(spacer);
+
+    const QColor text = palette().color(QPalette::WindowText);
+    auto *setup = new QToolButton(toolbar);
+    setup->setObjectName(u"wineSetupButton"_s);
+    setup->setProperty("kind", u"borderless"_s);
+    setup->setText(u"Wine Setup"_s);
+    setup->setIcon(Symbols::icon(u"wineglass"_s, text));
+    setup->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
+    setup->setToolTip(PlatformWording::text(u"Check or install Wine and its macOS requirements"_s));
+    setup->setAccessibleDescription(setup->toolTip());
+    connect(setup, &QToolButton::clicked, &m_flow, &WindowFlow::showRuntimeSetup);
+    toolbar->addWidget(setup);
+
+    auto *menu = new QMenu(this);
+    menu->setObjectName(u"addMenu"_s);
+    QAction *browse = menu->addAction(Symbols::icon(u"gamecontroller"_s, text),
+        u"Browse Game Profiles"_s, this,
+        [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
+    browse->setObjectName(u"browseProfilesAction"_s);
+    menu->addSeparator();
+    m_runAction = menu->addAction(Symbols::icon(u"play.rectangle"_s, text),
+        u"Run Windows .exe…"_s, this, &LibraryView::chooseExecutableToRun);
+    m_runAction->setObjectName(u"runExecutableAction"_s);
+    m_runAction->setShortcut(QKeySequence::Open);
+    m_addAction = menu->addAction(Symbols::icon(u"plus.app"_s, text), u"Add Windows App…"_s,
+        this, [this] { showEditor(std::nullopt); });
+    m_addAction->setObjectName(u"addAppAction"_s);
+    m_addAction->setShortcut(QKeySequence::New);
+    // The menu's shortcuts work while it is closed, too.
+    addAction(m_runAction);
+    addAction(m_addAction);
+    auto *quit = new QAction(u"Quit Quillmere"_s, this);
+    quit->setObjectName(u"quitAction"_s);
+    quit->setShortcut(QKeySequence::Quit);
+    connect(quit, &QAction::triggered, this, &QWidget::close);
+    addAction(quit);
+
+    auto *add = new QToolButton(toolbar);
+    add->setObjectName(u"addButton"_s);
+    add->setProperty("kind", u"borderless"_s);
+    add->setIcon(Symbols::icon(u"plus"_s, text));
+    add->setToolTip(u"Add a game or Windows app"_s);
+    add->setAccessibleName(u"Add a game or Windows app"_s);
+    add->setMenu(menu);
+    add->setPopupMode(QToolButton::InstantPopup);
+    toolbar->addWidget(add);
+}
+
+QWidget *LibraryView::buildGamesPage()
+{
+    auto *page = new QWidget(m_detail);
+    page->setObjectName(u"gameProfilesPage"_s);
+    auto *column = new QVBoxLayout(page);
+    column->setContentsMargins(28, 24, 28, 24);
+    column->addWidget(makeLabel(u"Game Profiles"_s, Theme::TextStyle::largeTitle, page, QFont::Bold));
+    column->addStretch();
+    return page;
+}
+
+QWidget *LibraryView::buildEmptyState()
+{
+    auto *page = new QWidget(m_detail);
+    page->setObjectName(u"emptyState"_s);
+    auto *column = new QVBoxLayout(page);
+    column->setAlignment(Qt::AlignCenter);
+    column->setSpacing(10);
+    auto *symbol = new SymbolView(u"wineglass"_s, 46, Theme::secondaryText(), page);
+    column->addWidget(symbol, 0, Qt::AlignHCenter);
+    column->addSpacing(4);
+    auto *title = makeLabel(u"No Games Yet"_s, Theme::TextStyle::title2, page, QFont::DemiBold);
+    title->setAlignment(Qt::AlignCenter);
+    column->addWidget(title);
+    auto *text = makeLabel(u"Choose a Windows .exe to launch it in Wine, or add an app to your "
+                           "library. You can also drag an .exe onto this window."_s,
+        Theme::TextStyle::body, page, QFont::Normal, true);
+    text->setWordWrap(true);
+    text->setAlignment(Qt::AlignCenter);
+    text->setMaximumWidth(420);
+    column->addWidget(text, 0, Qt::AlignHCenter);
+    column->addSpacing(8);
+    auto *buttons = new QHBoxLayout;
+    buttons->setSpacing(10);
+    auto *explore = makeButton(u"Explore Game Profiles"_s, u"gamecontroller"_s, u"bordered"_s,
+        u"exploreProfilesButton"_s, page);
+    connect(explore, &QPushButton::clicked, this,
+        [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
+    auto *run = makeButton(u"Run Windows .exe…"_s, u"play.rectangle"_s, u"prominent"_s,
+        u"emptyRunButton"_s, page);
+    connect(run, &QPushButton::clicked, this, &LibraryView::chooseExecutableToRun);
+    m_preparingDisables << run;
+    buttons->addWidget(explore);
+    buttons->addWidget(run);
+    column->addLayout(buttons);
+    return page;
+}
+
+void LibraryView::showEvent(QShowEvent *event)
+{
+    QMainWindow::showEvent(event);
+    m_flow.initializeDestination();
+    placeOverlays();
+}
+
+void LibraryView::resizeEvent(QResizeEvent *event)
+{
+    QMainWindow::resizeEvent(event);
+    placeOverlays();
+}
+
+void LibraryView::placeOverlays()
+{
+    QWidget *area = centralWidget();
+    m_dropCapsule->adjustSize();
+    m_dropCapsule->move((area->width() - m_dropCapsule->width()) / 2, 12);
+    m_preparingCapsule->adjustSize();
+    m_preparingCapsule->move(area->width() - m_preparingCapsule->width() - 18,
+        area->height() - m_preparingCapsule->height() - 18);
+    m_dropCapsule->raise();
+    m_preparingCapsule->raise();
+}
+
+void LibraryView::showDestination()
+{
+    const LibraryDestination destination = m_flow.selectedDestination();
+    m_sidebar->setDestination(destination);
+    if (destination.isGames()) {
+        m_detail->setCurrentWidget(m_gamesPage);
+        return;
+    }
+    const GameEntry *entry = m_library.entry(destination.id);
+    if (!entry) {
+        m_detail->setCurrentWidget(m_emptyState);
+        return;
+    }
+    m_detailView->setEntry(*entry, m_library.isRunning(entry->id));
+    m_detail->setCurrentWidget(m_detailView);
+}
+
+void LibraryView::updatePreparing()
+{
+    const QString preparing = m_library.preparingExecutable();
+    const bool busy = !preparing.isEmpty();
+    m_runAction->setEnabled(!busy);
+    m_addAction->setEnabled(!busy);
+    for (QWidget *widget : std::as_const(m_preparingDisables))
+        widget->setEnabled(!busy);
+    m_preparingCapsule->setText(u"Preparing "_s + preparing + u"…"_s);
+    m_preparingCapsule->setVisible(busy);
+    placeOverlays();
+}
+
+void LibraryView::chooseExecutableToRun()
+{
+    if (!m_library.preparingExecutable().isEmpty())
+        return;
+    FilePanelRequest request;
+    request.title = u"Choose a Windows executable to run"_s;
+    request.message
+        = u"Quillmere will create a Wine prefix, launch the executable, and add it to your library."_s;
+    request.preferredSuffixes = {u"exe"_s};
+    QPointer<LibraryView> self(this);
+    m_context.filePanels(this, request, [self](const QString &path) {
+        if (self)
+            self->runFile(path);
+    });
+}
+
+void LibraryView::runFile(const QString &path)
+{
+    m_flow.runExecutable(path);
+}
+
+void LibraryView::showEditor(const std::optional<GameEntry> &entry)
+{
+    if (m_sheet)
+        return;
+    if (!entry && !m_library.preparingExecutable().isEmpty())
+        return;
+    auto *editor = new EntryEditorView(m_library.dataFolder(), entry, m_context.filePanels, this);
+    editor->setAttribute(Qt::WA_DeleteOnClose);
+    const bool isEditing = entry.has_value();
+    connect(editor, &EntryEditorView::saved, this, [this, editor, isEditing](const GameEntry &saved) {
+        m_flow.saveEntry(saved, isEditing);
+        editor->accept();
+    });
+    connect(editor, &EntryEditorView::cancelled, editor, &QDialog::reject);
+    m_sheet = editor;
+    editor->open();
+}
+
+void LibraryView::showRuntimeSetup()
+{
+    if (m_sheet) {
+        // Another sheet is up; this request ends as if the setup sheet had been closed.
+        m_flow.resumeAfterSetup();
+        return;
+    }
+    auto *setup = new RuntimeSetupView(m_context.setupContext(), false, this);
+    setup->setAttribute(Qt::WA_DeleteOnClose);
+    connect(setup, &RuntimeSetupView::steamAdded, &m_flow, &WindowFlow::steamAdded);
+    connect(setup, &RuntimeSetupView::doneRequested, &m_flow, &WindowFlow::setupDone);
+    connect(setup, &QDialog::finished, &m_flow, &WindowFlow::resumeAfterSetup);
+    m_sheet = setup;
+    setup->open();
+}
+
+void LibraryView::confirmRemoval(const GameEntry &entry)
+{
+    if (m_alert)
+        return;
+    auto *alert = new QMessageBox(QMessageBox::Warning, u"Remove this entry?"_s,
+        u"Remove this entry?"_s, QMessageBox::NoButton, this);
+    alert->setObjectName(u"removalAlert"_s);
+    alert->setInformativeText(LibraryPresentation::removalMessage(entry.name));
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    QPushButton *remove = alert->addButton(u"Remove Entry"_s, QMessageBox::DestructiveRole);
+    remove->setObjectName(u"removeEntryButton"_s);
+    setButtonKind(remove, u"destructive"_s);
+    QPushButton *cancel = alert->addButton(QMessageBox::Cancel);
+    cancel->setText(u"Cancel"_s);
+    alert->setDefaultButton(cancel);
+    alert->setEscapeButton(cancel);
+    connect(alert, &QMessageBox::buttonClicked, this, [this, remove, entry](QAbstractButton *button) {
+        if (button == remove)
+            m_library.remove(entry);
+    });
+    connect(alert, &QObject::destroyed, this, &LibraryView::showNextAlert, Qt::QueuedConnection);
+    m_alert = alert;
+    alert->open();
+}
+
+void LibraryView::showNextAlert()
+{
+    if (m_alert) {
+        // A message that was cleared elsewhere takes its alert with it.
+        const QString kind = m_alert->property("slot").toString();
+        const bool cleared = (kind == u"error"_s && m_library.errorMessage().isEmpty())
+            || (kind == u"notice"_s && m_library.notice().isEmpty());
+        if (cleared && m_alert->isVisible())
+            m_alert->done(0);
+        return;
+    }
+    const bool isError = !m_library.errorMessage().isEmpty();
+    const QString message = isError ? m_library.errorMessage() : m_library.notice();
+    if (message.isEmpty())
+        return;
+    auto *alert = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information,
+        u"Quillmere"_s, u"Quillmere"_s, QMessageBox::NoButton, this);
+    alert->setObjectName(isError ? u"errorAlert"_s : u"noticeAlert"_s);
+    alert->setProperty("slot", isError ? u"error"_s : u"notice"_s);
+    alert->setInformativeText(message);
+    alert->setAttribute(Qt::WA_DeleteOnClose);
+    alert->setWindowModality(Qt::WindowModal);
+    QPushButton *ok = alert->addButton(u"OK"_s, QMessageBox::RejectRole);
+    ok->setObjectName(u"okButton"_s);
+    alert->setDefaultButton(ok);
+    alert->setEscapeButton(ok);
+    // However the alert goes away, its message has been seen.
+    connect(alert, &QDialog::finished, this, [this, isError] {
+        if (isError)
+            m_library.setErrorMessage({});
+        else
+            m_library.setNotice({});
+    });
+    connect(alert, &QObject::destroyed, this, &LibraryView::showNextAlert, Qt::QueuedConnection);
+    m_alert = alert;
+    alert->open();
+}
+
+QWidget *LibraryView::currentSheet() const
+{
+    return m_sheet;
+}
+
+QMessageBox *LibraryView::currentAlert() const
+{
+    return m_alert;
+}
+
+void LibraryView::reveal(const QString &path)
+{
+    if (m_context.desktop)
+        m_context.desktop->revealInFileManager({path});
+}
+
+void LibraryView::setFileDropTargeted(bool targeted)
+{
+    m_isFileDropTargeted = targeted;
+    m_dropCapsule->setVisible(targeted);
+    placeOverlays();
+}
+
+void LibraryView::dragEnterEvent(QDragEnterEvent *event)
+{
+    if (!event->mimeData()->hasUrls())
+        return;
+    event->acceptProposedAction();
+    setFileDropTargeted(true);
+}
+
+void LibraryView::dragLeaveEvent(QDragLeaveEvent *)
+{
+    setFileDropTargeted(false);
+}
+
+void LibraryView::dropEvent(QDropEvent *event)
+{
+    setFileDropTargeted(false);
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty())
+        return;
+    event->acceptProposedAction();
+    // Only the first item counts; the file itself is checked by the direct launch.
+    const QUrl &url = urls.first();
+    runFile(url.isLocalFile() ? url.toLocalFile() : url.toString());
+}

@@ -1,11 +1,174 @@
+#include "library/LibraryModel.h"
+#include "profiles/SteamGameCatalog.h"
+#include "support/TestSupport.h"
+#include "ui/WindowFlow.h"
+
+#include <QSignalSpy>
 #include <QTest>
 
-class Placeholder : public QObject
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+DetectedWineRuntime fakeRuntime()
+{
+    return {u"Fake"_s, fakeWine(), fakeWineServer(), std::nullopt};
+}
+
+// A Steam client entry: the fake Wine running "steam.exe" in a prefix of its own.
+GameEntry steamEntry(const Sandbox &sandbox)
+{
+    GameEntry steam = sandbox.readyEntry(u"Steam"_s);
+    steam.executablePath = sandbox.path(u"Steam/prefix/drive_c/Program Files (x86)/Steam/steam.exe"_s);
+    writeFile(steam.executablePath, "MZ");
+    return steam;
+}
+
+} // namespace
+
+class TestWindowFlow : public QObject
 {
     Q_OBJECT
+
 private Q_SLOTS:
-    void nothingYet() { QSKIP("not written yet"); }
+    // The sidebar follows the model's selection, except while the profiles page is shown.
+    void destinationFollowsTheLibrary()
+    {
+        Sandbox sandbox;
+        auto library = sandbox.model();
+        WindowFlow flow(*library, [] { return std::optional<DetectedWineRuntime>(); });
+        flow.initializeDestination();
+        QVERIFY(flow.selectedDestination().isGames()); // empty library
+
+        const GameEntry first = sandbox.readyEntry(u"First"_s);
+        const GameEntry second = sandbox.readyEntry(u"Second"_s);
+        library->add(first);
+        QVERIFY(flow.selectedDestination().isGames()); // the profiles page stays
+        QCOMPARE(library->selectedID(), first.id);
+
+        library->add(second);
+        flow.setSelectedDestination(LibraryDestination::app(second.id));
+        QCOMPARE(library->selectedID(), second.id);
+        library->remove(second);
+        QCOMPARE(flow.selectedDestination(), LibraryDestination::app(first.id));
+        library->remove(first);
+        QVERIFY(flow.selectedDestination().isGames());
+
+        // A second appearance changes nothing; a fresh window opens on the selected entry.
+        library->add(first);
+        flow.initializeDestination();
+        QVERIFY(flow.selectedDestination().isGames());
+        WindowFlow reopened(*library, [] { return std::optional<DetectedWineRuntime>(); });
+        reopened.initializeDestination();
+        QCOMPARE(reopened.selectedDestination(), LibraryDestination::app(first.id));
+    }
+
+    void resumesAfterSetup_data()
+    {
+        QTest::addColumn<bool>("done");
+        QTest::addColumn<bool>("readyAfterSetup");
+        QTest::addColumn<bool>("launches");
+        QTest::addColumn<QString>("error");
+        QTest::newRow("closed without Done") << false << true << false << QString();
+        QTest::newRow("Done, still not ready") << true << false << false
+                                               << WindowFlow::wineNotReadyMessage();
+        QTest::newRow("Done and ready") << true << true << true << QString();
+    }
+    void resumesAfterSetup()
+    {
+        QFETCH(bool, done);
+        QFETCH(bool, readyAfterSetup);
+        QFETCH(bool, launches);
+        QFETCH(QString, error);
+        Sandbox sandbox;
+        const QString program = sandbox.path(u"Setup.exe"_s);
+        writeFile(program, "MZ");
+        auto library = sandbox.model();
+        bool ready = false;
+        WindowFlow flow(*library, [&ready] {
+            return ready ? std::optional(fakeRuntime()) : std::nullopt;
+        });
+        QSignalSpy setupRequests(&flow, &WindowFlow::runtimeSetupRequested);
+
+        flow.runExecutable(program);
+        QCOMPARE(setupRequests.size(), 1);
+        QCOMPARE(flow.pendingExecutable(), program);
+        QVERIFY(library->errorMessage().isEmpty()); // no message while setup is open
+        ready = readyAfterSetup;
+        if (done)
+            flow.setupDone();
+        flow.resumeAfterSetup();
+        QVERIFY(flow.pendingExecutable().isEmpty());
+        QCOMPARE(library->errorMessage(), error);
+        QCOMPARE(library->preparingExecutable(), launches ? u"Setup"_s : QString());
+        QTRY_VERIFY_WITH_TIMEOUT(library->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(library->entries().size(), launches ? 1 : 0);
+
+        // The flag does not outlive its sheet: the next closing without "Done" runs nothing.
+        flow.runExecutable(sandbox.path(u"Other.exe"_s));
+        flow.resumeAfterSetup();
+        QCOMPARE(library->entries().size(), launches ? 1 : 0);
+    }
+
+    void resumesAStoreInstallOnAnyClose_data()
+    {
+        QTest::addColumn<GameStorefront>("storefront");
+        QTest::addColumn<bool>("hasSteam");
+        QTest::addColumn<QString>("notice"); // its beginning
+        QTest::addColumn<bool>("opensPage");
+        QTest::newRow("Battle.net") << GameStorefront::battleNet << true
+                                    << WindowFlow::battleNetNotice() << false;
+        QTest::newRow("Steam missing") << GameStorefront::steam << false
+                                       << WindowFlow::steamMissingNotice() << false;
+        QTest::newRow("Steam page") << GameStorefront::steam << true
+                                    << u"Steam opened the page for "_s << true;
+    }
+    void resumesAStoreInstallOnAnyClose()
+    {
+        QFETCH(GameStorefront, storefront);
+        QFETCH(bool, hasSteam);
+        QFETCH(QString, notice);
+        QFETCH(bool, opensPage);
+        Sandbox sandbox;
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        auto library = sandbox.model();
+        if (hasSteam)
+            library->add(steamEntry(sandbox));
+        WindowFlow flow(*library, [] { return std::optional<DetectedWineRuntime>(); });
+        const GameCompatibilityProfile game = SteamGameCatalog::games().first();
+
+        flow.setUpStore(game, storefront);
+        QVERIFY(flow.isShowingRuntimeSetup());
+        flow.resumeAfterSetup();
+        QVERIFY(!flow.pendingGameSetup());
+        QVERIFY2(library->notice().startsWith(notice), qPrintable(library->notice()));
+        QCOMPARE(library->errorMessage(), QString());
+        QCOMPARE(library->pendingSteamGameIDs().contains(game.id), opensPage);
+        if (opensPage)
+            QTRY_VERIFY(recordedArguments(sandbox.recordDir(), u"wine"_s)
+                            .contains(u"steam://store/"_s + game.appID.value_or(QString())));
+    }
+
+    void addsSteamOnce()
+    {
+        Sandbox sandbox;
+        auto library = sandbox.model();
+        WindowFlow flow(*library, [] { return std::optional<DetectedWineRuntime>(); });
+        const GameEntry steam = steamEntry(sandbox);
+        library->add(sandbox.readyEntry(u"Game"_s));
+
+        flow.steamAdded(steam);
+        QCOMPARE(library->notice(), WindowFlow::steamAddedNotice());
+        GameEntry again = steam;
+        again.id = QUuid::createUuid();
+        library->setSelectedID(library->entries().first().id);
+        flow.steamAdded(again);
+        QCOMPARE(library->notice(), WindowFlow::steamAlreadyAddedNotice());
+        QCOMPARE(library->entries().size(), 2);
+        QCOMPARE(library->selectedID(), steam.id);
+    }
 };
 
-QTEST_MAIN(Placeholder)
+QTEST_MAIN(TestWindowFlow)
 #include "tst_windowflow.moc"
