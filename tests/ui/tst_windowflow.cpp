@@ -144,7 +144,7 @@ private Q_SLOTS:
         QVERIFY(!flow.pendingGameSetup());
         QVERIFY2(library->notice().startsWith(notice), qPrintable(library->notice()));
         QCOMPARE(library->errorMessage(), QString());
-        QCOMPARE(library->pendingSteamGameIDs().contains(game.id), opensPage);
+        QCOMPARE(library->isSteamGamePendingInstall(game), opensPage);
         if (opensPage)
             QTRY_VERIFY(recordedArguments(sandbox.recordDir(), u"wine"_s)
                             .contains(u"steam://store/"_s + game.appID.value_or(QString())));
