@@ -1,4 +1,253 @@
-int main()
+// quillmere-screenshots OUTDIR: renders every screen of the window to PNG, in light and dark,
+// from fixed sample data (the fake Wine, a temporary data folder, artwork served on loopback).
+#include "SetupScenes.h"
+
+#include "profiles/ProfileEndpoints.h"
+#include "support/LoopbackServer.h"
+#include "ui/GameDetailView.h"
+#include "ui/PlatformWording.h"
+#include "ui/SteamArtworkView.h"
+#include "ui/Theme.h"
+#include "ui/WindowHarness.h"
+
+#include <QApplication>
+#include <QBuffer>
+#include <QElapsedTimer>
+#include <QJsonDocument>
+#include <QJsonObject>
+#include <QLinearGradient>
+#include <QPainter>
+#include <QRadialGradient>
+#include <QTimer>
+
+#include <cstdio>
+
+using namespace Qt::StringLiterals;
+using namespace TestSupport;
+
+namespace {
+
+void settle(int ms = 120)
 {
+    QEventLoop loop;
+    QTimer::singleShot(ms, &loop, &QEventLoop::quit);
+    loop.exec();
+}
+
+bool waitFor(const std::function<bool()> &condition, int timeoutMs = 10000)
+{
+    QElapsedTimer timer;
+    timer.start();
+    while (!condition()) {
+        if (timer.elapsed() > timeoutMs)
+            return false;
+        settle(30);
+    }
+    return true;
+}
+
+// A made-up header image: a dusk landscape in the store's 460:215 shape.
+QByteArray sampleArtwork()
+{
+    QImage image(920, 430, QImage::Format_RGB32);
+    QPainter painter(&image);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QLinearGradient sky(0, 0, 0, 430);
+    sky.setColorAt(0, QColor(0x1b, 0x10, 0x3a));
+    sky.setColorAt(0.55, QColor(0xc2, 0x4d, 0x2c));
+    sky.setColorAt(1, QColor(0xf0, 0xa3, 0x4a));
+    painter.fillRect(image.rect(), sky);
+    QRadialGradient sun(QPointF(640, 250), 120);
+    sun.setColorAt(0, QColor(255, 236, 180, 255));
+    sun.setColorAt(1, QColor(255, 200, 120, 0));
+    painter.setBrush(sun);
+    painter.setPen(Qt::NoPen);
+    painter.drawEllipse(QPointF(640, 250), 120, 120);
+    const QList<QPair<QColor, int>> ridges
+        = {{QColor(0x3b, 0x1f, 0x3f), 250}, {QColor(0x26, 0x13, 0x2c), 300}, {QColor(0x12, 0x0a, 0x18), 350}};
+    for (const auto &[color, base] : ridges) {
+        QPainterPath ridge(QPointF(0, 430));
+        for (int x = 0; x <= 920; x += 46)
+            ridge.lineTo(x, base - 40 * std::sin(x / 97.0 + base) - 25 * std::cos(x / 41.0));
+        ridge.lineTo(920, 430);
+        painter.setBrush(color);
+        painter.drawPath(ridge);
+    }
+    painter.end();
+    QByteArray bytes;
+    QBuffer buffer(&bytes);
+    buffer.open(QIODevice::WriteOnly);
+    image.save(&buffer, "JPG", 90);
+    return bytes;
+}
+
+// Steam's two services on loopback: every app has the sample header image; no chart.
+void serveSteam(LoopbackServer &server)
+{
+    server.route(u"/header.jpg"_s, {200, sampleArtwork(), {{"Content-Type", "image/jpeg"}}});
+    server.route(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, {404, {}});
+    const QString image = server.url(u"/header.jpg"_s).toString();
+    server.handle(u"/api/appdetails"_s, [image](const QString &target) {
+        const QString appID = target.section(u"appids="_s, 1).section(u'&', 0, 0);
+        const QJsonObject data {{u"name"_s, u"Sample"_s}, {u"header_image"_s, image},
+            {u"is_free"_s, false}, {u"platforms"_s, QJsonObject {{u"mac"_s, false}}}};
+        const QJsonObject answer {{appID, QJsonObject {{u"success"_s, true}, {u"data"_s, data}}}};
+        return LoopbackServer::Response {200, QJsonDocument(answer).toJson(QJsonDocument::Compact),
+            {{"Content-Type", "application/json"}}};
+    });
+    ProfileEndpoints endpoints = ProfileEndpoints::standard();
+    endpoints.steamStore = server.url(u"/"_s);
+    endpoints.steamWebAPI = server.url(u"/"_s);
+    ProfileEndpoints::setCurrent(endpoints);
+}
+
+class Renderer
+{
+public:
+    explicit Renderer(QString folder, QString suffix)
+        : m_folder(std::move(folder))
+        , m_suffix(std::move(suffix))
+    {
+    }
+
+    void save(const QString &name, const QImage &image)
+    {
+        const QString path = m_folder + u'/' + name + u'-' + m_suffix + u".png"_s;
+        if (!image.save(path))
+            std::fprintf(stderr, "could not write %s\n", qPrintable(path));
+        else
+            std::printf("%s\n", qPrintable(path));
+    }
+
+    void window(const QString &name, QWidget *window)
+    {
+        settle();
+        save(name, window->grab().toImage());
+    }
+
+    // A sheet or alert drawn over its dimmed window, the way the desktop shows it.
+    void overWindow(const QString &name, QWidget *window, QWidget *sheet, bool centred = false)
+    {
+        settle();
+        QImage image = window->grab().toImage();
+        QPainter painter(&image);
+        painter.fillRect(image.rect(), QColor(0, 0, 0, Theme::isDark() ? 110 : 70));
+        const QImage front = sheet->grab().toImage();
+        const qreal ratio = front.devicePixelRatio();
+        const QSizeF size = QSizeF(front.size()) / ratio;
+        const QPointF at((window->width() - size.width()) / 2,
+            centred ? (window->height() - size.height()) / 2 : 52);
+        for (int i = 6; i > 0; --i) {
+            painter.setPen(Qt::NoPen);
+            painter.setBrush(QColor(0, 0, 0, 10));
+            painter.drawRoundedRect(QRectF(at, size).adjusted(-i, -i + 4, i, i + 4), 12, 12);
+        }
+        painter.drawImage(QRectF(at, size), front);
+        painter.end();
+        save(name, image);
+    }
+
+private:
+    QString m_folder;
+    QString m_suffix;
+};
+
+GameEntry sampleEntry(const Sandbox &sandbox, const QString &name)
+{
+    GameEntry entry = sandbox.readyEntry(name);
+    entry.executablePath = sandbox.path(name + u"/drive_c/Games/"_s + name + u"/Launcher.exe"_s);
+    writeFile(entry.executablePath, "MZ");
+    entry.environment.insert(u"FAKE_WINE_SLEEP"_s, u"20"_s);
+    return entry;
+}
+
+void renderAll(QApplication &app, Theme::Appearance appearance, const QString &folder)
+{
+    Theme::apply(app, appearance);
+    Renderer renderer(folder, appearance == Theme::Appearance::dark ? u"dark"_s : u"light"_s);
+
+    {
+        WindowHarness harness;
+        LibraryView &window = harness.open();
+        renderer.window(u"window-profiles-empty"_s, &window);
+        window.setFileDropTargeted(true);
+        renderer.window(u"window-drop-overlay"_s, &window);
+        window.setFileDropTargeted(false);
+        window.showEditor(std::nullopt);
+        renderer.overWindow(u"editor-add"_s, &window, window.currentSheet());
+        window.currentSheet()->close();
+        settle();
+        SetupScenes::render(&window, [&](const QString &name, QWidget *sheet) {
+            renderer.overWindow(name, &window, sheet);
+        });
+    }
+
+    WindowHarness harness;
+    *harness.wineReady = true;
+    LibraryView &window = harness.open();
+    const QStringList names = {u"elden ring"_s, u"Hogwarts Legacy"_s, u"Notepad++"_s,
+        u"Overwatch"_s, u"Winamp"_s};
+    QList<GameEntry> entries;
+    for (const QString &name : names) {
+        entries << sampleEntry(harness.sandbox, name);
+        harness.library->add(entries.last());
+    }
+    harness.library->launch(entries.at(1));
+    waitFor([&] { return harness.library->isRunning(entries.at(1).id); });
+
+    auto show = [&](const GameEntry &entry) {
+        window.flow().setSelectedDestination(LibraryDestination::app(entry.id));
+        auto *artwork = harness.find<GameDetailView>(u"gameDetail"_s)->findChild<SteamArtworkView *>();
+        waitFor([&] { return !artwork || artwork->hasImage(); }, 5000);
+    };
+    show(entries.at(0));
+    renderer.window(u"window-detail-artwork"_s, &window);
+    show(entries.at(1));
+    renderer.window(u"window-detail-running"_s, &window);
+    show(entries.at(2));
+    renderer.window(u"window-detail-plain"_s, &window);
+
+    window.showEditor(entries.at(2));
+    renderer.overWindow(u"editor-edit"_s, &window, window.currentSheet());
+    window.currentSheet()->close();
+    settle();
+
+    window.confirmRemoval(entries.at(2));
+    renderer.overWindow(u"alert-remove"_s, &window, window.currentAlert(), true);
+    window.currentAlert()->reject();
+    settle();
+
+    // The preparing capsule shows while a dropped program's prefix is being made.
+    const QString dropped = harness.sandbox.path(u"Downloads/Setup.exe"_s);
+    writeFile(dropped, "MZ");
+    qputenv("FAKE_WINEBOOT_REGISTRY", "late");
+    window.runFile(dropped);
+    renderer.window(u"window-preparing"_s, &window);
+    waitFor([&] { return harness.library->preparingExecutable().isEmpty(); });
+    qunsetenv("FAKE_WINEBOOT_REGISTRY");
+    if (QWidget *alert = window.currentAlert())
+        alert->close();
+    settle();
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    QApplication app(argc, argv);
+    QCoreApplication::setApplicationName(u"Quillmere"_s);
+    if (argc != 2) {
+        std::fprintf(stderr, "usage: quillmere-screenshots OUTDIR\n");
+        return 2;
+    }
+    const QString folder = QString::fromLocal8Bit(argv[1]);
+    QDir().mkpath(folder);
+    QTemporaryDir cache;
+    qputenv("XDG_CACHE_HOME", cache.path().toUtf8());
+    LoopbackServer server;
+    serveSteam(server);
+    for (Theme::Appearance appearance : {Theme::Appearance::light, Theme::Appearance::dark})
+        renderAll(app, appearance, folder);
     return 0;
 }

@@ -1,11 +1,179 @@
+#include "WindowHarness.h"
+
+#include "ui/LibrarySidebar.h"
+#include "ui/RuntimeSetupView.h"
+#include "ui/Widgets.h"
+
+#include <QAction>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QStackedWidget>
 #include <QTest>
 
-class Placeholder : public QObject
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QPushButton *alertButton(QMessageBox *alert, const QString &text)
+{
+    for (QAbstractButton *button : alert->buttons()) {
+        if (button->text() == text)
+            return qobject_cast<QPushButton *>(button);
+    }
+    return nullptr;
+}
+
+QString detailPage(const WindowHarness &harness)
+{
+    return harness.find<QStackedWidget>(u"detailPane"_s)->currentWidget()->objectName();
+}
+
+} // namespace
+
+class TestLibraryView : public QObject
 {
     Q_OBJECT
+
 private Q_SLOTS:
-    void nothingYet() { QSKIP("not written yet"); }
+    void opensOnProfilesThenFollowsTheLibrary()
+    {
+        WindowHarness harness;
+        LibraryView &window = harness.open();
+        QCOMPARE(window.windowTitle(), u"Quillmere"_s);
+        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+
+        // Added through the editor while on the profiles page: the sidebar stays there.
+        window.findChild<QAction *>(u"addAppAction"_s)->trigger();
+        QWidget *editor = window.currentSheet();
+        QVERIFY(editor);
+        const GameEntry ready = harness.sandbox.readyEntry(u"Tomb"_s);
+        const QList<QPair<QString, QString>> fields = {{u"nameField"_s, ready.name},
+            {u"executableField"_s, ready.executablePath}, {u"prefixField"_s, ready.prefixPath},
+            {u"wineField"_s, ready.winePath}, {u"wineServerField"_s, ready.wineServerPath}};
+        for (const auto &[name, text] : fields) {
+            auto *field = editor->findChild<QLineEdit *>(name);
+            QVERIFY2(field, qPrintable(name));
+            field->setText(text);
+        }
+        QTest::mouseClick(editor->findChild<QPushButton *>(u"saveButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!window.currentSheet());
+        QCOMPARE(harness.library->entries().size(), 1);
+        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+
+        // Removing the selected entry through its alert leaves the last one: back to profiles.
+        window.flow().setSelectedDestination(
+            LibraryDestination::app(harness.library->entries().first().id));
+        QCOMPARE(detailPage(harness), u"gameDetail"_s);
+        window.confirmRemoval(harness.library->entries().first());
+        QMessageBox *alert = window.currentAlert();
+        QVERIFY(alert);
+        QVERIFY(alert->informativeText().startsWith(u"This removes Tomb from Quillmere."_s));
+        QTest::mouseClick(alertButton(alert, u"Remove Entry"_s), Qt::LeftButton);
+        QVERIFY(harness.library->entries().isEmpty());
+        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+    }
+
+    void dropsRunTheFirstFileOnly()
+    {
+        WindowHarness harness;
+        *harness.wineReady = true;
+        LibraryView &window = harness.open();
+        const QString first = harness.sandbox.path(u"First.exe"_s);
+        const QString second = harness.sandbox.path(u"Second.exe"_s);
+        writeFile(first, "MZ");
+        writeFile(second, "MZ");
+
+        harness.drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
+        QVERIFY(!window.isFileDropTargeted());
+        QCOMPARE(harness.find<Capsule>(u"preparingCapsule"_s)->text(), u"Preparing First…"_s);
+        QVERIFY(!window.findChild<QAction *>(u"runExecutableAction"_s)->isEnabled());
+        QTRY_VERIFY_WITH_TIMEOUT(harness.library->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(harness.library->entries().size(), 1);
+        QCOMPARE(harness.library->entries().first().executablePath, first);
+
+        // Not a Windows program: the model's sentence in the "Quillmere" alert, cleared by OK.
+        const QString notes = harness.sandbox.path(u"notes.txt"_s);
+        writeFile(notes, "hello");
+        harness.drop({QUrl::fromLocalFile(notes)});
+        QTRY_VERIFY(window.currentAlert());
+        QCOMPARE(window.currentAlert()->objectName(), u"errorAlert"_s);
+        QCOMPARE(window.currentAlert()->informativeText(),
+            u"Choose a Windows executable file ending in .exe."_s);
+        QTest::mouseClick(alertButton(window.currentAlert(), u"OK"_s), Qt::LeftButton);
+        QCOMPARE(harness.library->errorMessage(), QString());
+    }
+
+    void choosingWaitsForWineSetup_data()
+    {
+        QTest::addColumn<bool>("pressDone");
+        QTest::addColumn<QString>("alert");
+        QTest::newRow("closed") << false << QString();
+        QTest::newRow("Done, not ready") << true << WindowFlow::wineNotReadyMessage();
+    }
+    void choosingWaitsForWineSetup()
+    {
+        QFETCH(bool, pressDone);
+        QFETCH(QString, alert);
+        WindowHarness harness;
+        LibraryView &window = harness.open();
+        *harness.nextChosenFile = harness.sandbox.path(u"Setup.exe"_s);
+        writeFile(*harness.nextChosenFile, "MZ");
+
+        window.chooseExecutableToRun();
+        auto *setup = qobject_cast<RuntimeSetupView *>(window.currentSheet());
+        QVERIFY(setup);
+        if (pressDone)
+            QTest::mouseClick(setup->findChild<QPushButton *>(u"doneButton"_s), Qt::LeftButton);
+        else
+            setup->reject();
+        QTRY_VERIFY(!window.currentSheet());
+        QCOMPARE(harness.library->errorMessage(), alert);
+        QCOMPARE(window.currentAlert() != nullptr, !alert.isEmpty());
+        QVERIFY(harness.library->entries().isEmpty());
+    }
+
+    void runningEntryOffersStop()
+    {
+        WindowHarness harness;
+        GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
+        game.environment.insert(u"FAKE_WINE_SLEEP"_s, u"3"_s);
+        LibraryView &window = harness.open();
+        harness.library->add(game);
+        window.flow().setSelectedDestination(LibraryDestination::app(game.id));
+
+        QTest::keyClick(&window, Qt::Key_Return); // Return launches
+        QTRY_VERIFY(harness.library->isRunning(game.id));
+        QVERIFY(harness.find(u"stopButton"_s)->isVisible());
+        QVERIFY(!harness.find(u"launchButton"_s)->isVisible());
+        QVERIFY(!harness.find(u"editButton"_s)->isEnabled());
+        QCOMPARE(harness.find<Capsule>(u"statusCapsule"_s)->text(), u"Wine session active"_s);
+        const QModelIndex row = harness.find<LibrarySidebar>(u"sidebar"_s)->currentIndex();
+        QCOMPARE(row.data(SidebarModel::stateRole).toString(), u"Running"_s);
+
+        // The "…" menu's stop asks first; only the alert's "Stop Wine" runs wineserver -k.
+        QAction *stop = nullptr;
+        for (QAction *action : window.findChildren<QAction *>()) {
+            if (action->text() == u"Stop Wine Apps Using This Prefix"_s)
+                stop = action;
+        }
+        QVERIFY(stop);
+        stop->trigger();
+        auto *confirmation = harness.find<QMessageBox>(u"stopConfirmation"_s);
+        QTRY_VERIFY(confirmation && confirmation->isVisible());
+        QVERIFY(recordedArguments(harness.sandbox.recordDir(), u"wineserver-k"_s).isEmpty());
+        QTest::mouseClick(alertButton(confirmation, u"Stop Wine"_s), Qt::LeftButton);
+        QTRY_VERIFY(!recordedArguments(harness.sandbox.recordDir(), u"wineserver-k"_s).isEmpty());
+
+        // Removing it while it runs: the model refuses and the window says why.
+        window.confirmRemoval(game);
+        QTest::mouseClick(alertButton(window.currentAlert(), u"Remove Entry"_s), Qt::LeftButton);
+        QTRY_COMPARE(window.currentAlert() ? window.currentAlert()->objectName() : QString(),
+            u"errorAlert"_s);
+        QCOMPARE(harness.library->entries().size(), 1);
+        QTRY_VERIFY_WITH_TIMEOUT(!harness.library->isRunning(game.id), 10000);
+    }
 };
 
-QTEST_MAIN(Placeholder)
+QTEST_MAIN(TestLibraryView)
 #include "tst_libraryview.moc"

@@ -1,0 +1,80 @@
+#pragma once
+
+#include "library/LibraryModel.h"
+#include "support/TestSupport.h"
+#include "ui/LibraryView.h"
+#include "setup/SetupContext.h"
+
+#include <QDir>
+#include <QMessageBox>
+#include <QMimeData>
+#include <QUrl>
+
+#include <memory>
+
+// The real window over a sandboxed library, the fake Wine, and a machine whose Wine is ready
+// or not at the test's word. Open panels answer with the test's file instead of asking.
+struct WindowHarness
+{
+    TestSupport::Sandbox sandbox;
+    std::shared_ptr<bool> wineReady = std::make_shared<bool>(false);
+    std::shared_ptr<QString> nextChosenFile = std::make_shared<QString>();
+    std::unique_ptr<LibraryModel> library;
+    std::unique_ptr<LibraryView> window;
+
+    SetupContext setupContext() const
+    {
+        SetupContext context;
+        context.dataFolder = sandbox.dataFolder();
+        const QString bin = sandbox.path(QStringLiteral("wine/bin"));
+        if (*wineReady && !QFile::exists(bin + QStringLiteral("/wine"))) {
+            QDir().mkpath(bin);
+            QFile::link(TestSupport::fakeWine(), bin + QStringLiteral("/wine"));
+            QFile::link(TestSupport::fakeWineServer(), bin + QStringLiteral("/wineserver"));
+        }
+        if (*wineReady)
+            context.places.binaries = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
+        context.system.kind = SetupSystem::Kind::linuxDesktop;
+        context.system.machineName = QStringLiteral("x86_64");
+        // GStreamer counts as installed when this file exists; the harness always has it.
+        const QString gstreamer = sandbox.path(QStringLiteral("libgstreamer-1.0.so.0"));
+        TestSupport::writeFile(gstreamer, "ELF");
+        context.system.gstreamerPaths = {gstreamer};
+        context.defaults = sandbox.context().defaults;
+        context.desktop = sandbox.desktop;
+        return context;
+    }
+
+    LibraryView &open()
+    {
+        library = sandbox.model();
+        WindowContext context;
+        context.setupContext = [this] { return setupContext(); };
+        context.filePanels = [chosen = nextChosenFile](QWidget *, const FilePanelRequest &,
+                                 std::function<void(QString)> done) {
+            if (!chosen->isEmpty())
+                done(*chosen);
+        };
+        context.desktop = sandbox.desktop;
+        window = std::make_unique<LibraryView>(*library, context);
+        window->show();
+        return *window;
+    }
+
+    template <class T = QWidget> T *find(const QString &name) const
+    {
+        return window->findChild<T *>(name);
+    }
+
+    // Drops files on the window as the desktop would.
+    void drop(const QList<QUrl> &urls) const
+    {
+        QMimeData data;
+        data.setUrls(urls);
+        const QPoint point = window->rect().center();
+        QDragEnterEvent enter(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &enter);
+        QDropEvent dropped(point, Qt::CopyAction, &data, Qt::LeftButton, Qt::NoModifier);
+        QCoreApplication::sendEvent(window.get(), &dropped);
+    }
+};
