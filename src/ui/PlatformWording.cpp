@@ -77,4 +77,9 @@ QString text(const QString &macText)
     return linuxTexts().value(macText, macText);
 }
 
+QString systemRequirement(const QString &minimumMacOS)
+{
+    return isMac() ? u"macOS "_s + minimumMacOS : u"Linux with Wine"_s;
+}
+
 } // namespace PlatformWording

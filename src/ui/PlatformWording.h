@@ -17,4 +17,8 @@ bool isMac();
 // has one.
 QString text(const QString &macText);
 
+// The system a game profile asks for: "macOS " + its minimum version on macOS; on Linux the
+// profile's macOS version means nothing, so it names what the game runs through instead.
+QString systemRequirement(const QString &minimumMacOS);
+
 } // namespace PlatformWording

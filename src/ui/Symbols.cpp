@@ -41,6 +41,7 @@ const QHash<QString, QString> &outlineSymbols()
         {u"wineglass"_s, u"wine"_s},
         {u"slider.horizontal.3"_s, u"sliders-horizontal"_s},
         {u"folder"_s, u"folder"_s},
+        {u"globe"_s, u"globe"_s},
         {u"minus.circle"_s, u"circle-minus"_s},
         {u"plus"_s, u"plus"_s},
         {u"play.rectangle"_s, u"square-play"_s},

@@ -1,0 +1,81 @@
+#pragma once
+
+#include "profiles/GameCompatibilityProfile.h"
+#include "profiles/SteamGameStoreModel.h"
+
+#include <QWidget>
+
+#include <functional>
+#include <memory>
+
+class Capsule;
+class DesktopServices;
+class GameGuideView;
+class GameProfileCatalogStore;
+class LibraryModel;
+class ProfileGrid;
+class QLabel;
+class QLineEdit;
+class QStackedWidget;
+
+// The game profiles page: the searchable, sectioned card grid on the left and the selected
+// game's install guide on the right.
+class SteamGamesView : public QWidget
+{
+    Q_OBJECT
+
+public:
+    SteamGamesView(LibraryModel &library, GameProfileCatalogStore &catalog,
+        std::function<bool()> isWineReady, std::shared_ptr<DesktopServices> desktop,
+        QWidget *parent = nullptr);
+    ~SteamGamesView() override;
+
+    SteamGameStoreModel &store() { return m_store; }
+    QString selectedGameID() const { return m_selectedGameID; }
+    QString selectedStorefrontID() const { return m_selectedStorefrontID; }
+    int installationStateRevision() const { return m_installationStateRevision; }
+    const QList<GameCompatibilityProfile> &visibleProfiles() const { return m_visible; }
+    // Done once the page's refresh after showing has finished (tests and screenshots wait).
+    bool hasRefreshed() const { return m_hasRefreshed; }
+
+Q_SIGNALS:
+    void setUpStoreRequested(const GameCompatibilityProfile &profile, GameStorefront storefront);
+    void refreshed();
+
+protected:
+    void showEvent(QShowEvent *event) override;
+
+private:
+    QWidget *buildHeader();
+    QWidget *buildListPane();
+    void scheduleUpdate();
+    void updateList();
+    void updateGuide();
+    void selectGame(const QString &id);
+    void applicationActivated();
+    QCoro::Task<> refreshOnShow();
+
+    LibraryModel &m_library;
+    GameProfileCatalogStore &m_catalog;
+    std::function<bool()> m_isWineReady;
+    std::shared_ptr<DesktopServices> m_desktop;
+    SteamGameStoreModel m_store;
+
+    QString m_searchText;
+    QString m_selectedGameID = QStringLiteral("counter-strike-2");
+    QString m_selectedStorefrontID = QStringLiteral("steam");
+    int m_installationStateRevision = 0;
+    QList<GameCompatibilityProfile> m_visible;
+    QStringList m_visibleIDs;
+    bool m_updateScheduled = false;
+    bool m_hasRefreshed = false;
+
+    QLabel *m_countLine = nullptr;
+    QLabel *m_statusLine = nullptr;
+    QLineEdit *m_search = nullptr;
+    Capsule *m_countCapsule = nullptr;
+    QStackedWidget *m_listStack = nullptr;
+    QLabel *m_noResults = nullptr;
+    ProfileGrid *m_grid = nullptr;
+    GameGuideView *m_guide = nullptr;
+};
