@@ -8,6 +8,13 @@
 
 using namespace Qt::StringLiterals;
 
+// The icons are compiled into this static library; nothing else references them, so the
+// linker would leave them out unless they are registered by name.
+static void registerIcons()
+{
+    Q_INIT_RESOURCE(ui);
+}
+
 namespace Symbols {
 
 namespace {
@@ -171,6 +178,8 @@ private:
 
 QString resourcePath(const QString &symbol)
 {
+    static const bool registered = (registerIcons(), true);
+    Q_UNUSED(registered)
     return u":/quillmere/icons/"_s
         + outlineSymbols().value(symbol, u"gamepad-2"_s) + u".svg"_s;
 }
@@ -197,6 +206,7 @@ QPixmap pixmap(const QString &symbol, const QColor &color, int logicalSize, qrea
 
 QIcon applicationIcon()
 {
+    resourcePath(QString());
     return QIcon(u":/quillmere/quillmere.svg"_s);
 }
 
