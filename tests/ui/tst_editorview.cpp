@@ -1,11 +1,161 @@
+#include "support/TestSupport.h"
+#include "ui/EntryEditorView.h"
+
+#include <QCheckBox>
+#include <QLineEdit>
+#include <QMessageBox>
+#include <QPlainTextEdit>
+#include <QPushButton>
+#include <QSignalSpy>
 #include <QTest>
 
-class Placeholder : public QObject
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+template <class W> W *find(const QWidget &view, const QString &name)
+{
+    auto *widget = view.findChild<W *>(name);
+    if (!widget)
+        qFatal("no widget %s", qPrintable(name));
+    return widget;
+}
+
+// Fills the sheet by typing, as a user would, for a new prefix at `prefix`.
+void typeNewEntry(EntryEditorView &view, const Sandbox &sandbox, const QString &prefix,
+    const QString &environment)
+{
+    const GameEntry ready = sandbox.readyEntry();
+    QTest::keyClicks(find<QLineEdit>(view, u"nameField"_s), u"  Game"_s);
+    QTest::keyClicks(find<QLineEdit>(view, u"executableField"_s), ready.executablePath);
+    find<QCheckBox>(view, u"createPrefixToggle"_s)->click();
+    QTest::keyClicks(find<QLineEdit>(view, u"prefixField"_s), prefix);
+    QTest::keyClicks(find<QLineEdit>(view, u"wineField"_s), ready.winePath);
+    QTest::keyClicks(find<QLineEdit>(view, u"wineServerField"_s), ready.wineServerPath);
+    QTest::keyClicks(find<QPlainTextEdit>(view, u"environmentEditor"_s), environment);
+}
+
+} // namespace
+
+class TestEditorView : public QObject
 {
     Q_OBJECT
+
 private Q_SLOTS:
-    void nothingYet() { QSKIP("not written yet"); }
+    void primaryTitle_data()
+    {
+        QTest::addColumn<bool>("editing");
+        QTest::addColumn<bool>("clickPrefixToggle");
+        QTest::addColumn<QString>("title");
+        QTest::newRow("adding") << false << false << u"Add to Library"_s;
+        // "&&" is how a button shows a plain ampersand rather than a mnemonic.
+        QTest::newRow("adding, new prefix") << false << true << u"Create Prefix && Add"_s;
+        QTest::newRow("editing") << true << true << u"Save Changes"_s; // the toggle is off limits
+    }
+    void primaryTitle()
+    {
+        QFETCH(bool, editing);
+        QFETCH(bool, clickPrefixToggle);
+        QFETCH(QString, title);
+        GameEntry entry;
+        entry.name = u"Old"_s;
+        EntryEditorView view(u"/tmp/unused"_s, editing ? std::optional(entry) : std::nullopt, {});
+        if (clickPrefixToggle)
+            find<QCheckBox>(view, u"createPrefixToggle"_s)->click();
+        QCOMPARE(find<QPushButton>(view, u"saveButton"_s)->text(), title);
+        QCOMPARE(view.windowTitle(), editing ? u"Edit Wine App"_s : u"Add Windows App"_s);
+    }
+
+    void createsThePrefixThenSaves()
+    {
+        Sandbox sandbox;
+        EntryEditorView view(sandbox.dataFolder(), std::nullopt, {});
+        view.show();
+        const QString prefix = sandbox.path(u"brand/new"_s);
+        typeNewEntry(view, sandbox, prefix, u"FAKE_RECORD_DIR="_s + sandbox.recordDir());
+        QSignalSpy saved(&view, &EntryEditorView::saved);
+        QSignalSpy cancelled(&view, &EntryEditorView::cancelled);
+
+        // Return is the default action.
+        QTest::keyClick(find<QLineEdit>(view, u"nameField"_s), Qt::Key_Return);
+        QVERIFY(!find<QPushButton>(view, u"saveButton"_s)->isEnabled());
+        QVERIFY(!find<QPushButton>(view, u"cancelButton"_s)->isEnabled());
+        QVERIFY(find<QWidget>(view, u"preparingLabel"_s)->isVisible());
+        QTest::keyClick(&view, Qt::Key_Escape); // the sheet stays until wineboot is done
+        view.close();
+        QVERIFY(view.isVisible());
+
+        QVERIFY(saved.wait(10000));
+        QCOMPARE(cancelled.count(), 0);
+        const GameEntry entry = saved.first().first().value<GameEntry>();
+        QCOMPARE(entry.name, u"Game"_s);
+        QCOMPARE(entry.prefixPath, prefix);
+        QCOMPARE(recordedArguments(sandbox.recordDir(), u"wineboot"_s),
+            QStringList({u"wineboot"_s, u"--init"_s}));
+        QVERIFY(QFile::exists(prefix + u"/system.reg"_s));
+    }
+
+    void aFailedSaveShowsTheAlertAndKeepsTheFields()
+    {
+        Sandbox sandbox;
+        EntryEditorView view(sandbox.dataFolder(), std::nullopt, {});
+        view.show();
+        typeNewEntry(view, sandbox, sandbox.path(u"broken"_s), u"FAKE_WINEBOOT_EXIT=1"_s);
+        QSignalSpy saved(&view, &EntryEditorView::saved);
+        find<QPushButton>(view, u"saveButton"_s)->click();
+
+        QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QMessageBox *>(u"saveErrorAlert"_s), 10000);
+        auto *alert = find<QMessageBox>(view, u"saveErrorAlert"_s);
+        QCOMPARE(alert->windowTitle(), u"Couldn\u2019t Save Entry"_s);
+        QVERIFY2(alert->text().startsWith(u"Wine could not initialize the prefix."_s),
+            qPrintable(alert->text()));
+        QCOMPARE(saved.count(), 0);
+        QCOMPARE(find<QLineEdit>(view, u"nameField"_s)->text(), u"  Game"_s);
+        QCOMPARE(find<QPlainTextEdit>(view, u"environmentEditor"_s)->toPlainText(),
+            u"FAKE_WINEBOOT_EXIT=1"_s);
+        QVERIFY(find<QPushButton>(view, u"saveButton"_s)->isEnabled());
+
+        QTest::keyClick(alert, Qt::Key_Escape); // any dismissal clears the message
+        QCOMPARE(view.editor().errorMessage(), QString());
+        QTRY_VERIFY(!view.findChild<QMessageBox *>(u"saveErrorAlert"_s));
+    }
+
+    void choosingAFile_data()
+    {
+        QTest::addColumn<QString>("button");
+        QTest::addColumn<QString>("field");
+        QTest::addColumn<QString>("panelTitle");
+        QTest::addColumn<bool>("folder");
+        QTest::addColumn<QString>("name"); // what the empty name becomes
+        QTest::newRow("executable") << u"chooseExecutableButton"_s << u"executableField"_s
+                                    << u"Choose a Windows application"_s << false << u"Setup"_s;
+        QTest::newRow("prefix") << u"choosePrefixButton"_s << u"prefixField"_s
+                                << u"Choose a Wine prefix folder"_s << true << QString();
+        QTest::newRow("wineserver") << u"chooseWineServerButton"_s << u"wineServerField"_s
+                                    << u"Choose the wineserver binary"_s << false << QString();
+    }
+    void choosingAFile()
+    {
+        QFETCH(QString, button);
+        QFETCH(QString, field);
+        QFETCH(QString, panelTitle);
+        QFETCH(bool, folder);
+        QFETCH(QString, name);
+        FilePanelRequest asked;
+        const FilePanels panels
+            = [&](QWidget *, const FilePanelRequest &request, std::function<void(QString)> chosen) {
+                  asked = request;
+                  chosen(u"/games/Setup.exe"_s);
+              };
+        EntryEditorView view(u"/tmp/unused"_s, std::nullopt, panels);
+        find<QPushButton>(view, button)->click();
+        QCOMPARE(asked.title, panelTitle);
+        QCOMPARE(asked.kind == FilePanelRequest::Kind::folder, folder);
+        QCOMPARE(find<QLineEdit>(view, field)->text(), u"/games/Setup.exe"_s);
+        QCOMPARE(find<QLineEdit>(view, u"nameField"_s)->text(), name);
+    }
 };
 
-QTEST_MAIN(Placeholder)
+QTEST_MAIN(TestEditorView)
 #include "tst_editorview.moc"
