@@ -341,12 +341,12 @@ void LibraryView::runFile(const QString &path)
 
 void LibraryView::showEditor(const std::optional<GameEntry> &entry)
 {
-    if (m_sheet)
+    if (currentSheet())
         return;
     if (!entry && !m_library.preparingExecutable().isEmpty())
         return;
     auto *editor = new EntryEditorView(m_library.dataFolder(), entry, m_context.filePanels, this);
-    editor->setAttribute(Qt::WA_DeleteOnClose);
+    connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
     const bool isEditing = entry.has_value();
     connect(editor, &EntryEditorView::saved, this, [this, editor, isEditing](const GameEntry &saved) {
         m_flow.saveEntry(saved, isEditing);
@@ -359,16 +359,26 @@ void LibraryView::showEditor(const std::optional<GameEntry> &entry)
 
 void LibraryView::showRuntimeSetup()
 {
-    if (m_sheet) {
+    if (currentSheet()) {
         // Another sheet is up; this request ends as if the setup sheet had been closed.
         m_flow.resumeAfterSetup();
         return;
     }
     auto *setup = new RuntimeSetupView(m_context.setupContext(), false, this);
-    setup->setAttribute(Qt::WA_DeleteOnClose);
     connect(setup, &RuntimeSetupView::steamAdded, &m_flow, &WindowFlow::steamAdded);
     connect(setup, &RuntimeSetupView::doneRequested, &m_flow, &WindowFlow::setupDone);
     connect(setup, &QDialog::finished, &m_flow, &WindowFlow::resumeAfterSetup);
+    // A Steam install outlives a closed sheet; the sheet stays until it can hand the entry over.
+    connect(setup, &QDialog::finished, setup, [setup] {
+        if (!setup->model().isInstallingSteam()) {
+            setup->deleteLater();
+            return;
+        }
+        connect(&setup->model(), &RuntimeSetupModel::changed, setup, [setup] {
+            if (!setup->model().isInstallingSteam())
+                setup->deleteLater();
+        });
+    });
     m_sheet = setup;
     setup->open();
 }
@@ -439,12 +449,13 @@ void LibraryView::showNextAlert()
 
 QWidget *LibraryView::currentSheet() const
 {
-    return m_sheet;
+    // A closed sheet may linger until its work ends; only one on show counts.
+    return m_sheet && m_sheet->isVisible() ? m_sheet.data() : nullptr;
 }
 
 QMessageBox *LibraryView::currentAlert() const
 {
-    return m_alert;
+    return m_alert && m_alert->isVisible() ? m_alert.data() : nullptr;
 }
 
 void LibraryView::reveal(const QString &path)

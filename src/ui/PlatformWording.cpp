@@ -40,6 +40,7 @@ const QHash<QString, QString> &linuxTexts()
             "system's package manager."_s},
         // Linux has no installer to wait for: the distribution's packages provide these.
         {u"Automatic"_s, u"From your packages"_s},
+        {u"Finish Installer"_s, u"Install Packages"_s},
         {u"Quillmere installs Wine when no runtime is found."_s,
             u"Install Wine with your system's package manager."_s},
         {u"No existing Wine runtime was found. Quillmere will install one when you start setup."_s,

@@ -11,6 +11,8 @@
 #include "ui/WindowHarness.h"
 
 #include <QApplication>
+#include <QDragEnterEvent>
+#include <QPainterPath>
 #include <QBuffer>
 #include <QElapsedTimer>
 #include <QJsonDocument>
@@ -126,9 +128,13 @@ public:
     }
 
     // A sheet or alert drawn over its dimmed window, the way the desktop shows it.
-    void overWindow(const QString &name, QWidget *window, QWidget *sheet, bool centred = false)
+    void overWindow(const QString &name, QWidget *window, QWidget *sheet, bool centred = false,
+        bool settleFirst = true)
     {
-        settle();
+        // The setup sheet starts its work as soon as the event loop runs: its scenes are drawn
+        // exactly as they were handed over.
+        if (settleFirst)
+            settle();
         QImage image = window->grab().toImage();
         QPainter painter(&image);
         painter.fillRect(image.rect(), QColor(0, 0, 0, Theme::isDark() ? 110 : 70));
@@ -178,7 +184,7 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
         window.currentSheet()->close();
         settle();
         SetupScenes::render(&window, [&](const QString &name, QWidget *sheet) {
-            renderer.overWindow(name, &window, sheet);
+            renderer.overWindow(name, &window, sheet, false, false);
         });
     }
 

@@ -1,13 +1,15 @@
 #pragma once
 
 #include "library/LibraryModel.h"
-#include "support/TestSupport.h"
+#include "support/SetupSupport.h"
 #include "ui/LibraryView.h"
 #include "setup/SetupContext.h"
 
 #include <QDir>
+#include <QDragEnterEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QTest>
 #include <QUrl>
 
 #include <memory>
@@ -29,8 +31,7 @@ struct WindowHarness
         const QString bin = sandbox.path(QStringLiteral("wine/bin"));
         if (*wineReady && !QFile::exists(bin + QStringLiteral("/wine"))) {
             QDir().mkpath(bin);
-            QFile::link(TestSupport::fakeWine(), bin + QStringLiteral("/wine"));
-            QFile::link(TestSupport::fakeWineServer(), bin + QStringLiteral("/wineserver"));
+            TestSupport::installFakeRuntime(bin);
         }
         if (*wineReady)
             context.places.binaries = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
@@ -58,6 +59,9 @@ struct WindowHarness
         context.desktop = sandbox.desktop;
         window = std::make_unique<LibraryView>(*library, context);
         window->show();
+        window->activateWindow();
+        if (!QTest::qWaitForWindowActive(window.get()))
+            qWarning("the window did not become active");
         return *window;
     }
 
