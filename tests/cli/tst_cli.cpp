@@ -258,14 +258,33 @@ private Q_SLOTS:
         QCOMPARE(run.err, QStringLiteral("Choose a Windows executable file ending in .exe.\n"));
     }
 
-    void noArgumentsPrintsUsage()
+    // Without arguments, or with a file to run, Quillmere opens its window; where there is no
+    // display it says so in one sentence instead of aborting. "help" never needs one.
+    void windowWithoutADisplay_data()
     {
+        QTest::addColumn<QStringList>("arguments");
+        QTest::addColumn<int>("exitCode");
+        QTest::newRow("no arguments") << QStringList() << 1;
+        QTest::newRow("a program") << QStringList {QStringLiteral("Setup.exe")} << 1;
+        QTest::newRow("help") << QStringList {QStringLiteral("help")} << 0;
+    }
+    void windowWithoutADisplay()
+    {
+        QFETCH(QStringList, arguments);
+        QFETCH(int, exitCode);
         Sandbox sandbox;
-        const Run run = quillmere(sandbox, {});
-        QCOMPARE(run.exitCode, 0);
-        QVERIFY(run.out.startsWith(QStringLiteral("Usage: quillmere COMMAND")));
-        for (const char *command : {"list [--json]", "launch ENTRY", "stop ENTRY", "log ENTRY"})
-            QVERIFY2(run.out.contains(QLatin1String(command)), command);
+        QProcessEnvironment noDisplay;
+        for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
+            noDisplay.insert(QLatin1String(name), QString());
+        const Run run = quillmere(sandbox, arguments, noDisplay);
+        QCOMPARE(run.exitCode, exitCode);
+        if (exitCode == 0) {
+            QVERIFY(run.out.startsWith(QStringLiteral("Usage: quillmere COMMAND")));
+            return;
+        }
+        QVERIFY(run.out.isEmpty());
+        QVERIFY(run.err.startsWith(QStringLiteral("Quillmere can't open its window: no display")));
+        QCOMPARE(run.err.count(u'\n'), 1);
     }
 };
 
