@@ -95,6 +95,14 @@ QMenu { padding: 4px; border: 1px solid %12; border-radius: 8px; }
 QMenu::item { padding: 5px 22px 5px 10px; border-radius: 5px; }
 QMenu::item:selected { background: %7; color: white; }
 QMenu::separator { height: 1px; background: %12; margin: 4px 8px; }
+QScrollBar:vertical { background: transparent; width: 11px; margin: 2px 2px 2px 1px; }
+QScrollBar:horizontal { background: transparent; height: 11px; margin: 1px 2px 2px 2px; }
+QScrollBar::handle { background: %13; border-radius: 4px; }
+QScrollBar::handle:hover { background: %14; }
+QScrollBar::handle:vertical { min-height: 32px; }
+QScrollBar::handle:horizontal { min-width: 32px; }
+QScrollBar::add-line, QScrollBar::sub-line { width: 0; height: 0; border: none; background: none; }
+QScrollBar::add-page, QScrollBar::sub-page { background: none; }
 QProgressBar { border: none; border-radius: 3px; background: %1; max-height: 6px; }
 QProgressBar::chunk { border-radius: 3px; background: %7; }
 )"_s;
@@ -103,7 +111,9 @@ QProgressBar::chunk { border-radius: 3px; background: %7; }
         rgba(disabledText), rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x99)),
         accentColor.name(), accentColor.lighter(112).name(),
         rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x66)), red().name(),
-        red().lighter(112).name(), rgba(quaternaryLine()));
+        red().lighter(112).name(), rgba(quaternaryLine()),
+        rgba(pick(QColor(0, 0, 0, 0x40), QColor(255, 255, 255, 0x40))),
+        rgba(pick(QColor(0, 0, 0, 0x70), QColor(255, 255, 255, 0x70))));
 }
 
 } // namespace

@@ -183,9 +183,13 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
         renderer.overWindow(u"editor-add"_s, &window, window.currentSheet());
         window.currentSheet()->close();
         settle();
+        // Downloads, approval and Rosetta exist only on macOS, so these scenes use its wording.
+        const PlatformWording::Platform platform = PlatformWording::current();
+        PlatformWording::setCurrent(PlatformWording::Platform::macOS);
         SetupScenes::render(&window, [&](const QString &name, QWidget *sheet) {
             renderer.overWindow(name, &window, sheet, false, false);
         });
+        PlatformWording::setCurrent(platform);
     }
 
     WindowHarness harness;
