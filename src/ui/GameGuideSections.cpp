@@ -46,11 +46,6 @@ QLabel *tagLabel(const QString &text, QWidget *parent, bool onDark)
     return tag;
 }
 
-QString storefrontSymbol(GameStorefront storefront)
-{
-    return storefront == GameStorefront::steam ? u"gamecontroller"_s : u"globe"_s;
-}
-
 } // namespace
 
 QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, GameStorefront storefront)
@@ -101,10 +96,7 @@ QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, Game
 
     column->addWidget(buildProfileCard(profile, holder));
 
-    auto *note = makeLabel(u"Profiles summarize RuraZiZur’s public directory. Quillmere does not "
-                           "include RuraZiZur’s compatibility components, so results and online "
-                           "behavior may differ. Steam installation is integrated; Battle.net "
-                           "requires the Windows .exe flow and a manual launcher path update."_s,
+    auto *note = makeLabel(GameGuide::compatibilityNote(),
         Theme::TextStyle::footnote, nullptr, QFont::Normal, true);
     auto *noteRow = new QWidget(holder);
     auto *noteLayout = new QHBoxLayout(noteRow);
@@ -139,9 +131,7 @@ QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, Game
         switch (action.kind) {
         case Kind::setUpStore: Q_EMIT setUpStoreRequested(profile, action.storefront); break;
         case Kind::openBattleNetDownload:
-            openUrl(Storefronts::downloadURL(GameStorefront::battleNet));
-            break;
-        case Kind::openStorePage: openUrl(profile.storePageURL(action.storefront)); break;
+        case Kind::openStorePage: openUrl(action.url); break;
         case Kind::openSteamPage: m_library.openSteamGamePage(profile); break;
         case Kind::addShortcut: m_library.addSteamGameShortcut(profile); break;
         case Kind::launchShortcut:
@@ -185,9 +175,7 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
     auto *badgeLayer = new QVBoxLayout(artwork);
     badgeLayer->setContentsMargins(12, 12, 12, 12);
     badgeLayer->addStretch();
-    badgeLayer->addWidget(tagLabel(profile.hasNativeMacVersion ? u"WINDOWS EDITION PROFILE"_s
-                                                               : u"NO NATIVE MAC RELEASE"_s,
-                              artwork, true),
+    badgeLayer->addWidget(tagLabel(GameGuide::artworkBadge(profile), artwork, true),
         0, Qt::AlignLeft | Qt::AlignBottom);
     column->addWidget(artwork);
 
@@ -209,9 +197,8 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
     store->setProperty("kind", u"borderless"_s);
     store->setIcon(Symbols::icon(u"arrow.up.right.square"_s, Theme::accent()));
     store->setIconSize(QSize(20, 20));
-    const QString storeName = Storefronts::displayName(storefront);
-    store->setToolTip(u"Open this game in "_s + storeName);
-    store->setAccessibleName(u"Open "_s + profile.name + u" in "_s + storeName);
+    store->setToolTip(GameGuide::storeButtonToolTip(storefront));
+    store->setAccessibleName(GameGuide::storeButtonAccessibleLabel(profile, storefront));
     store->setCursor(Qt::PointingHandCursor);
     connect(store, &QToolButton::clicked, this,
         [this, url = profile.storePageURL(storefront)] { openUrl(url); });
@@ -220,10 +207,11 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
 
     auto *badges = new QHBoxLayout;
     badges->setSpacing(8);
-    badges->addWidget(new CatalogBadge(profile.cost, u"tag"_s, overview));
-    badges->addWidget(new CatalogBadge(storeName, storefrontSymbol(storefront), overview));
-    badges->addWidget(new CatalogBadge(
-        PlatformWording::systemRequirement(profile.minimumMacOS), u"laptopcomputer"_s, overview));
+    for (GameGuide::Badge badge : GameGuide::catalogBadges(profile, storefront)) {
+        if (badge.text == u"macOS "_s + profile.minimumMacOS)
+            badge.text = PlatformWording::systemRequirement(profile.minimumMacOS);
+        badges->addWidget(new CatalogBadge(badge.text, badge.symbol, overview));
+    }
     badges->addStretch();
     column->addLayout(badges);
     column->addWidget(wrapped(makeLabel(profile.summary, Theme::TextStyle::callout, overview,
@@ -257,7 +245,14 @@ QWidget *GameGuideView::buildProfileCard(const GameCompatibilityProfile &profile
     header->addWidget(tagLabel(u"RURAZIZUR"_s, card, false), 0, Qt::AlignTop);
     column->addLayout(header);
 
-    for (const GameGuide::ProfileFact &fact : GameGuide::profileFacts(profile)) {
+    for (GameGuide::CompatibilityFact fact : GameGuide::compatibilityFacts(profile)) {
+        // The Apple-specific rows mean nothing on Linux; the system row says what it needs.
+        if (!PlatformWording::isMac()) {
+            if (fact.symbol == u"cpu"_s)
+                continue;
+            if (fact.value == u"macOS "_s + profile.minimumMacOS)
+                fact.value = PlatformWording::systemRequirement(profile.minimumMacOS);
+        }
         auto *row = new QHBoxLayout;
         row->setSpacing(10);
         row->addWidget(new SymbolView(fact.symbol, 15, Theme::secondaryText(), card), 0, Qt::AlignTop);

@@ -33,18 +33,6 @@ QLabel *wrapping(QLabel *label)
     return label;
 }
 
-QWidget *symbolRow(const QString &symbol, const QColor &color, QLabel *text, QWidget *parent)
-{
-    auto *row = new QWidget(parent);
-    auto *layout = new QHBoxLayout(row);
-    layout->setContentsMargins(0, 0, 0, 0);
-    layout->setSpacing(8);
-    layout->addWidget(new SymbolView(symbol, 14, color, row), 0, Qt::AlignTop);
-    text->setParent(row);
-    layout->addWidget(text, 1);
-    return row;
-}
-
 } // namespace
 
 CatalogBadge::CatalogBadge(const QString &text, const QString &symbol, QWidget *parent)

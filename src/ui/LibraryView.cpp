@@ -6,6 +6,7 @@
 #include "LibrarySidebar.h"
 #include "PlatformWording.h"
 #include "RuntimeSetupView.h"
+#include "SteamGamesView.h"
 #include "Symbols.h"
 #include "Theme.h"
 #include "Widgets.h"
@@ -217,12 +218,12 @@ void LibraryView::buildToolbar()
 
 QWidget *LibraryView::buildGamesPage()
 {
-    auto *page = new QWidget(m_detail);
-    page->setObjectName(u"gameProfilesPage"_s);
-    auto *column = new QVBoxLayout(page);
-    column->setContentsMargins(28, 24, 28, 24);
-    column->addWidget(makeLabel(u"Game Profiles"_s, Theme::TextStyle::largeTitle, page, QFont::Bold));
-    column->addStretch();
+    auto *page = new SteamGamesView(m_library, catalogOf(m_context),
+        [setup = m_context.setupContext] {
+            return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup()).has_value();
+        },
+        m_context.desktop, m_detail);
+    connect(page, &SteamGamesView::setUpStoreRequested, &m_flow, &WindowFlow::setUpStore);
     return page;
 }
 

@@ -46,6 +46,7 @@ void ProfileGridModel::setSections(const QList<GameBrowser::SteamGameSection> &s
             if (data != storeGames.constEnd() && data->headerImage)
                 card.image = *data->headerImage;
             card.isLoading = loadingIDs.contains(profile.id);
+            card.accessibleLabel = GameBrowser::cardAccessibleLabel(profile, storeGames);
             rows << card;
         }
     }
@@ -68,9 +69,8 @@ QVariant ProfileGridModel::data(const QModelIndex &index, int role) const
     case kindRole: return row.isHeading ? 0 : 1;
     case Qt::DisplayRole: return row.title;
     case Qt::AccessibleTextRole:
-        return row.isHeading
-            ? QString(row.title + u", "_s + QString::number(row.count) + u" games"_s)
-            : QString(row.title + u", "_s + row.subtitle + u", view install guide"_s);
+        return row.isHeading ? QString(row.title + u", "_s + QString::number(row.count) + u" games"_s)
+                             : row.accessibleLabel;
     case profileIDRole: return row.isHeading ? QString() : row.id;
     case sectionIDRole: return row.isHeading ? row.id : QString();
     case subtitleRole: return row.subtitle;
@@ -106,10 +106,12 @@ ProfileCardDelegate::ProfileCardDelegate(QListView *view)
 {
 }
 
-int ProfileCardDelegate::cardWidth(int availableWidth)
+int ProfileCardDelegate::cardWidth(int viewportWidth)
 {
-    const int columns = qMax(1, (availableWidth + gap) / (minimumColumn + gap));
-    return qBound(minimumColumn, (availableWidth - (columns - 1) * gap) / columns, maximumColumn);
+    // The list view keeps `gap` free at both ends of a row and puts it after each card.
+    const int available = viewportWidth - 2 * gap - 1;
+    const int columns = qMax(1, available / (minimumColumn + gap));
+    return qBound(minimumColumn, available / columns - gap, maximumColumn);
 }
 
 int ProfileCardDelegate::cardHeight(int width)
@@ -119,10 +121,10 @@ int ProfileCardDelegate::cardHeight(int width)
 
 QSize ProfileCardDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
 {
-    const int available = m_view->viewport()->width() - 2 * ProfileGrid::spacing - 1;
+    const int viewportWidth = m_view->viewport()->width();
     if (index.data(ProfileGridModel::kindRole).toInt() == 0)
-        return {qMax(100, available - 2), headingHeight};
-    const int width = cardWidth(available);
+        return {qMax(100, viewportWidth - 2 * gap - 1), headingHeight};
+    const int width = cardWidth(viewportWidth);
     return {width, cardHeight(width)};
 }
 
@@ -280,7 +282,9 @@ ProfileGrid::ProfileGrid(QWidget *parent)
     setAccessibleName(u"Game profiles"_s);
     setModel(&m_model);
     setItemDelegate(new ProfileCardDelegate(this));
-    setViewMode(QListView::ListMode);
+    setViewMode(QListView::IconMode);
+    setMovement(QListView::Static);
+    setDragEnabled(false);
     setFlow(QListView::LeftToRight);
     setWrapping(true);
     setResizeMode(QListView::Adjust);
@@ -302,7 +306,7 @@ void ProfileGrid::resizeEvent(QResizeEvent *event)
 {
     QListView::resizeEvent(event);
     // Cards are sized from the width, so a new column width means a new layout.
-    const int width = ProfileCardDelegate::cardWidth(viewport()->width() - 2 * spacing - 1);
+    const int width = ProfileCardDelegate::cardWidth(viewport()->width());
     if (width != m_lastCardWidth) {
         m_lastCardWidth = width;
         scheduleDelayedItemsLayout();

@@ -52,6 +52,7 @@ private:
         QUrl image;
         bool isLoading = false;
         int count = 0;
+        QString accessibleLabel;
     };
     QList<Row> m_rows;
 };
@@ -68,8 +69,8 @@ public:
         const QModelIndex &index) const override;
     QSize sizeHint(const QStyleOptionViewItem &option, const QModelIndex &index) const override;
 
-    // Columns 145 to 220 wide, 12 apart, as many as fit.
-    static int cardWidth(int availableWidth);
+    // Columns 145 to 220 wide, 12 apart, as many as fit in the viewport.
+    static int cardWidth(int viewportWidth);
     static int cardHeight(int width);
 
 private:
@@ -90,7 +91,7 @@ class ProfileGrid : public QListView
 public:
     explicit ProfileGrid(QWidget *parent = nullptr);
     ProfileGridModel &gridModel() { return m_model; }
-    static constexpr int spacing = 6; // half the 12-point gap, on each side of a card
+    static constexpr int spacing = 12; // between cards, and before the first of a row
 
 protected:
     void resizeEvent(QResizeEvent *event) override;

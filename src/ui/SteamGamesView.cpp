@@ -44,13 +44,11 @@ SteamGamesView::SteamGamesView(LibraryModel &library, GameProfileCatalogStore &c
     column->addWidget(makeDivider(this));
     auto *panes = new QHBoxLayout;
     panes->setSpacing(0);
-    QWidget *list = buildListPane();
-    list->setMinimumWidth(320);
-    list->setMaximumWidth(500);
-    panes->addWidget(list, 42);
+    m_listPane = buildListPane();
+    panes->addWidget(m_listPane);
     panes->addWidget(makeDivider(this, Qt::Vertical));
     m_guide = new GameGuideView(library, m_store, m_isWineReady, m_desktop, this);
-    panes->addWidget(m_guide, 58);
+    panes->addWidget(m_guide, 1);
     column->addLayout(panes, 1);
 
     connect(m_guide, &GameGuideView::storefrontPicked, this, [this](const QString &raw) {
@@ -120,7 +118,7 @@ QWidget *SteamGamesView::buildListPane()
     auto *pane = new QWidget(this);
     pane->setObjectName(u"profileListPane"_s);
     auto *column = new QVBoxLayout(pane);
-    column->setContentsMargins(16, 16, 10, 0);
+    column->setContentsMargins(16, 16, 4, 0);
     column->setSpacing(13);
     auto *searchRow = new QHBoxLayout;
     searchRow->setSpacing(10);
@@ -179,8 +177,7 @@ void SteamGamesView::scheduleUpdate()
 void SteamGamesView::updateList()
 {
     const QList<GameCompatibilityProfile> &games = m_catalog.games();
-    m_countLine->setText(u"Edition-specific setup, requirements, and play limits for "_s
-        + QString::number(games.size()) + u" games."_s);
+    m_countLine->setText(GameBrowser::countLine(games.size()));
     const QString status = m_catalog.statusLine().toHtmlEscaped();
     const QString synced = u"Synced from "_s;
     m_statusLine->setText(m_catalog.isUsingWebsiteCatalog()
@@ -201,14 +198,14 @@ void SteamGamesView::updateList()
     m_visibleIDs = ids;
 
     m_countCapsule->setText(QString::number(m_visible.size()));
-    m_countCapsule->setAccessibleName(QString::number(m_visible.size()) + u" games"_s);
+    m_countCapsule->setAccessibleName(GameBrowser::countAccessibleLabel(m_visible.size()));
     m_noResults->setText(u"No Results for “"_s + m_searchText.trimmed() + u"”"_s);
     m_listStack->setCurrentWidget(m_visible.isEmpty() ? static_cast<QWidget *>(m_noResults) : m_grid);
     m_grid->gridModel().setSections(
         sections, m_store.games(), m_store.popularityRanks(), m_store.loadingIDs());
 
-    if (visibleChanged && !m_visible.isEmpty() && !ids.contains(m_selectedGameID))
-        selectGame(ids.first());
+    if (visibleChanged)
+        selectGame(GameBrowser::selectionFollowingVisible(ids, m_selectedGameID));
     m_grid->setCurrentIndex(m_grid->gridModel().indexOfProfile(m_selectedGameID));
     updateGuide();
 }
@@ -218,7 +215,7 @@ void SteamGamesView::selectGame(const QString &id)
     if (id == m_selectedGameID)
         return;
     m_selectedGameID = id;
-    m_selectedStorefrontID = GameBrowser::storefrontForSelection(m_catalog.games(), id);
+    m_selectedStorefrontID = GameBrowser::storefrontFollowingSelection(m_catalog.games(), id);
     ++m_installationStateRevision;
     m_grid->setCurrentIndex(m_grid->gridModel().indexOfProfile(id));
     updateGuide();
@@ -239,6 +236,15 @@ void SteamGamesView::applicationActivated()
     m_library.refreshPendingSteamGameInstalls(withAppID);
     ++m_installationStateRevision;
     updateGuide();
+}
+
+void SteamGamesView::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    // The list is 420 wide where there is room, between 320 and 500, and the guide keeps at
+    // least 380.
+    const int available = width() - 380;
+    m_listPane->setFixedWidth(qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available))));
 }
 
 void SteamGamesView::showEvent(QShowEvent *event)

@@ -44,6 +44,7 @@ Q_SIGNALS:
 
 protected:
     void showEvent(QShowEvent *event) override;
+    void resizeEvent(QResizeEvent *event) override;
 
 private:
     QWidget *buildHeader();
@@ -70,6 +71,7 @@ private:
     bool m_updateScheduled = false;
     bool m_hasRefreshed = false;
 
+    QWidget *m_listPane = nullptr;
     QLabel *m_countLine = nullptr;
     QLabel *m_statusLine = nullptr;
     QLineEdit *m_search = nullptr;

@@ -3,6 +3,7 @@
 #include "SetupScenes.h"
 
 #include "profiles/ProfileEndpoints.h"
+#include "profiles/SteamGameCatalog.h"
 #include "support/LoopbackServer.h"
 #include "ui/GameDetailView.h"
 #include "ui/PlatformWording.h"
@@ -15,6 +16,7 @@
 #include <QPainterPath>
 #include <QBuffer>
 #include <QElapsedTimer>
+#include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLinearGradient>
@@ -89,15 +91,26 @@ void serveSteam(LoopbackServer &server)
     server.route(u"/header.jpg"_s, {200, sampleArtwork(), {{"Content-Type", "image/jpeg"}}});
     server.route(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, {404, {}});
     const QString image = server.url(u"/header.jpg"_s).toString();
-    server.handle(u"/api/appdetails"_s, [image](const QString &target) {
+    QHash<QString, QString> names;
+    for (const GameCompatibilityProfile &profile : SteamGameCatalog::games())
+        names.insert(profile.appID.value_or(QString()), profile.name);
+    server.handle(u"/api/appdetails"_s, [image, names](const QString &target) {
         const QString appID = target.section(u"appids="_s, 1).section(u'&', 0, 0);
-        const QJsonObject data {{u"name"_s, u"Sample"_s}, {u"header_image"_s, image},
+        const QJsonObject data {{u"name"_s, names.value(appID)}, {u"header_image"_s, image},
             {u"is_free"_s, false}, {u"platforms"_s, QJsonObject {{u"mac"_s, false}}}};
         const QJsonObject answer {{appID, QJsonObject {{u"success"_s, true}, {u"data"_s, data}}}};
         return LoopbackServer::Response {200, QJsonDocument(answer).toJson(QJsonDocument::Compact),
             {{"Content-Type", "application/json"}}};
     });
+    // The web site answers with the included catalogue, so the page reads "Synced from …".
+    QJsonArray games;
+    for (const GameCompatibilityProfile &profile : SteamGameCatalog::games())
+        games.append(profile.toJson());
+    const QJsonObject catalog {{u"schemaVersion"_s, 1}, {u"games"_s, games}};
+    server.route(u"/game-profiles.json"_s,
+        {200, QJsonDocument(catalog).toJson(QJsonDocument::Compact), {{"Content-Type", "application/json"}}});
     ProfileEndpoints endpoints = ProfileEndpoints::standard();
+    endpoints.website = server.url(u"/"_s);
     endpoints.steamStore = server.url(u"/"_s);
     endpoints.steamWebAPI = server.url(u"/"_s);
     ProfileEndpoints::setCurrent(endpoints);

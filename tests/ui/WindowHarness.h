@@ -2,6 +2,8 @@
 
 #include "library/LibraryModel.h"
 #include "support/SetupSupport.h"
+#include "profiles/ProfileEndpoints.h"
+#include "ui/ImageLoader.h"
 #include "ui/LibraryView.h"
 #include "setup/SetupContext.h"
 
@@ -19,6 +21,7 @@
 struct WindowHarness
 {
     TestSupport::Sandbox sandbox;
+    LoopbackServer server; // the web site and Steam, unless the caller serves them already
     std::shared_ptr<bool> wineReady = std::make_shared<bool>(false);
     std::shared_ptr<QString> nextChosenFile = std::make_shared<QString>();
     std::unique_ptr<LibraryModel> library;
@@ -48,6 +51,13 @@ struct WindowHarness
 
     LibraryView &open()
     {
+        if (ProfileEndpoints::current().steamStore.host() != QStringLiteral("127.0.0.1")) {
+            ProfileEndpoints endpoints = ProfileEndpoints::standard();
+            endpoints.website = endpoints.steamStore = endpoints.steamWebAPI
+                = server.url(QStringLiteral("/"));
+            ProfileEndpoints::setCurrent(endpoints);
+        }
+        ImageLoader::shared().setCacheDirectory(sandbox.path(QStringLiteral("cache")));
         library = sandbox.model();
         WindowContext context;
         context.setupContext = [this] { return setupContext(); };

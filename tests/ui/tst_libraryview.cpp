@@ -54,7 +54,7 @@ private Q_SLOTS:
         WindowHarness harness;
         LibraryView &window = harness.open();
         QCOMPARE(window.windowTitle(), u"Quillmere"_s);
-        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+        QCOMPARE(detailPage(harness), u"game-profiles-page"_s);
 
         // Added through the editor while on the profiles page: the sidebar stays there.
         window.findChild<QAction *>(u"addAppAction"_s)->trigger();
@@ -72,7 +72,7 @@ private Q_SLOTS:
         QTest::mouseClick(editor->findChild<QPushButton *>(u"saveButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!window.currentSheet());
         QCOMPARE(harness.library->entries().size(), 1);
-        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+        QCOMPARE(detailPage(harness), u"game-profiles-page"_s);
 
         // Removing the selected entry through its alert leaves the last one: back to profiles.
         window.flow().setSelectedDestination(
@@ -84,7 +84,7 @@ private Q_SLOTS:
         QVERIFY(alert->informativeText().startsWith(u"This removes Tomb from Quillmere."_s));
         QTest::mouseClick(alertButton(alert, u"Remove Entry"_s), Qt::LeftButton);
         QVERIFY(harness.library->entries().isEmpty());
-        QCOMPARE(detailPage(harness), u"gameProfilesPage"_s);
+        QCOMPARE(detailPage(harness), u"game-profiles-page"_s);
     }
 
     void dropsRunTheFirstFileOnly()
