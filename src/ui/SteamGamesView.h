@@ -35,6 +35,8 @@ public:
     QString selectedStorefrontID() const { return m_selectedStorefrontID; }
     int installationStateRevision() const { return m_installationStateRevision; }
     const QList<GameCompatibilityProfile> &visibleProfiles() const { return m_visible; }
+    // What a card's press does.
+    void selectGame(const QString &id);
     // Done once the page's refresh after showing has finished (tests and screenshots wait).
     bool hasRefreshed() const { return m_hasRefreshed; }
 
@@ -52,7 +54,6 @@ private:
     void scheduleUpdate();
     void updateList();
     void updateGuide();
-    void selectGame(const QString &id);
     void applicationActivated();
     QCoro::Task<> refreshOnShow();
 

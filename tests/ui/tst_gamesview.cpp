@@ -1,0 +1,121 @@
+#include "WindowHarness.h"
+
+#include "profiles/SteamGameCatalog.h"
+#include "ui/RuntimeSetupView.h"
+#include "ui/SteamGamesView.h"
+
+#include <QGuiApplication>
+#include <QLineEdit>
+#include <QPushButton>
+#include <QTest>
+
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+namespace {
+
+GameCompatibilityProfile profileWith(const QList<GameStorefront> &storefronts)
+{
+    for (const GameCompatibilityProfile &profile : SteamGameCatalog::games()) {
+        if (profile.storefronts == storefronts)
+            return profile;
+    }
+    return {};
+}
+
+QString actionTitle(const SteamGamesView &page)
+{
+    auto *button = page.findChild<QPushButton *>(u"guideActionButton"_s);
+    return button ? button->text() : QString();
+}
+
+void clickAction(const SteamGamesView &page)
+{
+    QTest::mouseClick(page.findChild<QPushButton *>(u"guideActionButton"_s), Qt::LeftButton);
+}
+
+void activateApplication()
+{
+    Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
+}
+
+} // namespace
+
+class TestGamesView : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void searchMovesTheSelectionAndItsStore()
+    {
+        WindowHarness harness;
+        harness.open();
+        auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
+        QCOMPARE(page->selectedGameID(), u"counter-strike-2"_s);
+        QCOMPARE(page->visibleProfiles().size(), 21);
+
+        const GameCompatibilityProfile battleNet = profileWith({GameStorefront::battleNet});
+        harness.find<QLineEdit>(u"searchField"_s)->setText(battleNet.name.toUpper());
+        QCOMPARE(page->selectedGameID(), battleNet.id);
+        QCOMPARE(page->selectedStorefrontID(), u"battleNet"_s);
+        QCOMPARE(actionTitle(*page), u"Set Up Wine"_s); // Wine isn't ready here
+
+        // "Set Up Wine" opens Wine setup; closing it ends with the Battle.net notice.
+        clickAction(*page);
+        QWidget *sheet = harness.window->currentSheet();
+        QVERIFY(qobject_cast<RuntimeSetupView *>(sheet));
+        qobject_cast<QDialog *>(sheet)->reject();
+        QTRY_COMPARE(harness.library->notice(), WindowFlow::battleNetNotice());
+
+        harness.find<QLineEdit>(u"searchField"_s)->setText(u"no such game"_s);
+        QVERIFY(page->visibleProfiles().isEmpty());
+        QVERIFY(harness.find(u"guideEmptyState"_s)->isVisible());
+    }
+
+    void storePickerSwitchesTheGuide()
+    {
+        WindowHarness harness;
+        *harness.wineReady = true;
+        harness.open();
+        auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
+        const GameCompatibilityProfile both
+            = profileWith({GameStorefront::steam, GameStorefront::battleNet});
+        page->selectGame(both.id);
+        QCOMPARE(actionTitle(*page), u"Set Up Steam"_s);
+
+        QTest::mouseClick(page->findChild<QPushButton *>(u"storefront-battleNet"_s), Qt::LeftButton);
+        QCOMPARE(page->selectedStorefrontID(), u"battleNet"_s);
+        QCOMPARE(actionTitle(*page), u"Get Battle.net PC installer"_s);
+        clickAction(*page);
+        QCOMPARE(harness.sandbox.desktop->openedUrls,
+            QList<QUrl> {Storefronts::downloadURL(GameStorefront::battleNet)});
+    }
+
+    // From "Open in Steam" to launching the game, as Steam's own files change.
+    void steamInstallBecomesALaunch()
+    {
+        WindowHarness harness;
+        *harness.wineReady = true;
+        qputenv("FAKE_RECORD_DIR", harness.sandbox.recordDir().toUtf8());
+        harness.open();
+        const GameEntry steam = harness.addSteam();
+        harness.window->flow().setSelectedDestination(LibraryDestination::games());
+        auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
+        QTRY_COMPARE(actionTitle(*page), u"Open in Steam"_s);
+
+        clickAction(*page);
+        QTRY_VERIFY(recordedArguments(harness.sandbox.recordDir(), u"wine"_s)
+                        .contains(u"steam://store/730"_s));
+        QTRY_COMPARE(actionTitle(*page), u"Continue in Steam"_s);
+
+        WindowHarness::installSteamGame(steam, u"730"_s);
+        activateApplication();
+        QTRY_COMPARE(harness.library->entries().size(), 2); // the shortcut, added by itself
+        QTRY_COMPARE(actionTitle(*page), u"Launch Counter-Strike 2"_s);
+        clickAction(*page);
+        QTRY_VERIFY(recordedArguments(harness.sandbox.recordDir(), u"wine"_s).contains(u"730"_s));
+    }
+};
+
+QTEST_MAIN(TestGamesView)
+#include "tst_gamesview.moc"
