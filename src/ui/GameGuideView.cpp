@@ -78,6 +78,7 @@ GuideStepRow::GuideStepRow(int number, const QString &title, const QString &deta
     layout->setSpacing(3);
     layout->addWidget(makeLabel(title, Theme::TextStyle::subheadline, this, QFont::DemiBold));
     layout->addWidget(wrapping(makeLabel(detail, Theme::TextStyle::caption, this, QFont::Normal, true)));
+    layout->addStretch();
     setAccessibleName(u"Step %1, %2, %3%4"_s.arg(number)
             .arg(title, detail, isComplete ? u", complete"_s : QString()));
     setMinimumHeight(isLast ? 28 : 57);

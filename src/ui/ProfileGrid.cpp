@@ -222,6 +222,13 @@ void ProfileCardDelegate::paintCard(
     SteamArtworkView::paint(*painter, art, artwork(index.data(ProfileGridModel::imageRole).toUrl()),
         index.data(ProfileGridModel::symbolRole).toString(), 0);
     painter->restore();
+    if (index.data(ProfileGridModel::loadingRole).toBool()) {
+        // Still asking Steam: a small white arc in the bottom-trailing corner.
+        const QRectF spinner(art.right() - 9 - 12, art.bottom() - 9 - 12, 12, 12);
+        painter->setPen(QPen(QColor(255, 255, 255, 220), 1.8, Qt::SolidLine, Qt::RoundCap));
+        painter->setBrush(Qt::NoBrush);
+        painter->drawArc(spinner, 90 * 16, -270 * 16);
+    }
 
     // The tag at the artwork's top-leading corner.
     QFont tagFont = Theme::font(Theme::TextStyle::caption, QFont::Bold);

@@ -118,7 +118,7 @@ QWidget *SteamGamesView::buildListPane()
     auto *pane = new QWidget(this);
     pane->setObjectName(u"profileListPane"_s);
     auto *column = new QVBoxLayout(pane);
-    column->setContentsMargins(16, 16, 4, 0);
+    column->setContentsMargins(16, 16, 12, 0);
     column->setSpacing(13);
     auto *searchRow = new QHBoxLayout;
     searchRow->setSpacing(10);
@@ -144,14 +144,24 @@ QWidget *SteamGamesView::buildListPane()
 
     m_listStack = new QStackedWidget(pane);
     m_grid = new ProfileGrid(m_listStack);
-    m_noResults = new QLabel(m_listStack);
+    // The desktop's usual "no results" placeholder: a symbol, the search named, a hint.
+    auto *empty = new QWidget(m_listStack);
+    auto *emptyColumn = new QVBoxLayout(empty);
+    emptyColumn->setAlignment(Qt::AlignCenter);
+    emptyColumn->setSpacing(8);
+    emptyColumn->addWidget(new SymbolView(u"magnifyingglass"_s, 40, Theme::secondaryText(), empty), 0,
+        Qt::AlignHCenter);
+    m_noResults = makeLabel(QString(), Theme::TextStyle::title3, empty, QFont::DemiBold);
     m_noResults->setObjectName(u"noResults"_s);
     m_noResults->setAlignment(Qt::AlignCenter);
     m_noResults->setWordWrap(true);
-    m_noResults->setTextFormat(Qt::PlainText);
-    m_noResults->setFont(Theme::font(Theme::TextStyle::title3, QFont::DemiBold));
+    emptyColumn->addWidget(m_noResults);
+    auto *hint = makeLabel(u"Check the spelling or try a new search."_s, Theme::TextStyle::body,
+        empty, QFont::Normal, true);
+    hint->setAlignment(Qt::AlignCenter);
+    emptyColumn->addWidget(hint);
     m_listStack->addWidget(m_grid);
-    m_listStack->addWidget(m_noResults);
+    m_listStack->addWidget(empty);
     column->addWidget(m_listStack, 1);
     connect(m_grid->selectionModel(), &QItemSelectionModel::currentChanged, this,
         [this](const QModelIndex &current) {
@@ -200,7 +210,7 @@ void SteamGamesView::updateList()
     m_countCapsule->setText(QString::number(m_visible.size()));
     m_countCapsule->setAccessibleName(GameBrowser::countAccessibleLabel(m_visible.size()));
     m_noResults->setText(u"No Results for “"_s + m_searchText.trimmed() + u"”"_s);
-    m_listStack->setCurrentWidget(m_visible.isEmpty() ? static_cast<QWidget *>(m_noResults) : m_grid);
+    m_listStack->setCurrentIndex(m_visible.isEmpty() ? 1 : 0);
     m_grid->gridModel().setSections(
         sections, m_store.games(), m_store.popularityRanks(), m_store.loadingIDs());
 
