@@ -294,8 +294,8 @@ bool Cli::opensWindow(const QStringList &arguments)
     if (arguments.size() != 1)
         return false;
     const QString &argument = arguments.first();
-    static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s,
-        u"runtimes"_s, u"run"_s, u"profiles"_s, u"help"_s};
+    static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s, u"runtimes"_s,
+        u"run"_s, u"profiles"_s, u"help"_s};
     if (commands.contains(argument) || argument.startsWith(u'-'))
         return false;
     return QFileInfo::exists(argument) || argument.contains(u'/')

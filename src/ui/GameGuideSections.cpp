@@ -41,14 +41,15 @@ QLabel *tagLabel(const QString &text, QWidget *parent, bool onDark)
     tag->setStyleSheet(onDark
             ? u"QLabel { color: white; background: rgba(0,0,0,0.6); border-radius: 9px; }"_s
             : u"QLabel { color: %1; background: %2; border-radius: 8px; }"_s.arg(
-                  Theme::accent().name(), Theme::quaternaryLine().name(QColor::HexArgb)));
+                Theme::accent().name(), Theme::quaternaryLine().name(QColor::HexArgb)));
     tag->adjustSize();
     return tag;
 }
 
 } // namespace
 
-QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, GameStorefront storefront)
+QWidget *GameGuideView::buildGuide(
+    const GameCompatibilityProfile &profile, GameStorefront storefront)
 {
     auto *page = new QWidget;
     page->setObjectName(u"guideContent"_s);
@@ -70,8 +71,8 @@ QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, Game
         auto *pickerColumn = new QVBoxLayout(picker);
         pickerColumn->setContentsMargins(0, 0, 0, 0);
         pickerColumn->setSpacing(6);
-        pickerColumn->addWidget(makeLabel(u"Choose your store"_s, Theme::TextStyle::caption, picker,
-            QFont::DemiBold, true));
+        pickerColumn->addWidget(makeLabel(
+            u"Choose your store"_s, Theme::TextStyle::caption, picker, QFont::DemiBold, true));
         auto *segments = new QWidget(picker);
         segments->setObjectName(u"storePicker"_s);
         segments->setAccessibleName(u"Choose store for "_s + profile.name);
@@ -96,44 +97,55 @@ QWidget *GameGuideView::buildGuide(const GameCompatibilityProfile &profile, Game
 
     column->addWidget(buildProfileCard(profile, holder));
 
-    auto *note = makeLabel(GameGuide::compatibilityNote(),
-        Theme::TextStyle::footnote, nullptr, QFont::Normal, true);
+    auto *note = makeLabel(
+        GameGuide::compatibilityNote(), Theme::TextStyle::footnote, nullptr, QFont::Normal, true);
     auto *noteRow = new QWidget(holder);
     auto *noteLayout = new QHBoxLayout(noteRow);
     noteLayout->setContentsMargins(0, 0, 0, 0);
     noteLayout->setSpacing(8);
-    noteLayout->addWidget(new SymbolView(u"info.circle.fill"_s, 14, Theme::secondaryText(), noteRow), 0,
+    noteLayout->addWidget(
+        new SymbolView(u"info.circle.fill"_s, 14, Theme::secondaryText(), noteRow), 0,
         Qt::AlignTop);
     noteLayout->addWidget(wrapped(note), 1);
     column->addWidget(noteRow);
 
     column->addWidget(buildSteps(profile, storefront, title, holder));
 
-    const GameGuide::InstallFacts facts = GameGuide::installFacts(m_library, profile, m_isWineReady());
-    const GameGuide::PrimaryAction action = GameGuide::primaryAction(profile, storefront, facts, title);
+    const GameGuide::InstallFacts facts
+        = GameGuide::installFacts(m_library, profile, m_isWineReady());
+    const GameGuide::PrimaryAction action
+        = GameGuide::primaryAction(profile, storefront, facts, title);
     auto *actionBlock = new QWidget(holder);
     auto *actionColumn = new QVBoxLayout(actionBlock);
     actionColumn->setContentsMargins(0, 0, 0, 0);
     actionColumn->setSpacing(8);
-    auto *button = makeButton(action.title, action.symbol, u"prominent"_s, u"guideActionButton"_s,
-        actionBlock);
+    auto *button = makeButton(
+        action.title, action.symbol, u"prominent"_s, u"guideActionButton"_s, actionBlock);
     button->setProperty("kind", u"prominent"_s);
     button->setMinimumHeight(38);
     actionColumn->addWidget(button);
     if (!action.caption.isEmpty()) {
-        auto *caption = wrapped(makeLabel(action.caption, Theme::TextStyle::caption, actionBlock,
-            QFont::Normal, true));
+        auto *caption = wrapped(
+            makeLabel(action.caption, Theme::TextStyle::caption, actionBlock, QFont::Normal, true));
         caption->setObjectName(u"guideActionCaption"_s);
         actionColumn->addWidget(caption);
     }
     connect(button, &QPushButton::clicked, this, [this, profile, action] {
         using Kind = GameGuide::PrimaryAction::Kind;
         switch (action.kind) {
-        case Kind::setUpStore: Q_EMIT setUpStoreRequested(profile, action.storefront); break;
+        case Kind::setUpStore:
+            Q_EMIT setUpStoreRequested(profile, action.storefront);
+            break;
         case Kind::openBattleNetDownload:
-        case Kind::openStorePage: openUrl(action.url); break;
-        case Kind::openSteamPage: m_library.openSteamGamePage(profile); break;
-        case Kind::addShortcut: m_library.addSteamGameShortcut(profile); break;
+        case Kind::openStorePage:
+            openUrl(action.url);
+            break;
+        case Kind::openSteamPage:
+            m_library.openSteamGamePage(profile);
+            break;
+        case Kind::addShortcut:
+            m_library.addSteamGameShortcut(profile);
+            break;
         case Kind::launchShortcut:
             if (const auto entry = m_library.steamGameEntry(profile))
                 m_library.launch(*entry);
@@ -175,8 +187,8 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
     auto *badgeLayer = new QVBoxLayout(artwork);
     badgeLayer->setContentsMargins(12, 12, 12, 12);
     badgeLayer->addStretch();
-    badgeLayer->addWidget(tagLabel(GameGuide::artworkBadge(profile), artwork, true),
-        0, Qt::AlignLeft | Qt::AlignBottom);
+    badgeLayer->addWidget(tagLabel(GameGuide::artworkBadge(profile), artwork, true), 0,
+        Qt::AlignLeft | Qt::AlignBottom);
     column->addWidget(artwork);
 
     auto *titleRow = new QHBoxLayout;
@@ -185,7 +197,8 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
     auto *heading = wrapped(makeLabel(title, Theme::TextStyle::title2, overview, QFont::Bold));
     heading->setObjectName(u"guideTitle"_s);
     texts->addWidget(heading);
-    texts->addWidget(makeLabel(profile.edition, Theme::TextStyle::subheadline, overview, QFont::Medium, true));
+    texts->addWidget(
+        makeLabel(profile.edition, Theme::TextStyle::subheadline, overview, QFont::Medium, true));
     auto *genre = makeLabel(profile.genre, Theme::TextStyle::caption, overview);
     QColor tertiary = Theme::secondaryText();
     tertiary.setAlphaF(0.75f);
@@ -214,8 +227,8 @@ QWidget *GameGuideView::buildOverview(const GameCompatibilityProfile &profile,
     }
     badges->addStretch();
     column->addLayout(badges);
-    column->addWidget(wrapped(makeLabel(profile.summary, Theme::TextStyle::callout, overview,
-        QFont::Normal, true)));
+    column->addWidget(wrapped(
+        makeLabel(profile.summary, Theme::TextStyle::callout, overview, QFont::Normal, true)));
     column->addSpacing(15);
     column->addWidget(makeDivider(overview));
     return overview;
@@ -238,9 +251,10 @@ QWidget *GameGuideView::buildProfileCard(const GameCompatibilityProfile &profile
     header->addWidget(icon);
     auto *titles = new QVBoxLayout;
     titles->setSpacing(1);
-    titles->addWidget(makeLabel(u"Compatibility profile"_s, Theme::TextStyle::subheadline, card, QFont::DemiBold));
-    titles->addWidget(makeLabel(u"Requirements and play modes"_s, Theme::TextStyle::caption, card,
-        QFont::Normal, true));
+    titles->addWidget(makeLabel(
+        u"Compatibility profile"_s, Theme::TextStyle::subheadline, card, QFont::DemiBold));
+    titles->addWidget(makeLabel(
+        u"Requirements and play modes"_s, Theme::TextStyle::caption, card, QFont::Normal, true));
     header->addLayout(titles, 1);
     header->addWidget(tagLabel(u"RURAZIZUR"_s, card, false), 0, Qt::AlignTop);
     column->addLayout(header);
@@ -255,10 +269,12 @@ QWidget *GameGuideView::buildProfileCard(const GameCompatibilityProfile &profile
         }
         auto *row = new QHBoxLayout;
         row->setSpacing(10);
-        row->addWidget(new SymbolView(fact.symbol, 15, Theme::secondaryText(), card), 0, Qt::AlignTop);
+        row->addWidget(
+            new SymbolView(fact.symbol, 15, Theme::secondaryText(), card), 0, Qt::AlignTop);
         auto *texts = new QVBoxLayout;
         texts->setSpacing(1);
-        texts->addWidget(makeLabel(fact.title, Theme::TextStyle::caption, card, QFont::Normal, true));
+        texts->addWidget(
+            makeLabel(fact.title, Theme::TextStyle::caption, card, QFont::Normal, true));
         texts->addWidget(wrapped(makeLabel(fact.value, Theme::TextStyle::subheadline, card)));
         row->addLayout(texts, 1);
         column->addLayout(row);
@@ -300,9 +316,10 @@ QWidget *GameGuideView::buildSteps(const GameCompatibilityProfile &profile,
     heading->addWidget(count);
     column->addLayout(heading);
     column->addSpacing(12);
-    const GameGuide::InstallFacts facts = GameGuide::installFacts(m_library, profile, m_isWineReady());
+    const GameGuide::InstallFacts facts
+        = GameGuide::installFacts(m_library, profile, m_isWineReady());
     for (const GameGuide::GuideStep &step : GameGuide::steps(profile, storefront, facts, title))
-        column->addWidget(
-            new GuideStepRow(step.number, step.title, step.detail, step.isComplete, step.isLast, card));
+        column->addWidget(new GuideStepRow(
+            step.number, step.title, step.detail, step.isComplete, step.isLast, card));
     return card;
 }

@@ -65,8 +65,8 @@ void CatalogBadge::paintEvent(QPaintEvent *)
     painter.drawText(rect().adjusted(9 + 16, 0, -9, 0), Qt::AlignLeft | Qt::AlignVCenter, m_text);
 }
 
-GuideStepRow::GuideStepRow(int number, const QString &title, const QString &detail,
-    bool isComplete, bool isLast, QWidget *parent)
+GuideStepRow::GuideStepRow(int number, const QString &title, const QString &detail, bool isComplete,
+    bool isLast, QWidget *parent)
     : QWidget(parent)
     , m_number(number)
     , m_isComplete(isComplete)
@@ -77,10 +77,11 @@ GuideStepRow::GuideStepRow(int number, const QString &title, const QString &deta
     layout->setContentsMargins(38, 3, 0, isLast ? 0 : 8);
     layout->setSpacing(3);
     layout->addWidget(makeLabel(title, Theme::TextStyle::subheadline, this, QFont::DemiBold));
-    layout->addWidget(wrapping(makeLabel(detail, Theme::TextStyle::caption, this, QFont::Normal, true)));
+    layout->addWidget(
+        wrapping(makeLabel(detail, Theme::TextStyle::caption, this, QFont::Normal, true)));
     layout->addStretch();
-    setAccessibleName(u"Step %1, %2, %3%4"_s.arg(number)
-            .arg(title, detail, isComplete ? u", complete"_s : QString()));
+    setAccessibleName(u"Step %1, %2, %3%4"_s.arg(number).arg(
+        title, detail, isComplete ? u", complete"_s : QString()));
     setMinimumHeight(isLast ? 28 : 57);
 }
 
@@ -129,11 +130,12 @@ GameGuideView::GameGuideView(LibraryModel &library, SteamGameStoreModel &store,
     empty->setSpacing(8);
     empty->addWidget(new SymbolView(u"magnifyingglass"_s, 40, Theme::secondaryText(), m_empty), 0,
         Qt::AlignHCenter);
-    auto *title = makeLabel(u"No games found"_s, Theme::TextStyle::title3, m_empty, QFont::DemiBold);
+    auto *title
+        = makeLabel(u"No games found"_s, Theme::TextStyle::title3, m_empty, QFont::DemiBold);
     title->setAlignment(Qt::AlignCenter);
     empty->addWidget(title);
-    auto *hint = makeLabel(u"Try a different search."_s, Theme::TextStyle::body, m_empty,
-        QFont::Normal, true);
+    auto *hint = makeLabel(
+        u"Try a different search."_s, Theme::TextStyle::body, m_empty, QFont::Normal, true);
     hint->setAlignment(Qt::AlignCenter);
     empty->addWidget(hint);
     layout->addWidget(m_empty);
@@ -151,7 +153,8 @@ void GameGuideView::showGuide(
         return;
     // Rebuilt whole on every change; keep the reader where they were.
     const int position = m_scroll->verticalScrollBar()->value();
-    const GameStorefront storefront = GameBrowser::selectedStorefront(*profile, selectedStorefrontID);
+    const GameStorefront storefront
+        = GameBrowser::selectedStorefront(*profile, selectedStorefrontID);
     QWidget *old = m_scroll->takeWidget();
     if (old)
         old->deleteLater();

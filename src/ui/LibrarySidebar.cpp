@@ -43,7 +43,8 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const
     if (role == kindRole)
         return static_cast<int>(kind);
     if (kind == RowKind::heading)
-        return role == Qt::DisplayRole ? QVariant(row == 0 ? u"DISCOVER"_s : u"LIBRARY"_s) : QVariant();
+        return role == Qt::DisplayRole ? QVariant(row == 0 ? u"DISCOVER"_s : u"LIBRARY"_s)
+                                       : QVariant();
     if (kind == RowKind::games) {
         if (role == Qt::DisplayRole || role == Qt::AccessibleTextRole)
             return u"Game Profiles"_s;
@@ -52,14 +53,20 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const
     const GameEntry &entry = m_library.entries().at(row - entriesOffset);
     const bool running = m_library.isRunning(entry.id);
     switch (role) {
-    case Qt::DisplayRole: return entry.name;
+    case Qt::DisplayRole:
+        return entry.name;
     case Qt::AccessibleTextRole:
         return QString(entry.name + u", "_s + LibraryPresentation::rowState(running));
-    case entryIDRole: return entry.id;
-    case runningRole: return running;
-    case stateRole: return LibraryPresentation::rowState(running);
-    case Qt::ToolTipRole: return entry.executablePath;
-    default: return {};
+    case entryIDRole:
+        return entry.id;
+    case runningRole:
+        return running;
+    case stateRole:
+        return LibraryPresentation::rowState(running);
+    case Qt::ToolTipRole:
+        return entry.executablePath;
+    default:
+        return {};
     }
 }
 
@@ -85,9 +92,12 @@ QModelIndex SidebarModel::indexFor(const LibraryDestination &destination) const
 std::optional<LibraryDestination> SidebarModel::destinationAt(const QModelIndex &index) const
 {
     switch (static_cast<RowKind>(index.data(kindRole).toInt())) {
-    case RowKind::games: return LibraryDestination::games();
-    case RowKind::entry: return LibraryDestination::app(index.data(entryIDRole).toUuid());
-    case RowKind::heading: break;
+    case RowKind::games:
+        return LibraryDestination::games();
+    case RowKind::entry:
+        return LibraryDestination::app(index.data(entryIDRole).toUuid());
+    case RowKind::heading:
+        break;
     }
     return std::nullopt;
 }
@@ -95,9 +105,12 @@ std::optional<LibraryDestination> SidebarModel::destinationAt(const QModelIndex 
 QSize LibraryRow::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
 {
     switch (static_cast<SidebarModel::RowKind>(index.data(SidebarModel::kindRole).toInt())) {
-    case SidebarModel::RowKind::heading: return {200, index.row() == 0 ? 30 : 40};
-    case SidebarModel::RowKind::games: return {200, 34};
-    case SidebarModel::RowKind::entry: break;
+    case SidebarModel::RowKind::heading:
+        return {200, index.row() == 0 ? 30 : 40};
+    case SidebarModel::RowKind::games:
+        return {200, 34};
+    case SidebarModel::RowKind::entry:
+        break;
     }
     return {200, 46};
 }
@@ -137,7 +150,8 @@ void LibraryRow::paint(
     const QColor text = onAccent ? QColor(Qt::white) : option.palette.color(QPalette::Text);
     const QRect iconFrame(box.left() + 6, box.top(), 26, box.height());
     if (kind == SidebarModel::RowKind::games) {
-        Symbols::paint(*painter, QRectF(iconFrame.center().x() - 8.5, iconFrame.center().y() - 8.5, 17, 17),
+        Symbols::paint(*painter,
+            QRectF(iconFrame.center().x() - 8.5, iconFrame.center().y() - 8.5, 17, 17),
             u"gamecontroller"_s, onAccent ? QColor(Qt::white) : Theme::accent());
         painter->setFont(Theme::font(Theme::TextStyle::body));
         painter->setPen(text);
@@ -149,7 +163,8 @@ void LibraryRow::paint(
     const bool running = index.data(SidebarModel::runningRole).toBool();
     const QColor symbolColor
         = onAccent ? QColor(Qt::white) : (running ? Theme::green() : Theme::accent());
-    Symbols::paint(*painter, QRectF(iconFrame.center().x() - 8.5, iconFrame.center().y() - 8.5, 17, 17),
+    Symbols::paint(*painter,
+        QRectF(iconFrame.center().x() - 8.5, iconFrame.center().y() - 8.5, 17, 17),
         u"gamecontroller.fill"_s, symbolColor);
     // Name above, state below, 3 points apart, as one block centred in the row.
     const QFont nameFont = Theme::font(Theme::TextStyle::body, QFont::Medium);
@@ -188,10 +203,10 @@ LibrarySidebar::LibrarySidebar(LibraryModel &library, QWidget *parent)
     setMouseTracking(true);
     viewport()->setAutoFillBackground(false);
     setAttribute(Qt::WA_MacShowFocusRect, false);
-    connect(selectionModel(), &QItemSelectionModel::currentChanged, this,
-        [this] { pickCurrent(); });
-    connect(&m_model, &QAbstractItemModel::modelReset, this,
-        [this] { setDestination(m_destination); });
+    connect(
+        selectionModel(), &QItemSelectionModel::currentChanged, this, [this] { pickCurrent(); });
+    connect(
+        &m_model, &QAbstractItemModel::modelReset, this, [this] { setDestination(m_destination); });
 }
 
 void LibrarySidebar::pickCurrent()
@@ -232,9 +247,9 @@ void LibrarySidebar::contextMenuEvent(QContextMenuEvent *event)
     auto *menu = new QMenu(this);
     menu->setObjectName(u"entryContextMenu"_s);
     menu->setAttribute(Qt::WA_DeleteOnClose);
-    QAction *edit = menu->addAction(
-        Symbols::icon(u"slider.horizontal.3"_s, palette().color(QPalette::Text)), u"Edit Settings…"_s,
-        this, [this, entry] { Q_EMIT editRequested(entry); });
+    QAction *edit
+        = menu->addAction(Symbols::icon(u"slider.horizontal.3"_s, palette().color(QPalette::Text)),
+            u"Edit Settings…"_s, this, [this, entry] { Q_EMIT editRequested(entry); });
     edit->setObjectName(u"editEntryAction"_s);
     edit->setEnabled(!m_library.isRunning(entry.id));
     menu->addAction(Symbols::icon(u"folder"_s, palette().color(QPalette::Text)),
@@ -242,8 +257,8 @@ void LibrarySidebar::contextMenuEvent(QContextMenuEvent *event)
             [this, entry] { Q_EMIT revealRequested(entry); })
         ->setObjectName(u"revealEntryAction"_s);
     menu->addSeparator();
-    menu->addAction(Symbols::icon(u"minus.circle"_s, Theme::red()), u"Remove from Library…"_s,
-            this, [this, entry] { Q_EMIT removeRequested(entry); })
+    menu->addAction(Symbols::icon(u"minus.circle"_s, Theme::red()), u"Remove from Library…"_s, this,
+            [this, entry] { Q_EMIT removeRequested(entry); })
         ->setObjectName(u"removeEntryAction"_s);
     menu->popup(event->globalPos());
 }

@@ -140,8 +140,8 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     connect(&m_flow, &WindowFlow::runtimeSetupRequested, this, &LibraryView::showRuntimeSetup);
     connect(&library, &LibraryModel::entriesChanged, this, &LibraryView::showDestination);
     connect(&library, &LibraryModel::runningIDsChanged, this, &LibraryView::showDestination);
-    connect(&library, &LibraryModel::preparingExecutableChanged, this,
-        &LibraryView::updatePreparing);
+    connect(
+        &library, &LibraryModel::preparingExecutableChanged, this, &LibraryView::updatePreparing);
     connect(&library, &LibraryModel::errorMessageChanged, this, &LibraryView::showNextAlert);
     connect(&library, &LibraryModel::noticeChanged, this, &LibraryView::showNextAlert);
 
@@ -183,17 +183,17 @@ void LibraryView::buildToolbar()
 
     auto *menu = new QMenu(this);
     menu->setObjectName(u"addMenu"_s);
-    QAction *browse = menu->addAction(Symbols::icon(u"gamecontroller"_s, text),
-        u"Browse Game Profiles"_s, this,
-        [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
+    QAction *browse
+        = menu->addAction(Symbols::icon(u"gamecontroller"_s, text), u"Browse Game Profiles"_s, this,
+            [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
     browse->setObjectName(u"browseProfilesAction"_s);
     menu->addSeparator();
-    m_runAction = menu->addAction(Symbols::icon(u"play.rectangle"_s, text),
-        u"Run Windows .exe…"_s, this, &LibraryView::chooseExecutableToRun);
+    m_runAction = menu->addAction(Symbols::icon(u"play.rectangle"_s, text), u"Run Windows .exe…"_s,
+        this, &LibraryView::chooseExecutableToRun);
     m_runAction->setObjectName(u"runExecutableAction"_s);
     m_runAction->setShortcut(QKeySequence::Open);
-    m_addAction = menu->addAction(Symbols::icon(u"plus.app"_s, text), u"Add Windows App…"_s,
-        this, [this] { showEditor(std::nullopt); });
+    m_addAction = menu->addAction(Symbols::icon(u"plus.app"_s, text), u"Add Windows App…"_s, this,
+        [this] { showEditor(std::nullopt); });
     m_addAction->setObjectName(u"addAppAction"_s);
     m_addAction->setShortcut(QKeySequence::New);
     // The menu's shortcuts work while it is closed, too.
@@ -218,7 +218,8 @@ void LibraryView::buildToolbar()
 
 QWidget *LibraryView::buildGamesPage()
 {
-    auto *page = new SteamGamesView(m_library, catalogOf(m_context),
+    auto *page = new SteamGamesView(
+        m_library, catalogOf(m_context),
         [setup = m_context.setupContext] {
             return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup()).has_value();
         },
@@ -254,8 +255,8 @@ QWidget *LibraryView::buildEmptyState()
         u"exploreProfilesButton"_s, page);
     connect(explore, &QPushButton::clicked, this,
         [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
-    auto *run = makeButton(u"Run Windows .exe…"_s, u"play.rectangle"_s, u"prominent"_s,
-        u"emptyRunButton"_s, page);
+    auto *run = makeButton(
+        u"Run Windows .exe…"_s, u"play.rectangle"_s, u"prominent"_s, u"emptyRunButton"_s, page);
     connect(run, &QPushButton::clicked, this, &LibraryView::chooseExecutableToRun);
     m_preparingDisables << run;
     buttons->addWidget(explore);
@@ -349,10 +350,11 @@ void LibraryView::showEditor(const std::optional<GameEntry> &entry)
     auto *editor = new EntryEditorView(m_library.dataFolder(), entry, m_context.filePanels, this);
     connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
     const bool isEditing = entry.has_value();
-    connect(editor, &EntryEditorView::saved, this, [this, editor, isEditing](const GameEntry &saved) {
-        m_flow.saveEntry(saved, isEditing);
-        editor->accept();
-    });
+    connect(
+        editor, &EntryEditorView::saved, this, [this, editor, isEditing](const GameEntry &saved) {
+            m_flow.saveEntry(saved, isEditing);
+            editor->accept();
+        });
     connect(editor, &EntryEditorView::cancelled, editor, &QDialog::reject);
     m_sheet = editor;
     editor->open();
@@ -401,10 +403,11 @@ void LibraryView::confirmRemoval(const GameEntry &entry)
     cancel->setText(u"Cancel"_s);
     alert->setDefaultButton(cancel);
     alert->setEscapeButton(cancel);
-    connect(alert, &QMessageBox::buttonClicked, this, [this, remove, entry](QAbstractButton *button) {
-        if (button == remove)
-            m_library.remove(entry);
-    });
+    connect(
+        alert, &QMessageBox::buttonClicked, this, [this, remove, entry](QAbstractButton *button) {
+            if (button == remove)
+                m_library.remove(entry);
+        });
     connect(alert, &QObject::destroyed, this, &LibraryView::showNextAlert, Qt::QueuedConnection);
     m_alert = alert;
     alert->open();

@@ -66,21 +66,34 @@ QVariant ProfileGridModel::data(const QModelIndex &index, int role) const
         return {};
     const Row &row = m_rows.at(index.row());
     switch (role) {
-    case kindRole: return row.isHeading ? 0 : 1;
-    case Qt::DisplayRole: return row.title;
+    case kindRole:
+        return row.isHeading ? 0 : 1;
+    case Qt::DisplayRole:
+        return row.title;
     case Qt::AccessibleTextRole:
-        return row.isHeading ? QString(row.title + u", "_s + QString::number(row.count) + u" games"_s)
-                             : row.accessibleLabel;
-    case profileIDRole: return row.isHeading ? QString() : row.id;
-    case sectionIDRole: return row.isHeading ? row.id : QString();
-    case subtitleRole: return row.subtitle;
-    case genreRole: return row.subtitle;
-    case symbolRole: return row.symbol;
-    case countRole: return row.count;
-    case tagRole: return row.tag;
-    case imageRole: return row.image;
-    case loadingRole: return row.isLoading;
-    default: return {};
+        return row.isHeading
+            ? QString(row.title + u", "_s + QString::number(row.count) + u" games"_s)
+            : row.accessibleLabel;
+    case profileIDRole:
+        return row.isHeading ? QString() : row.id;
+    case sectionIDRole:
+        return row.isHeading ? row.id : QString();
+    case subtitleRole:
+        return row.subtitle;
+    case genreRole:
+        return row.subtitle;
+    case symbolRole:
+        return row.symbol;
+    case countRole:
+        return row.count;
+    case tagRole:
+        return row.tag;
+    case imageRole:
+        return row.image;
+    case loadingRole:
+        return row.isLoading;
+    default:
+        return {};
     }
 }
 
@@ -143,7 +156,8 @@ void ProfileCardDelegate::paint(
 void ProfileCardDelegate::paintHeading(
     QPainter *painter, const QRect &rect, const QModelIndex &index) const
 {
-    const bool unsupported = index.data(ProfileGridModel::sectionIDRole).toString() == u"unsupported"_s;
+    const bool unsupported
+        = index.data(ProfileGridModel::sectionIDRole).toString() == u"unsupported"_s;
     const QColor tint = unsupported ? QColor(0xf0, 0x8a, 0x24) : Theme::accent();
     const QRectF square(rect.left(), rect.top() + 8, 27, 27);
     QColor wash = tint;
@@ -161,7 +175,8 @@ void ProfileCardDelegate::paintHeading(
     const QRectF capsule(rect.right() - countMetrics.horizontalAdvance(count) - 14 - 2,
         rect.top() + 12, countMetrics.horizontalAdvance(count) + 14, countMetrics.height() + 8);
 
-    const QRect text(rect.left() + 37, rect.top() + 6, rect.width() - 37 - capsule.width() - 10, 36);
+    const QRect text(
+        rect.left() + 37, rect.top() + 6, rect.width() - 37 - capsule.width() - 10, 36);
     const QFont titleFont = Theme::font(Theme::TextStyle::subheadline, QFont::DemiBold);
     const QFont subtitleFont = Theme::font(Theme::TextStyle::caption);
     painter->setPen(m_view->palette().color(QPalette::Text));
@@ -171,8 +186,9 @@ void ProfileCardDelegate::paintHeading(
     painter->setFont(subtitleFont);
     painter->setPen(Theme::secondaryText());
     painter->drawText(text.adjusted(0, 18, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(subtitleFont).elidedText(index.data(ProfileGridModel::subtitleRole).toString(),
-            Qt::ElideRight, text.width()));
+        QFontMetrics(subtitleFont)
+            .elidedText(index.data(ProfileGridModel::subtitleRole).toString(), Qt::ElideRight,
+                text.width()));
 
     QColor capsuleFill = Theme::quaternaryLine();
     painter->setPen(Qt::NoPen);
@@ -195,7 +211,8 @@ const QImage *ProfileCardDelegate::artwork(const QUrl &url) const
     if (!m_requested.contains(url)) {
         m_requested.insert(url);
         QListView *view = m_view;
-        ImageLoader::shared().load(url, view, [view](const QImage &) { view->viewport()->update(); });
+        ImageLoader::shared().load(
+            url, view, [view](const QImage &) { view->viewport()->update(); });
     }
     return nullptr;
 }
@@ -251,16 +268,19 @@ void ProfileCardDelegate::paintCard(
     const QFont linkFont = Theme::font(Theme::TextStyle::caption, QFont::Medium);
     painter->setFont(titleFont);
     painter->setPen(m_view->palette().color(QPalette::Text));
-    painter->drawText(QRectF(text.left(), text.top(), text.width(), 18), Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(titleFont).elidedText(index.data(Qt::DisplayRole).toString(), Qt::ElideRight,
-            qRound(text.width())));
+    painter->drawText(QRectF(text.left(), text.top(), text.width(), 18),
+        Qt::AlignLeft | Qt::AlignVCenter,
+        QFontMetrics(titleFont).elidedText(
+            index.data(Qt::DisplayRole).toString(), Qt::ElideRight, qRound(text.width())));
     painter->setFont(genreFont);
     painter->setPen(Theme::secondaryText());
-    painter->drawText(QRectF(text.left(), text.top() + 19, text.width(), 15), Qt::AlignLeft | Qt::AlignVCenter,
+    painter->drawText(QRectF(text.left(), text.top() + 19, text.width(), 15),
+        Qt::AlignLeft | Qt::AlignVCenter,
         QFontMetrics(genreFont).elidedText(index.data(ProfileGridModel::genreRole).toString(),
             Qt::ElideRight, qRound(text.width())));
     const QColor link = selected ? Theme::accent() : Theme::secondaryText();
-    Symbols::paint(*painter, QRectF(text.left(), text.top() + 39, 12, 12), u"arrow.up.right.circle"_s, link);
+    Symbols::paint(
+        *painter, QRectF(text.left(), text.top() + 39, 12, 12), u"arrow.up.right.circle"_s, link);
     painter->setFont(linkFont);
     painter->setPen(link);
     painter->drawText(QRectF(text.left() + 17, text.top() + 37, text.width() - 17, 16),
@@ -272,8 +292,8 @@ void ProfileCardDelegate::paintCard(
     const qreal width = selected ? 2.0 : 1.0;
     painter->setBrush(Qt::NoBrush);
     painter->setPen(QPen(border, width));
-    painter->drawRoundedRect(card.adjusted(width / 2, width / 2, -width / 2, -width / 2), 13 - width / 2,
-        13 - width / 2);
+    painter->drawRoundedRect(card.adjusted(width / 2, width / 2, -width / 2, -width / 2),
+        13 - width / 2, 13 - width / 2);
     if (option.state & QStyle::State_HasFocus && m_view->hasFocus()) {
         QColor focus = Theme::accent();
         focus.setAlphaF(0.35f);

@@ -75,8 +75,8 @@ public:
 
 private:
     void paintHeading(QPainter *painter, const QRect &rect, const QModelIndex &index) const;
-    void paintCard(QPainter *painter, const QStyleOptionViewItem &option,
-        const QModelIndex &index) const;
+    void paintCard(
+        QPainter *painter, const QStyleOptionViewItem &option, const QModelIndex &index) const;
     const QImage *artwork(const QUrl &url) const;
 
     QListView *m_view;

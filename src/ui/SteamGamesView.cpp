@@ -55,17 +55,19 @@ SteamGamesView::SteamGamesView(LibraryModel &library, GameProfileCatalogStore &c
         m_selectedStorefrontID = raw;
         updateGuide();
     });
-    connect(m_guide, &GameGuideView::setUpStoreRequested, this, &SteamGamesView::setUpStoreRequested);
+    connect(
+        m_guide, &GameGuideView::setUpStoreRequested, this, &SteamGamesView::setUpStoreRequested);
     for (auto signal : {&SteamGameStoreModel::gamesChanged, &SteamGameStoreModel::loadingIDsChanged,
              &SteamGameStoreModel::popularityRanksChanged})
         connect(&m_store, signal, this, &SteamGamesView::scheduleUpdate);
     connect(&m_catalog, &GameProfileCatalogStore::changed, this, &SteamGamesView::scheduleUpdate);
     connect(&m_library, &LibraryModel::entriesChanged, this, &SteamGamesView::scheduleUpdate);
     connect(&m_library, &LibraryModel::runningIDsChanged, this, &SteamGamesView::scheduleUpdate);
-    connect(qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
-        if (state == Qt::ApplicationActive)
-            applicationActivated();
-    });
+    connect(
+        qApp, &QGuiApplication::applicationStateChanged, this, [this](Qt::ApplicationState state) {
+            if (state == Qt::ApplicationActive)
+                applicationActivated();
+        });
     updateList();
 }
 
@@ -127,8 +129,8 @@ QWidget *SteamGamesView::buildListPane()
     m_search->setPlaceholderText(u"Search games"_s);
     m_search->setAccessibleName(u"Search game profiles"_s);
     m_search->setClearButtonEnabled(true);
-    m_search->addAction(Symbols::icon(u"magnifyingglass"_s, Theme::secondaryText()),
-        QLineEdit::LeadingPosition);
+    m_search->addAction(
+        Symbols::icon(u"magnifyingglass"_s, Theme::secondaryText()), QLineEdit::LeadingPosition);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_searchText = text;
         updateList();
@@ -149,8 +151,8 @@ QWidget *SteamGamesView::buildListPane()
     auto *emptyColumn = new QVBoxLayout(empty);
     emptyColumn->setAlignment(Qt::AlignCenter);
     emptyColumn->setSpacing(8);
-    emptyColumn->addWidget(new SymbolView(u"magnifyingglass"_s, 40, Theme::secondaryText(), empty), 0,
-        Qt::AlignHCenter);
+    emptyColumn->addWidget(new SymbolView(u"magnifyingglass"_s, 40, Theme::secondaryText(), empty),
+        0, Qt::AlignHCenter);
     m_noResults = makeLabel(QString(), Theme::TextStyle::title3, empty, QFont::DemiBold);
     m_noResults->setObjectName(u"noResults"_s);
     m_noResults->setAlignment(Qt::AlignCenter);
@@ -192,13 +194,13 @@ void SteamGamesView::updateList()
     const QString synced = u"Synced from "_s;
     m_statusLine->setText(m_catalog.isUsingWebsiteCatalog()
             ? u"<span style=\"color:%1\">%2</span><span style=\"color:%3\">%4</span>"_s.arg(
-                  Theme::secondaryText().name(), synced, Theme::accent().name(),
-                  status.mid(synced.size()))
+                Theme::secondaryText().name(), synced, Theme::accent().name(),
+                status.mid(synced.size()))
             : u"<span style=\"color:%1\">%2</span>"_s.arg(Theme::secondaryText().name(), status));
 
-    const auto sections = GameBrowser::gameSections(
-        GameProfileSearch::matchingGames(games, m_searchText), m_store.games(),
-        m_store.popularityRanks());
+    const auto sections
+        = GameBrowser::gameSections(GameProfileSearch::matchingGames(games, m_searchText),
+            m_store.games(), m_store.popularityRanks());
     m_visible = GameBrowser::visibleProfiles(sections);
     QStringList ids;
     ids.reserve(m_visible.size());
@@ -233,7 +235,8 @@ void SteamGamesView::selectGame(const QString &id)
 
 void SteamGamesView::updateGuide()
 {
-    m_guide->showGuide(GameBrowser::selectedGame(m_visible, m_selectedGameID), m_selectedStorefrontID);
+    m_guide->showGuide(
+        GameBrowser::selectedGame(m_visible, m_selectedGameID), m_selectedStorefrontID);
 }
 
 void SteamGamesView::applicationActivated()
@@ -254,7 +257,8 @@ void SteamGamesView::resizeEvent(QResizeEvent *event)
     // The list is 420 wide where there is room, between 320 and 500, and the guide keeps at
     // least 380.
     const int available = width() - 380;
-    m_listPane->setFixedWidth(qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available))));
+    m_listPane->setFixedWidth(
+        qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available))));
 }
 
 void SteamGamesView::showEvent(QShowEvent *event)

@@ -180,8 +180,7 @@ QString resourcePath(const QString &symbol)
 {
     static const bool registered = (registerIcons(), true);
     Q_UNUSED(registered)
-    return u":/quillmere/icons/"_s
-        + outlineSymbols().value(symbol, u"gamepad-2"_s) + u".svg"_s;
+    return u":/quillmere/icons/"_s + outlineSymbols().value(symbol, u"gamepad-2"_s) + u".svg"_s;
 }
 
 bool isKnown(const QString &symbol)

@@ -40,7 +40,8 @@ QPalette makePalette()
     palette.setColor(QPalette::ButtonText, text);
     palette.setColor(QPalette::Highlight, accent());
     palette.setColor(QPalette::HighlightedText, Qt::white);
-    palette.setColor(QPalette::ToolTipBase, pick(QColor(0xff, 0xff, 0xf4), QColor(0x3a, 0x3a, 0x3d)));
+    palette.setColor(
+        QPalette::ToolTipBase, pick(QColor(0xff, 0xff, 0xf4), QColor(0x3a, 0x3a, 0x3d)));
     palette.setColor(QPalette::ToolTipText, text);
     palette.setColor(QPalette::PlaceholderText, secondaryText());
     palette.setColor(QPalette::Link, accent());
@@ -108,10 +109,11 @@ QProgressBar::chunk { border-radius: 3px; background: %7; }
 )"_s;
     const QColor accentColor = accent();
     return sheet.arg(rgba(bordered), text.name(), rgba(borderedHover), rgba(pressed),
-        rgba(disabledText), rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x99)),
+        rgba(disabledText),
+        rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x99)),
         accentColor.name(), accentColor.lighter(112).name(),
-        rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x66)), red().name(),
-        red().lighter(112).name(), rgba(quaternaryLine()),
+        rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x66)),
+        red().name(), red().lighter(112).name(), rgba(quaternaryLine()),
         rgba(pick(QColor(0, 0, 0, 0x40), QColor(255, 255, 255, 0x40))),
         rgba(pick(QColor(0, 0, 0, 0x70), QColor(255, 255, 255, 0x70))));
 }
@@ -189,19 +191,35 @@ QFont font(TextStyle style, QFont::Weight weight)
     QFont font = QApplication::font();
     int size = 14;
     switch (style) {
-    case TextStyle::largeTitle: size = 30; break;
-    case TextStyle::title2: size = 21; break;
-    case TextStyle::title3: size = 18; break;
+    case TextStyle::largeTitle:
+        size = 30;
+        break;
+    case TextStyle::title2:
+        size = 21;
+        break;
+    case TextStyle::title3:
+        size = 18;
+        break;
     case TextStyle::headline:
         size = 14;
         if (weight == QFont::Normal)
             weight = QFont::DemiBold;
         break;
-    case TextStyle::body: size = 14; break;
-    case TextStyle::callout: size = 13; break;
-    case TextStyle::subheadline: size = 13; break;
-    case TextStyle::footnote: size = 12; break;
-    case TextStyle::caption: size = 11; break;
+    case TextStyle::body:
+        size = 14;
+        break;
+    case TextStyle::callout:
+        size = 13;
+        break;
+    case TextStyle::subheadline:
+        size = 13;
+        break;
+    case TextStyle::footnote:
+        size = 12;
+        break;
+    case TextStyle::caption:
+        size = 11;
+        break;
     case TextStyle::sectionHeader:
         size = 11;
         if (weight == QFont::Normal)

@@ -154,8 +154,7 @@ void Capsule::setSymbol(const QString &symbol)
 {
     const QColor color = m_look.symbolColor.isValid()
         ? m_look.symbolColor
-        : (m_look.foreground.isValid() ? m_look.foreground
-                                       : palette().color(QPalette::WindowText));
+        : (m_look.foreground.isValid() ? m_look.foreground : palette().color(QPalette::WindowText));
     m_symbol->setSymbol(symbol, color);
     m_symbol->setVisible(!symbol.isEmpty());
 }
@@ -238,8 +237,8 @@ QPushButton *makeButton(const QString &text, const QString &symbol, const QStrin
     button->setProperty("kind", kind);
     if (!symbol.isEmpty()) {
         const bool filled = kind == u"prominent"_s || kind == u"destructive"_s;
-        button->setIcon(Symbols::icon(
-            symbol, filled ? QColor(Qt::white) : QApplication::palette().color(QPalette::ButtonText)));
+        button->setIcon(Symbols::icon(symbol,
+            filled ? QColor(Qt::white) : QApplication::palette().color(QPalette::ButtonText)));
         button->setIconSize(QSize(15, 15));
     }
     button->setCursor(Qt::PointingHandCursor);

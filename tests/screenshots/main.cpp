@@ -14,15 +14,15 @@
 #include "ui/WindowHarness.h"
 
 #include <QApplication>
-#include <QDragEnterEvent>
-#include <QPainterPath>
 #include <QBuffer>
+#include <QDragEnterEvent>
 #include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLinearGradient>
 #include <QPainter>
+#include <QPainterPath>
 #include <QRadialGradient>
 #include <QTimer>
 
@@ -52,8 +52,8 @@ QByteArray sampleArtwork()
     painter.setBrush(sun);
     painter.setPen(Qt::NoPen);
     painter.drawEllipse(QPointF(640, 250), 120, 120);
-    const QList<QPair<QColor, int>> ridges
-        = {{QColor(0x3b, 0x1f, 0x3f), 250}, {QColor(0x26, 0x13, 0x2c), 300}, {QColor(0x12, 0x0a, 0x18), 350}};
+    const QList<QPair<QColor, int>> ridges = {{QColor(0x3b, 0x1f, 0x3f), 250},
+        {QColor(0x26, 0x13, 0x2c), 300}, {QColor(0x12, 0x0a, 0x18), 350}};
     for (const auto &[color, base] : ridges) {
         QPainterPath ridge(QPointF(0, 430));
         for (int x = 0; x <= 920; x += 46)
@@ -93,14 +93,14 @@ void serveSteam(LoopbackServer &server)
         games.append(profile.toJson());
     const QJsonObject catalog {{u"schemaVersion"_s, 1}, {u"games"_s, games}};
     server.route(u"/game-profiles.json"_s,
-        {200, QJsonDocument(catalog).toJson(QJsonDocument::Compact), {{"Content-Type", "application/json"}}});
+        {200, QJsonDocument(catalog).toJson(QJsonDocument::Compact),
+            {{"Content-Type", "application/json"}}});
     ProfileEndpoints endpoints = ProfileEndpoints::standard();
     endpoints.website = server.url(u"/"_s);
     endpoints.steamStore = server.url(u"/"_s);
     endpoints.steamWebAPI = server.url(u"/"_s);
     ProfileEndpoints::setCurrent(endpoints);
 }
-
 
 GameEntry sampleEntry(const Sandbox &sandbox, const QString &name)
 {
@@ -140,8 +140,8 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
     WindowHarness harness;
     *harness.wineReady = true;
     LibraryView &window = harness.open();
-    const QStringList names = {u"elden ring"_s, u"Hogwarts Legacy"_s, u"Notepad++"_s,
-        u"Overwatch"_s, u"Winamp"_s};
+    const QStringList names
+        = {u"elden ring"_s, u"Hogwarts Legacy"_s, u"Notepad++"_s, u"Overwatch"_s, u"Winamp"_s};
     QList<GameEntry> entries;
     for (const QString &name : names) {
         entries << sampleEntry(harness.sandbox, name);
@@ -152,7 +152,8 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
 
     auto show = [&](const GameEntry &entry) {
         window.flow().setSelectedDestination(LibraryDestination::app(entry.id));
-        auto *artwork = harness.find<GameDetailView>(u"gameDetail"_s)->findChild<SteamArtworkView *>();
+        auto *artwork
+            = harness.find<GameDetailView>(u"gameDetail"_s)->findChild<SteamArtworkView *>();
         waitFor([&] { return !artwork || artwork->hasImage(); }, 5000);
     };
     show(entries.at(0));
@@ -189,7 +190,8 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
 
 int main(int argc, char *argv[])
 {
-    qputenv("QT_QPA_PLATFORM", qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
+    qputenv("QT_QPA_PLATFORM",
+        qgetenv("QT_QPA_PLATFORM").isEmpty() ? "offscreen" : qgetenv("QT_QPA_PLATFORM"));
     QApplication app(argc, argv);
     QCoreApplication::setApplicationName(u"Quillmere"_s);
     if (argc != 2) {

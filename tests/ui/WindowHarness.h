@@ -1,11 +1,11 @@
 #pragma once
 
 #include "library/LibraryModel.h"
-#include "support/SetupSupport.h"
 #include "profiles/ProfileEndpoints.h"
+#include "setup/SetupContext.h"
+#include "support/SetupSupport.h"
 #include "ui/ImageLoader.h"
 #include "ui/LibraryView.h"
-#include "setup/SetupContext.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -37,7 +37,8 @@ struct WindowHarness
             TestSupport::installFakeRuntime(bin);
         }
         if (*wineReady)
-            context.places.binaries = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
+            context.places.binaries
+                = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
         context.system.kind = SetupSystem::Kind::linuxDesktop;
         context.system.machineName = QStringLiteral("x86_64");
         // GStreamer counts as installed when this file exists; the harness always has it.
@@ -91,7 +92,8 @@ struct WindowHarness
     {
         const QString apps
             = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steamapps");
-        TestSupport::writeFile(apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
+        TestSupport::writeFile(
+            apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
             "\"AppState\"\n{\n\t\"appid\"\t\t\"" + appID.toUtf8()
                 + "\"\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"Game\"\n}\n");
         TestSupport::writeFile(apps + QStringLiteral("/common/Game/game.exe"), "MZ");

@@ -83,7 +83,8 @@ private Q_SLOTS:
         page->selectGame(both.id);
         QCOMPARE(actionTitle(*page), u"Set Up Steam"_s);
 
-        QTest::mouseClick(page->findChild<QPushButton *>(u"storefront-battleNet"_s), Qt::LeftButton);
+        QTest::mouseClick(
+            page->findChild<QPushButton *>(u"storefront-battleNet"_s), Qt::LeftButton);
         QCOMPARE(page->selectedStorefrontID(), u"battleNet"_s);
         QCOMPARE(actionTitle(*page), u"Get Battle.net PC installer"_s);
         clickAction(*page);

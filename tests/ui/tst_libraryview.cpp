@@ -174,7 +174,8 @@ private Q_SLOTS:
         auto *confirmation = harness.find<QMessageBox>(u"stopConfirmation"_s);
         QTRY_VERIFY(confirmation && confirmation->isVisible());
         QVERIFY(recordedArguments(harness.sandbox.recordDir(), u"wineserver-k"_s).isEmpty());
-        QTest::mouseClick(confirmation->findChild<QPushButton *>(u"confirmStopButton"_s), Qt::LeftButton);
+        QTest::mouseClick(
+            confirmation->findChild<QPushButton *>(u"confirmStopButton"_s), Qt::LeftButton);
         QTRY_VERIFY(!recordedArguments(harness.sandbox.recordDir(), u"wineserver-k"_s).isEmpty());
 
         // Removing it while it runs: the model refuses and the window says why.

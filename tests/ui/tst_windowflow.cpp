@@ -20,7 +20,8 @@ DetectedWineRuntime fakeRuntime()
 GameEntry steamEntry(const Sandbox &sandbox)
 {
     GameEntry steam = sandbox.readyEntry(u"Steam"_s);
-    steam.executablePath = sandbox.path(u"Steam/prefix/drive_c/Program Files (x86)/Steam/steam.exe"_s);
+    steam.executablePath
+        = sandbox.path(u"Steam/prefix/drive_c/Program Files (x86)/Steam/steam.exe"_s);
     writeFile(steam.executablePath, "MZ");
     return steam;
 }
@@ -71,8 +72,8 @@ private Q_SLOTS:
         QTest::addColumn<bool>("launches");
         QTest::addColumn<QString>("error");
         QTest::newRow("closed without Done") << false << true << false << QString();
-        QTest::newRow("Done, still not ready") << true << false << false
-                                               << WindowFlow::wineNotReadyMessage();
+        QTest::newRow("Done, still not ready")
+            << true << false << false << WindowFlow::wineNotReadyMessage();
         QTest::newRow("Done and ready") << true << true << true << QString();
     }
     void resumesAfterSetup()
@@ -86,9 +87,8 @@ private Q_SLOTS:
         writeFile(program, "MZ");
         auto library = sandbox.model();
         bool ready = false;
-        WindowFlow flow(*library, [&ready] {
-            return ready ? std::optional(fakeRuntime()) : std::nullopt;
-        });
+        WindowFlow flow(
+            *library, [&ready] { return ready ? std::optional(fakeRuntime()) : std::nullopt; });
         QSignalSpy setupRequests(&flow, &WindowFlow::runtimeSetupRequested);
 
         flow.runExecutable(program);
@@ -117,12 +117,12 @@ private Q_SLOTS:
         QTest::addColumn<bool>("hasSteam");
         QTest::addColumn<QString>("notice"); // its beginning
         QTest::addColumn<bool>("opensPage");
-        QTest::newRow("Battle.net") << GameStorefront::battleNet << true
-                                    << WindowFlow::battleNetNotice() << false;
-        QTest::newRow("Steam missing") << GameStorefront::steam << false
-                                       << WindowFlow::steamMissingNotice() << false;
-        QTest::newRow("Steam page") << GameStorefront::steam << true
-                                    << u"Steam opened the page for "_s << true;
+        QTest::newRow("Battle.net")
+            << GameStorefront::battleNet << true << WindowFlow::battleNetNotice() << false;
+        QTest::newRow("Steam missing")
+            << GameStorefront::steam << false << WindowFlow::steamMissingNotice() << false;
+        QTest::newRow("Steam page")
+            << GameStorefront::steam << true << u"Steam opened the page for "_s << true;
     }
     void resumesAStoreInstallOnAnyClose()
     {
