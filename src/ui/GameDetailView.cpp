@@ -309,8 +309,10 @@ void GameDetailView::confirmStop()
     alert->setWindowModality(Qt::WindowModal);
     alert->setIcon(QMessageBox::Warning);
     alert->setWindowTitle(u"Stop this Wine session?"_s);
-    alert->setText(u"This sends wineserver -k to the selected prefix. It closes all Wine "
-                   "apps using this same prefix, including Steam if it is running there."_s);
+    alert->setText(u"Stop this Wine session?"_s);
+    alert->setInformativeText(
+        u"This sends wineserver -k to the selected prefix. It closes all Wine "
+        "apps using this same prefix, including Steam if it is running there."_s);
     QPushButton *stop = alert->addButton(u"Stop Wine"_s, QMessageBox::DestructiveRole);
     stop->setObjectName(u"confirmStopButton"_s);
     setButtonKind(stop, u"destructive"_s);

@@ -109,10 +109,11 @@ QWidget *GameGuideView::buildGuide(
     noteLayout->addWidget(wrapped(note), 1);
     column->addWidget(noteRow);
 
-    column->addWidget(buildSteps(profile, storefront, title, holder));
-
+    // Read once per build: the steps and the action must agree on the machine's state.
     const GameGuide::InstallFacts facts
         = GameGuide::installFacts(m_library, profile, m_isWineReady());
+    column->addWidget(buildSteps(profile, storefront, title, facts, holder));
+
     const GameGuide::PrimaryAction action
         = GameGuide::primaryAction(profile, storefront, facts, title);
     auto *actionBlock = new QWidget(holder);
@@ -299,7 +300,8 @@ QWidget *GameGuideView::buildProfileCard(const GameCompatibilityProfile &profile
 }
 
 QWidget *GameGuideView::buildSteps(const GameCompatibilityProfile &profile,
-    GameStorefront storefront, const QString &title, QWidget *parent)
+    GameStorefront storefront, const QString &title, const GameGuide::InstallFacts &facts,
+    QWidget *parent)
 {
     auto *card = new Card(parent, 14);
     card->setObjectName(u"installGuide"_s);
@@ -316,8 +318,6 @@ QWidget *GameGuideView::buildSteps(const GameCompatibilityProfile &profile,
     heading->addWidget(count);
     column->addLayout(heading);
     column->addSpacing(12);
-    const GameGuide::InstallFacts facts
-        = GameGuide::installFacts(m_library, profile, m_isWineReady());
     for (const GameGuide::GuideStep &step : GameGuide::steps(profile, storefront, facts, title))
         column->addWidget(new GuideStepRow(
             step.number, step.title, step.detail, step.isComplete, step.isLast, card));

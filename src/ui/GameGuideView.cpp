@@ -13,6 +13,7 @@
 #include "profiles/GameBrowser.h"
 #include "profiles/SteamGameStoreModel.h"
 
+#include <QApplication>
 #include <QButtonGroup>
 #include <QHBoxLayout>
 #include <QLabel>
@@ -156,10 +157,18 @@ void GameGuideView::showGuide(
     const GameStorefront storefront
         = GameBrowser::selectedStorefront(*profile, selectedStorefrontID);
     QWidget *old = m_scroll->takeWidget();
+    // Keyboard focus inside the old content moves to its namesake in the new one.
+    QString focused;
+    if (old && old->isAncestorOf(QApplication::focusWidget()))
+        focused = QApplication::focusWidget()->objectName();
     if (old)
         old->deleteLater();
     m_scroll->setWidget(buildGuide(*profile, storefront));
     m_scroll->verticalScrollBar()->setValue(position);
+    if (!focused.isEmpty()) {
+        if (QWidget *again = m_scroll->widget()->findChild<QWidget *>(focused))
+            again->setFocus();
+    }
 }
 
 void GameGuideView::openUrl(const QUrl &url)

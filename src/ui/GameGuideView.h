@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/GameGuide.h"
 #include "profiles/GameCompatibilityProfile.h"
 
 #include <QWidget>
@@ -76,7 +77,7 @@ private:
         const QString &title, QWidget *parent);
     QWidget *buildProfileCard(const GameCompatibilityProfile &profile, QWidget *parent);
     QWidget *buildSteps(const GameCompatibilityProfile &profile, GameStorefront storefront,
-        const QString &title, QWidget *parent);
+        const QString &title, const GameGuide::InstallFacts &facts, QWidget *parent);
     void openUrl(const QUrl &url);
 
     LibraryModel &m_library;

@@ -61,7 +61,9 @@ void ImageLoader::load(const QUrl &url, QObject *context, std::function<void(con
             Qt::QueuedConnection);
         return;
     }
-    if (!url.isValid() || url.isRelative()) {
+    // A failed address stays failed for this session: views rebuilt on every change would
+    // otherwise ask for it again each time.
+    if (!url.isValid() || url.isRelative() || m_failed.contains(url)) {
         QMetaObject::invokeMethod(
             context, [done = std::move(done)] { done(QImage()); }, Qt::QueuedConnection);
         return;
@@ -103,6 +105,8 @@ void ImageLoader::finish(const QUrl &url, const QImage &image)
 {
     if (!image.isNull())
         m_images.insert(url, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
+    else
+        m_failed.insert(url);
     const QList<Waiter> waiters = m_waiting.take(url);
     for (const Waiter &waiter : waiters) {
         if (waiter.context)

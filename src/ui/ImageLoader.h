@@ -6,6 +6,7 @@
 #include <QList>
 #include <QObject>
 #include <QPointer>
+#include <QSet>
 #include <QUrl>
 
 #include <functional>
@@ -54,6 +55,7 @@ private:
     QNetworkDiskCache *m_diskCache;
     QThreadPool *m_decoders;
     QHash<QUrl, QList<Waiter>> m_waiting;
+    QSet<QUrl> m_failed;
     // Costs are kilobytes of decoded pixels, so a few large images cannot hold everything.
     mutable QCache<QUrl, QImage> m_images;
 };

@@ -11,6 +11,7 @@
 #include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
+#include <QScrollBar>
 
 using namespace Qt::StringLiterals;
 
@@ -72,8 +73,9 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const
 
 Qt::ItemFlags SidebarModel::flags(const QModelIndex &index) const
 {
+    // Headings are neither chosen nor stepped on by the arrow keys.
     if (index.data(kindRole).toInt() == static_cast<int>(RowKind::heading))
-        return Qt::ItemIsEnabled;
+        return Qt::NoItemFlags;
     return Qt::ItemIsEnabled | Qt::ItemIsSelectable;
 }
 
@@ -222,15 +224,21 @@ void LibrarySidebar::pickCurrent()
 
 void LibrarySidebar::setDestination(const LibraryDestination &destination)
 {
+    // Refreshing the same destination (a new running state, a reloaded list) keeps the
+    // reader's scroll position; a new one is scrolled into view.
+    const bool moved = !(destination == m_destination);
+    const int position = verticalScrollBar()->value();
     m_destination = destination;
     m_settingDestination = true;
     const QModelIndex index = m_model.indexFor(destination);
-    if (index.isValid()) {
+    if (index.isValid())
         setCurrentIndex(index);
-        scrollTo(index);
-    } else {
+    else
         clearSelection();
-    }
+    if (moved && index.isValid())
+        scrollTo(index);
+    else
+        verticalScrollBar()->setValue(position);
     m_settingDestination = false;
 }
 

@@ -145,6 +145,9 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     connect(&library, &LibraryModel::errorMessageChanged, this, &LibraryView::showNextAlert);
     connect(&library, &LibraryModel::noticeChanged, this, &LibraryView::showNextAlert);
 
+    // The first page is chosen before the window shows, so the profiles page does not start
+    // its refresh for a window that opens on an entry.
+    m_flow.initializeDestination();
     showDestination();
     updatePreparing();
 }
@@ -367,21 +370,30 @@ void LibraryView::showRuntimeSetup()
         m_flow.resumeAfterSetup();
         return;
     }
+    if (m_setupSheet) {
+        // A closed sheet still installing Steam comes back, rather than a second install.
+        m_sheet = m_setupSheet;
+        m_setupSheet->open();
+        return;
+    }
     auto *setup = new RuntimeSetupView(m_context.setupContext(), false, this);
+    m_setupSheet = setup;
     connect(setup, &RuntimeSetupView::steamAdded, &m_flow, &WindowFlow::steamAdded);
     connect(setup, &RuntimeSetupView::doneRequested, &m_flow, &WindowFlow::setupDone);
     connect(setup, &QDialog::finished, &m_flow, &WindowFlow::resumeAfterSetup);
-    // A Steam install outlives a closed sheet; the sheet stays until it can hand the entry over.
-    connect(setup, &QDialog::finished, setup, [setup] {
-        if (!setup->model().isInstallingSteam()) {
-            setup->deleteLater();
+    // A Steam install outlives a closed sheet; the sheet stays until it can hand the entry
+    // over, and a failure it meets after closing reaches the window's alert.
+    auto release = [this, setup] {
+        if (setup->isVisible() || setup->model().isInstallingSteam())
             return;
+        if (!setup->model().errorMessage().isEmpty()) {
+            m_library.setErrorMessage(setup->model().errorMessage());
+            setup->model().setErrorMessage({});
         }
-        connect(&setup->model(), &RuntimeSetupModel::changed, setup, [setup] {
-            if (!setup->model().isInstallingSteam())
-                setup->deleteLater();
-        });
-    });
+        setup->deleteLater();
+    };
+    connect(setup, &QDialog::finished, setup, release);
+    connect(&setup->model(), &RuntimeSetupModel::changed, setup, release);
     m_sheet = setup;
     setup->open();
 }
@@ -393,6 +405,7 @@ void LibraryView::confirmRemoval(const GameEntry &entry)
     auto *alert = new QMessageBox(QMessageBox::Warning, u"Remove this entry?"_s,
         u"Remove this entry?"_s, QMessageBox::NoButton, this);
     alert->setObjectName(u"removalAlert"_s);
+    alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(LibraryPresentation::removalMessage(entry.name));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
@@ -416,12 +429,16 @@ void LibraryView::confirmRemoval(const GameEntry &entry)
 void LibraryView::showNextAlert()
 {
     if (m_alert) {
-        // A message that was cleared elsewhere takes its alert with it.
+        // The alert on show follows its slot: a new message replaces the text (so OK never
+        // clears one that was not read), and a message cleared elsewhere takes the alert away.
         const QString kind = m_alert->property("slot").toString();
-        const bool cleared = (kind == u"error"_s && m_library.errorMessage().isEmpty())
-            || (kind == u"notice"_s && m_library.notice().isEmpty());
-        if (cleared && m_alert->isVisible())
+        if (kind.isEmpty() || !m_alert->isVisible())
+            return;
+        const QString message = kind == u"error"_s ? m_library.errorMessage() : m_library.notice();
+        if (message.isEmpty())
             m_alert->done(0);
+        else
+            m_alert->setInformativeText(message);
         return;
     }
     const bool isError = !m_library.errorMessage().isEmpty();
@@ -432,6 +449,7 @@ void LibraryView::showNextAlert()
         u"Quillmere"_s, u"Quillmere"_s, QMessageBox::NoButton, this);
     alert->setObjectName(isError ? u"errorAlert"_s : u"noticeAlert"_s);
     alert->setProperty("slot", isError ? u"error"_s : u"notice"_s);
+    alert->setTextFormat(Qt::PlainText);
     alert->setInformativeText(message);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
@@ -477,8 +495,9 @@ void LibraryView::setFileDropTargeted(bool targeted)
 
 void LibraryView::dragEnterEvent(QDragEnterEvent *event)
 {
-    if (!event->mimeData()->hasUrls())
-        return;
+    const QList<QUrl> urls = event->mimeData()->urls();
+    if (urls.isEmpty() || !urls.first().isLocalFile())
+        return; // a web link is not a program to run
     event->acceptProposedAction();
     setFileDropTargeted(true);
 }
@@ -492,10 +511,9 @@ void LibraryView::dropEvent(QDropEvent *event)
 {
     setFileDropTargeted(false);
     const QList<QUrl> urls = event->mimeData()->urls();
-    if (urls.isEmpty())
+    if (urls.isEmpty() || !urls.first().isLocalFile())
         return;
     event->acceptProposedAction();
     // Only the first item counts; the file itself is checked by the direct launch.
-    const QUrl &url = urls.first();
-    runFile(url.isLocalFile() ? url.toLocalFile() : url.toString());
+    runFile(urls.first().toLocalFile());
 }

@@ -20,6 +20,7 @@ class QAction;
 class QMessageBox;
 class QStackedWidget;
 class QToolButton;
+class RuntimeSetupView;
 
 // What the window needs from outside: the desktop, the open panels, and the setup world.
 // The application passes the real ones; tests and the screenshot program their own.
@@ -86,6 +87,7 @@ private:
     QAction *m_addAction = nullptr;
     QList<QWidget *> m_preparingDisables;
     QPointer<QWidget> m_sheet;
+    QPointer<RuntimeSetupView> m_setupSheet; // shown, or closed and finishing a Steam install
     QPointer<QMessageBox> m_alert;
     bool m_isFileDropTargeted = false;
 };

@@ -211,8 +211,14 @@ const QImage *ProfileCardDelegate::artwork(const QUrl &url) const
     if (!m_requested.contains(url)) {
         m_requested.insert(url);
         QListView *view = m_view;
-        ImageLoader::shared().load(
-            url, view, [view](const QImage &) { view->viewport()->update(); });
+        QSet<QUrl> *requested = &m_requested;
+        // Once delivered, the image may later leave the memory cache; then it is asked for
+        // again (from the disk cache). A failure is remembered by the loader.
+        ImageLoader::shared().load(url, view, [view, requested, url](const QImage &image) {
+            if (!image.isNull())
+                requested->remove(url);
+            view->viewport()->update();
+        });
     }
     return nullptr;
 }

@@ -135,10 +135,11 @@ void RuntimeSetupView::finishWithSteam(const GameEntry &entry)
 {
     QPointer<RuntimeSetupView> self(this);
     Q_EMIT steamAdded(entry);
-    if (self)
+    // A sheet the user already closed has had its say; "Done" would resume a later sheet's run.
+    if (self && isVisible()) {
         Q_EMIT doneRequested();
-    if (self && isVisible())
         accept();
+    }
 }
 
 void RuntimeSetupView::pressMainButton()

@@ -21,6 +21,8 @@
 #include <QLineEdit>
 #include <QPointer>
 #include <QPushButton>
+#include <QScrollBar>
+#include <QShowEvent>
 #include <QStackedWidget>
 #include <QTimer>
 #include <QVBoxLayout>
@@ -133,7 +135,9 @@ QWidget *SteamGamesView::buildListPane()
         Symbols::icon(u"magnifyingglass"_s, Theme::secondaryText()), QLineEdit::LeadingPosition);
     connect(m_search, &QLineEdit::textChanged, this, [this](const QString &text) {
         m_searchText = text;
-        updateList();
+        // Typing changes what is listed, not what the guide knows: it is rebuilt only when
+        // the selected game changes.
+        updateList(false);
     });
     searchRow->addWidget(m_search, 1);
     m_countCapsule = new Capsule(pane);
@@ -186,7 +190,7 @@ void SteamGamesView::scheduleUpdate()
     });
 }
 
-void SteamGamesView::updateList()
+void SteamGamesView::updateList(bool rebuildGuide)
 {
     const QList<GameCompatibilityProfile> &games = m_catalog.games();
     m_countLine->setText(GameBrowser::countLine(games.size()));
@@ -213,13 +217,19 @@ void SteamGamesView::updateList()
     m_countCapsule->setAccessibleName(GameBrowser::countAccessibleLabel(m_visible.size()));
     m_noResults->setText(u"No Results for “"_s + m_searchText.trimmed() + u"”"_s);
     m_listStack->setCurrentIndex(m_visible.isEmpty() ? 1 : 0);
+    // New store data redraws the cards where the reader is; a new list starts at its top.
+    const int position = visibleChanged ? 0 : m_grid->verticalScrollBar()->value();
     m_grid->gridModel().setSections(
         sections, m_store.games(), m_store.popularityRanks(), m_store.loadingIDs());
-
     if (visibleChanged)
         selectGame(GameBrowser::selectionFollowingVisible(ids, m_selectedGameID));
+    m_grid->setAutoScroll(false);
     m_grid->setCurrentIndex(m_grid->gridModel().indexOfProfile(m_selectedGameID));
-    updateGuide();
+    m_grid->setAutoScroll(true);
+    m_grid->verticalScrollBar()->setValue(position);
+    const auto selected = GameBrowser::selectedGame(m_visible, m_selectedGameID);
+    if (rebuildGuide || (selected ? selected->id : QString()) != m_guideShownID)
+        updateGuide();
 }
 
 void SteamGamesView::selectGame(const QString &id)
@@ -235,12 +245,15 @@ void SteamGamesView::selectGame(const QString &id)
 
 void SteamGamesView::updateGuide()
 {
-    m_guide->showGuide(
-        GameBrowser::selectedGame(m_visible, m_selectedGameID), m_selectedStorefrontID);
+    const auto selected = GameBrowser::selectedGame(m_visible, m_selectedGameID);
+    m_guideShownID = selected ? selected->id : QString();
+    m_guide->showGuide(selected, m_selectedStorefrontID);
 }
 
 void SteamGamesView::applicationActivated()
 {
+    if (!isVisible())
+        return;
     QList<GameCompatibilityProfile> withAppID;
     for (const GameCompatibilityProfile &profile : m_catalog.games()) {
         if (profile.appID)
@@ -264,6 +277,8 @@ void SteamGamesView::resizeEvent(QResizeEvent *event)
 void SteamGamesView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (event->spontaneous())
+        return; // the window coming back from the dock, not the page being opened
     // The task finishes on its own; it checks that the page still exists after each wait.
     refreshOnShow();
 }

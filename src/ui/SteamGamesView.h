@@ -52,7 +52,7 @@ private:
     QWidget *buildHeader();
     QWidget *buildListPane();
     void scheduleUpdate();
-    void updateList();
+    void updateList(bool rebuildGuide = true);
     void updateGuide();
     void applicationActivated();
     QCoro::Task<> refreshOnShow();
@@ -69,6 +69,7 @@ private:
     int m_installationStateRevision = 0;
     QList<GameCompatibilityProfile> m_visible;
     QStringList m_visibleIDs;
+    QString m_guideShownID; // empty: the guide's empty state
     bool m_updateScheduled = false;
     bool m_hasRefreshed = false;
 
