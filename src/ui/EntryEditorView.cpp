@@ -278,15 +278,15 @@ void EntryEditorView::render()
 void EntryEditorView::showError(const QString &message)
 {
     if (m_alert) {
-        m_alert->setText(message);
+        m_alert->setInformativeText(message);
         return;
     }
-    auto *alert = new QMessageBox(
-        QMessageBox::Warning, u"Couldn\u2019t Save Entry"_s, message, QMessageBox::Ok, this);
+    auto *alert = new QMessageBox(QMessageBox::Warning, u"Couldn\u2019t Save Entry"_s,
+        u"Couldn\u2019t Save Entry"_s, QMessageBox::Ok, this);
     alert->setObjectName(u"saveErrorAlert"_s);
-    alert->setWindowModality(Qt::WindowModal);
     alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setTextFormat(Qt::PlainText); // paths may hold "<"
+    styleAlert(alert); // plain text: paths may hold "<"
+    alert->setInformativeText(message);
     alert->setTextInteractionFlags(Qt::TextSelectableByMouse);
     alert->button(QMessageBox::Ok)->setText(u"OK"_s);
     // However the alert goes away, the message goes with it.

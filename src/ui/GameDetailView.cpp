@@ -307,7 +307,7 @@ void GameDetailView::confirmStop()
     alert->setObjectName(u"stopConfirmation"_s);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
-    alert->setIcon(QMessageBox::Warning);
+    styleAlert(alert);
     alert->setWindowTitle(u"Stop this Wine session?"_s);
     alert->setText(u"Stop this Wine session?"_s);
     alert->setInformativeText(

@@ -400,12 +400,12 @@ void LibraryView::showRuntimeSetup()
 
 void LibraryView::confirmRemoval(const GameEntry &entry)
 {
-    if (m_alert)
+    if (currentAlert())
         return;
     auto *alert = new QMessageBox(QMessageBox::Warning, u"Remove this entry?"_s,
         u"Remove this entry?"_s, QMessageBox::NoButton, this);
     alert->setObjectName(u"removalAlert"_s);
-    alert->setTextFormat(Qt::PlainText);
+    styleAlert(alert);
     alert->setInformativeText(LibraryPresentation::removalMessage(entry.name));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
@@ -449,7 +449,7 @@ void LibraryView::showNextAlert()
         u"Quillmere"_s, u"Quillmere"_s, QMessageBox::NoButton, this);
     alert->setObjectName(isError ? u"errorAlert"_s : u"noticeAlert"_s);
     alert->setProperty("slot", isError ? u"error"_s : u"notice"_s);
-    alert->setTextFormat(Qt::PlainText);
+    styleAlert(alert);
     alert->setInformativeText(message);
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);

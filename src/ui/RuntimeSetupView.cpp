@@ -317,15 +317,15 @@ void RuntimeSetupView::syncErrorAlert()
     if (!isVisible())
         return; // shown when the sheet appears
     if (m_errorAlert) {
-        m_errorAlert->setText(message);
+        m_errorAlert->setInformativeText(message);
         return;
     }
     auto *alert = new QMessageBox(this);
     alert->setObjectName(u"setupErrorAlert"_s);
     alert->setWindowTitle(u"Wine Setup"_s);
-    alert->setIconPixmap(Symbols::applicationIcon().pixmap(48, 48));
-    alert->setTextFormat(Qt::PlainText);
-    alert->setText(message);
+    styleAlert(alert);
+    alert->setText(u"Wine Setup"_s);
+    alert->setInformativeText(message);
     QPushButton *ok = alert->addButton(u"OK"_s, QMessageBox::RejectRole);
     ok->setObjectName(u"setupErrorOK"_s);
     alert->setDefaultButton(ok);

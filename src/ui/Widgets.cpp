@@ -5,6 +5,7 @@
 #include <QApplication>
 #include <QHBoxLayout>
 #include <QLabel>
+#include <QMessageBox>
 #include <QPainter>
 #include <QPainterPath>
 #include <QStyle>
@@ -227,6 +228,16 @@ void setButtonKind(QPushButton *button, const QString &kind)
     button->setProperty("kind", kind);
     button->style()->unpolish(button);
     button->style()->polish(button);
+}
+
+void styleAlert(QMessageBox *alert)
+{
+    const qreal ratio = alert->devicePixelRatioF();
+    alert->setIconPixmap(Symbols::applicationIcon().pixmap(QSize(52, 52), ratio));
+    alert->setTextFormat(Qt::PlainText);
+    alert->setWindowModality(Qt::WindowModal);
+    alert->setStyleSheet(u"QLabel#qt_msgbox_label { font-weight: 600; }"
+                         "QLabel#qt_msgbox_informativelabel { min-width: 320px; }"_s);
 }
 
 QPushButton *makeButton(const QString &text, const QString &symbol, const QString &kind,

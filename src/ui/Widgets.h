@@ -9,6 +9,7 @@
 #include <QWidget>
 
 class QLabel;
+class QMessageBox;
 class QTimer;
 
 // Small painted pieces the screens share. Each reads its colours from the theme when it paints.
@@ -120,3 +121,7 @@ QLabel *makeLabel(const QString &text, Theme::TextStyle style, QWidget *parent =
 QPushButton *makeButton(const QString &text, const QString &symbol, const QString &kind,
     const QString &objectName, QWidget *parent = nullptr);
 void setButtonKind(QPushButton *button, const QString &kind);
+
+// Gives an alert the application's look: its icon instead of the style's generic one, plain
+// text (names may hold "<"), room for a sentence per line, and modality over its window only.
+void styleAlert(QMessageBox *alert);

@@ -71,6 +71,10 @@ public:
         // exactly as they were handed over.
         if (settleFirst)
             settle();
+        if (!sheet) {
+            std::fprintf(stderr, "%s: nothing on show to draw\n", qPrintable(name));
+            return;
+        }
         QImage image = window->grab().toImage();
         QPainter painter(&image);
         painter.fillRect(image.rect(), QColor(0, 0, 0, Theme::isDark() ? 110 : 70));

@@ -168,6 +168,8 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
     window.currentSheet()->close();
     settle();
 
+    harness.library->setNotice({}); // the launch's notice, read
+    settle();
     window.confirmRemoval(entries.at(2));
     renderer.overWindow(u"alert-remove"_s, &window, window.currentAlert(), true);
     window.currentAlert()->reject();

@@ -108,8 +108,8 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(view.findChild<QMessageBox *>(u"saveErrorAlert"_s), 10000);
         auto *alert = find<QMessageBox>(view, u"saveErrorAlert"_s);
         QCOMPARE(alert->windowTitle(), u"Couldn\u2019t Save Entry"_s);
-        QVERIFY2(alert->text().startsWith(u"Wine could not initialize the prefix."_s),
-            qPrintable(alert->text()));
+        QVERIFY2(alert->informativeText().startsWith(u"Wine could not initialize the prefix."_s),
+            qPrintable(alert->informativeText()));
         QCOMPARE(saved.count(), 0);
         QCOMPARE(find<QLineEdit>(view, u"nameField"_s)->text(), u"  Game"_s);
         QCOMPARE(find<QPlainTextEdit>(view, u"environmentEditor"_s)->toPlainText(),

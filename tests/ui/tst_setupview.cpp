@@ -165,7 +165,7 @@ private Q_SLOTS:
         QTRY_VERIFY(alert->isVisible());
         QCOMPARE(alert->windowTitle(), QStringLiteral("Wine Setup"));
         QVERIFY(!view.model().errorMessage().isEmpty());
-        QCOMPARE(alert->text(), view.model().errorMessage());
+        QCOMPARE(alert->informativeText(), view.model().errorMessage());
         QTest::keyClick(alert, Qt::Key_Escape);
         QCOMPARE(view.model().errorMessage(), QString());
         QVERIFY(view.isVisible());
