@@ -58,7 +58,13 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
 
     buildToolbar();
 
-    auto *splitter = new QSplitter(this);
+    // The overlays float over the whole content, so they are children of a plain holder: a
+    // splitter would take any child as another pane.
+    auto *content = new QWidget(this);
+    auto *contentLayout = new QVBoxLayout(content);
+    contentLayout->setContentsMargins(0, 0, 0, 0);
+    auto *splitter = new QSplitter(content);
+    contentLayout->addWidget(splitter);
     splitter->setObjectName(u"splitter"_s);
     splitter->setChildrenCollapsible(false);
     splitter->setHandleWidth(1);
@@ -77,9 +83,9 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     splitter->addWidget(m_detail);
     splitter->setStretchFactor(1, 1);
     splitter->setSizes({250, 870});
-    setCentralWidget(splitter);
+    setCentralWidget(content);
 
-    m_dropCapsule = new Capsule(splitter);
+    m_dropCapsule = new Capsule(content);
     m_dropCapsule->setObjectName(u"dropCapsule"_s);
     m_dropCapsule->setLook({Theme::cardBackground(), {}, Theme::accent(),
         Theme::font(Theme::TextStyle::callout, QFont::Medium), 14, 9, true, true});
@@ -87,7 +93,7 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     m_dropCapsule->setText(u"Drop a Windows .exe to launch it"_s);
     m_dropCapsule->setAccessibleName(u"Drop a Windows executable to launch it"_s);
     m_dropCapsule->hide();
-    m_preparingCapsule = new Capsule(splitter);
+    m_preparingCapsule = new Capsule(content);
     m_preparingCapsule->setObjectName(u"preparingCapsule"_s);
     m_preparingCapsule->setLook({Theme::cardBackground(), {}, {},
         Theme::font(Theme::TextStyle::callout), 14, 10, true, true});

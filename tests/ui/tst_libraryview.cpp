@@ -7,6 +7,7 @@
 #include <QAction>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QSplitter>
 #include <QStackedWidget>
 #include <QTest>
 
@@ -100,6 +101,8 @@ private Q_SLOTS:
         harness.drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
         QVERIFY(!window.isFileDropTargeted());
         QCOMPARE(harness.find<Capsule>(u"preparingCapsule"_s)->text(), u"Preparing First…"_s);
+        // The capsule floats over the window; it is not a third pane beside the detail.
+        QCOMPARE(harness.find<QSplitter>(u"splitter"_s)->count(), 2);
         QVERIFY(!window.findChild<QAction *>(u"runExecutableAction"_s)->isEnabled());
         QTRY_VERIFY_WITH_TIMEOUT(harness.library->preparingExecutable().isEmpty(), 10000);
         QCOMPARE(harness.library->entries().size(), 1);
