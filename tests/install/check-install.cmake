@@ -1,0 +1,1 @@
+message(STATUS "SKIP: not written yet")
