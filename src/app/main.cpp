@@ -1,10 +1,12 @@
 #include "cli/Cli.h"
 #include "library/LibraryModel.h"
+#include "platform/AppData.h"
 #include "platform/MachineInfo.h"
 #include "platform/SystemDesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "ui/LibraryView.h"
 #include "ui/Theme.h"
+#include "ui/WindowHandoff.h"
 
 #include <QApplication>
 #include <QDir>
@@ -25,7 +27,27 @@ int runWindow(int argc, char *argv[], const QStringList &arguments)
 {
     QApplication app(argc, argv);
     nameApplication();
-    QGuiApplication::setDesktopFileName(u"quillmere"_s);
+    QGuiApplication::setDesktopFileName(u"org.quillmere.Quillmere"_s);
+
+    // One window per user: a second start hands its file to the running window and leaves.
+    const QString file = arguments.isEmpty()
+        ? QString()
+        : QDir::cleanPath(QDir::current().absoluteFilePath(arguments.first()));
+    WindowHandoff handoff;
+    switch (handoff.offer(AppData::defaultFolder(), file)) {
+    case WindowHandoff::Outcome::handedOff:
+        return 0;
+    case WindowHandoff::Outcome::unanswered:
+        std::fputs((handoff.problem() + u'\n').toUtf8().constData(), stderr);
+        return 1;
+    case WindowHandoff::Outcome::notListening:
+        // The window works without it; later starts just open windows of their own.
+        std::fputs((handoff.problem() + u'\n').toUtf8().constData(), stderr);
+        break;
+    case WindowHandoff::Outcome::listening:
+        break;
+    }
+
     const QString appearance = qEnvironmentVariable("QUILLMERE_APPEARANCE");
     Theme::apply(app,
         appearance == u"dark"_s        ? Theme::Appearance::dark
@@ -42,9 +64,10 @@ int runWindow(int argc, char *argv[], const QStringList &arguments)
     context.filePanels = systemFilePanels();
     context.desktop = desktop;
     LibraryView window(library, context);
+    handoff.attach(window);
     window.show();
-    if (!arguments.isEmpty())
-        window.runFile(QDir::current().absoluteFilePath(arguments.first()));
+    if (!file.isEmpty())
+        window.runFile(file);
     return app.exec();
 }
 
