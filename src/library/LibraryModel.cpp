@@ -10,6 +10,8 @@
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
+#include <QFileSystemWatcher>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -21,6 +23,7 @@ LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
+    , m_store(m_context.dataFolder)
 {
     load();
     removeUninstalledSteamGameShortcuts();
@@ -84,91 +87,101 @@ void LibraryModel::setErrorMessage(const QString &message)
 
 void LibraryModel::load()
 {
-    const QString path = libraryURL();
-    QString failure;
     if (!QDir().mkpath(m_context.dataFolder)) {
-        failure = u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s;
-    } else if (!QFileInfo::exists(path)) {
-        return; // the first start: nothing saved yet
-    } else {
-        QFile file(path);
-        if (!file.open(QIODevice::ReadOnly)) {
-            failure = file.errorString() + u'.';
-        } else {
-            auto decoded = LibraryFile::decode(file.readAll());
-            if (decoded) {
-                m_entries = std::move(*decoded);
-                if (!m_entries.isEmpty())
-                    m_selectedID = m_entries.first().id;
-                return;
-            }
-            failure = decoded.error();
+        m_errorMessage
+            = u"Quillmere couldn't read its library. The saved file is still available at:\n"_s
+            + libraryURL() + u"\n\n"_s + u"Quillmere couldn't create the folder “"_s
+            + m_context.dataFolder + u"”."_s;
+        return;
+    }
+    auto read = m_store.read();
+    if (!read) {
+        m_errorMessage = readFailureMessage(read.error());
+        return;
+    }
+    m_entries = std::move(*read);
+    if (!m_entries.isEmpty())
+        m_selectedID = m_entries.first().id;
+}
+
+QString LibraryModel::readFailureMessage(const LibraryStore::ReadFailure &failure)
+{
+    return u"Quillmere couldn't read its library. The saved file is still available at:\n"_s
+        + failure.keptAt + u"\n\n"_s + failure.reason;
+}
+
+void LibraryModel::commit(const QList<LibraryChange> &changes)
+{
+    // Changes that could not be saved stay queued and go with the next attempt, so the file
+    // catches up with what the window shows once saving works again.
+    m_pending += changes;
+    auto applied = m_store.apply(m_pending);
+    if (!applied) {
+        setErrorMessage(u"Quillmere couldn't save its library:\n"_s + applied.error());
+        return;
+    }
+    m_pending.clear();
+    adopt(applied->entries);
+    for (const GameEntry &entry : std::as_const(applied->refusedUpdates)) {
+        setErrorMessage(u"“"_s + entry.name
+            + u"” was removed from the library by another Quillmere window or command, so "
+              "its changes weren't saved."_s);
+    }
+}
+
+void LibraryModel::adopt(const QList<GameEntry> &onDisk)
+{
+    // What is on disk, with this process's unsaved changes still on top.
+    QList<GameEntry> entries = onDisk;
+    for (const LibraryChange &change : std::as_const(m_pending)) {
+        const auto found = std::find_if(entries.begin(), entries.end(),
+            [&](const GameEntry &entry) { return entry.id == change.entry.id; });
+        if (change.kind == LibraryChange::Kind::remove) {
+            if (found != entries.end())
+                entries.erase(found);
+        } else if (found != entries.end()) {
+            *found = change.entry;
+        } else if (change.kind == LibraryChange::Kind::add) {
+            entries.append(change.entry);
         }
     }
-
-    // Every later save writes the whole list, which would replace the unreadable file with a
-    // shorter one. Keep a copy aside and name it, so the user's data is never lost.
-    QString keptAt = path;
-    if (QFileInfo::exists(path)) {
-        const QString copy = setAsideUnreadableLibrary();
-        if (copy.isEmpty())
-            m_protectUnreadableFile = true;
-        else
-            keptAt = copy;
-    }
-    m_errorMessage
-        = u"Quillmere couldn't read its library. The saved file is still available at:\n"_s + keptAt
-        + u"\n\n"_s + failure;
+    if (entries == m_entries)
+        return;
+    m_entries = entries;
+    Q_EMIT entriesChanged();
+    if (!m_selectedID.isNull() && !entry(m_selectedID))
+        setSelectedID(m_entries.isEmpty() ? QUuid() : m_entries.first().id);
 }
 
-QString LibraryModel::setAsideUnreadableLibrary()
+void LibraryModel::followFileChanges()
 {
-    QFile original(libraryURL());
-    if (!original.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = original.readAll();
-    original.close();
-    const QDir folder(m_context.dataFolder);
-    // The same unreadable bytes need one copy, not one per start.
-    const QStringList earlier
-        = folder.entryList({u"library-unreadable-*.json"_s}, QDir::Files, QDir::Name);
-    for (const QString &name : earlier) {
-        QFile copy(folder.filePath(name));
-        if (copy.size() == bytes.size() && copy.open(QIODevice::ReadOnly)
-            && copy.readAll() == bytes)
-            return copy.fileName();
-    }
-    const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
-    for (int attempt = 1; attempt < 1000; ++attempt) {
-        const QString name = attempt == 1
-            ? u"library-unreadable-%1.json"_s.arg(stamp)
-            : u"library-unreadable-%1-%2.json"_s.arg(stamp).arg(attempt);
-        const QString copy = folder.filePath(name);
-        if (QFileInfo::exists(copy))
-            continue;
-        // QFile::copy never replaces an existing file.
-        return QFile::copy(libraryURL(), copy) ? copy : QString();
-    }
-    return {};
+    if (m_watcher)
+        return;
+    m_watcher = new QFileSystemWatcher(this);
+    // The file is replaced by a rename, so its folder is watched as well as the file itself.
+    m_watcher->addPath(m_context.dataFolder);
+    if (QFileInfo::exists(libraryURL()))
+        m_watcher->addPath(libraryURL());
+    auto *settle = new QTimer(this);
+    settle->setSingleShot(true);
+    settle->setInterval(100); // a burst of notifications is one change
+    connect(settle, &QTimer::timeout, this, &LibraryModel::reloadIfChanged);
+    connect(m_watcher, &QFileSystemWatcher::directoryChanged, settle, qOverload<>(&QTimer::start));
+    connect(m_watcher, &QFileSystemWatcher::fileChanged, settle, qOverload<>(&QTimer::start));
 }
 
-void LibraryModel::persist()
+void LibraryModel::reloadIfChanged()
 {
-    const QString path = libraryURL();
-    QString failure;
-    if (m_protectUnreadableFile && QFileInfo::exists(path)) {
-        failure = u"The unreadable library file at “"_s + path
-            + u"” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere to save again."_s;
-    } else if (!QDir().mkpath(m_context.dataFolder)) {
-        failure = u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s;
-    } else {
-        m_protectUnreadableFile = false;
-        auto written = LibraryFile::write(path, LibraryFile::encode(m_entries));
-        if (written)
-            return;
-        failure = written.error();
+    if (m_watcher && QFileInfo::exists(libraryURL()) && !m_watcher->files().contains(libraryURL()))
+        m_watcher->addPath(libraryURL());
+    if (!m_store.hasChangedOnDisk())
+        return;
+    auto read = m_store.read();
+    if (!read) {
+        setErrorMessage(readFailureMessage(read.error()));
+        return;
     }
-    setErrorMessage(u"Quillmere couldn't save its library:\n"_s + failure);
+    adopt(*read);
 }
 
 void LibraryModel::add(const GameEntry &entry)
@@ -176,7 +189,7 @@ void LibraryModel::add(const GameEntry &entry)
     m_entries.append(entry);
     Q_EMIT entriesChanged();
     setSelectedID(entry.id);
-    persist();
+    commit({{LibraryChange::Kind::add, entry}});
 }
 
 void LibraryModel::update(const GameEntry &entry)
@@ -185,7 +198,7 @@ void LibraryModel::update(const GameEntry &entry)
         if (existing.id == entry.id) {
             existing = entry;
             Q_EMIT entriesChanged();
-            persist();
+            commit({{LibraryChange::Kind::update, entry}});
             return;
         }
     }
@@ -201,7 +214,7 @@ void LibraryModel::remove(const GameEntry &entry)
     Q_EMIT entriesChanged();
     if (m_selectedID == entry.id)
         setSelectedID(m_entries.isEmpty() ? QUuid() : m_entries.first().id);
-    persist();
+    commit({{LibraryChange::Kind::remove, entry}});
 }
 
 void LibraryModel::launch(const GameEntry &entry)

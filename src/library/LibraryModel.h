@@ -2,6 +2,7 @@
 
 #include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
+#include "library/LibraryStore.h"
 #include "library/WineRuntime.h"
 #include "profiles/GameCompatibilityProfile.h"
 
@@ -17,6 +18,7 @@
 #include <optional>
 
 class DesktopServices;
+class QFileSystemWatcher;
 class UserDefaults;
 
 // Where the library keeps its files and whom it asks for desktop actions and preferences.
@@ -93,6 +95,8 @@ public:
 
     QString logURL(const GameEntry &entry) const;
     QString libraryURL() const;
+    // Shows changes other processes make to the library file within a moment (the window).
+    void followFileChanges();
     QString dataFolder() const { return m_context.dataFolder; }
 
     static QString noLaunchLogMessage();
@@ -108,10 +112,15 @@ Q_SIGNALS:
 
 private:
     void load();
-    void persist();
+    // Saves the changes to the file as it is now (see LibraryStore) and takes on whatever other
+    // processes changed meanwhile.
+    void commit(const QList<LibraryChange> &changes);
+    void adopt(const QList<GameEntry> &onDisk);
+    void reloadIfChanged();
+    static QString readFailureMessage(const LibraryStore::ReadFailure &failure);
     void processFinished(const QUuid &id, int status);
     void setPreparingExecutable(const QString &name);
-    void setPendingSteamGameIDs(const QSet<QString> &ids);
+    void updatePendingSteamGameIDs(const std::function<void(QSet<QString> &)> &change);
     void removeUninstalledSteamGameShortcuts();
     // The Steam entry a game's action runs through; without one, the reason is on show.
     std::optional<GameEntry> steamForGame(
@@ -119,7 +128,6 @@ private:
     GameEntry makeSteamShortcut(
         const GameEntry &steam, const GameCompatibilityProfile &profile) const;
     QList<GameCompatibilityProfile> catalog() const;
-    QString setAsideUnreadableLibrary();
 
     LibraryContext m_context;
     QList<GameEntry> m_entries;
@@ -129,7 +137,7 @@ private:
     QString m_notice;
     QString m_errorMessage;
     QHash<QUuid, ProcessHandle> m_processes;
-    // Set when an unreadable library file could not be copied aside: it is then never
-    // written over while it is still there.
-    bool m_protectUnreadableFile = false;
+    LibraryStore m_store;
+    QList<LibraryChange> m_pending; // changes not saved yet
+    QFileSystemWatcher *m_watcher = nullptr;
 };

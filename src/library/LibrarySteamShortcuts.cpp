@@ -117,11 +117,17 @@ QStringList LibraryModel::pendingSteamGameIDs() const
     return ids;
 }
 
-void LibraryModel::setPendingSteamGameIDs(const QSet<QString> &ids)
+void LibraryModel::updatePendingSteamGameIDs(const std::function<void(QSet<QString> &)> &change)
 {
-    QStringList sorted(ids.cbegin(), ids.cend());
-    sorted.sort();
-    m_context.defaults->setStringArray(QLatin1StringView(pendingSteamGamesKey), sorted);
+    // Applied to the list as stored now: another process may have added to it meanwhile.
+    m_context.defaults->updateStringArray(
+        QLatin1StringView(pendingSteamGamesKey), [&change](const QStringList &stored) {
+            QSet<QString> ids(stored.cbegin(), stored.cend());
+            change(ids);
+            QStringList sorted(ids.cbegin(), ids.cend());
+            sorted.sort();
+            return sorted;
+        });
 }
 
 bool LibraryModel::isSteamGamePendingInstall(const GameCompatibilityProfile &profile) const
@@ -180,9 +186,7 @@ void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
         return;
     }
     m_processes.insert(id, *started);
-    QStringList pending = pendingSteamGameIDs();
-    pending.append(*profile.appID);
-    setPendingSteamGameIDs(QSet<QString>(pending.cbegin(), pending.cend()));
+    updatePendingSteamGameIDs([appID = *profile.appID](QSet<QString> &ids) { ids.insert(appID); });
     setNotice(u"Steam opened the page for "_s + profile.name
         + u". Check that this account has access to the edition, then start or continue its "
           u"install in "
@@ -191,8 +195,8 @@ void LibraryModel::openSteamGamePage(const GameCompatibilityProfile &profile)
 
 void LibraryModel::addSteamGameShortcut(const GameCompatibilityProfile &profile)
 {
-    const auto steam = steamForGame(
-        profile, u"Install Steam from Wine Setup before adding a game shortcut."_s);
+    const auto steam
+        = steamForGame(profile, u"Install Steam from Wine Setup before adding a game shortcut."_s);
     if (!steam)
         return;
     if (!isSteamGameInstalled(profile)) {
@@ -224,8 +228,10 @@ void LibraryModel::refreshPendingSteamGameInstalls(const QList<GameCompatibility
         pending.remove(*profile.appID);
         finished.append(profile.name);
     }
-    if (pending != before)
-        setPendingSteamGameIDs(pending);
+    if (pending != before) {
+        const QSet<QString> done = before - pending;
+        updatePendingSteamGameIDs([done](QSet<QString> &ids) { ids -= done; });
+    }
     if (!finished.isEmpty()) {
         setNotice(finished.join(u", "_s)
             + (finished.size() == 1
@@ -261,9 +267,14 @@ void LibraryModel::removeUninstalledSteamGameShortcuts()
     }
     if (gone.isEmpty())
         return;
+    QList<LibraryChange> removals;
+    for (const GameEntry &entry : std::as_const(m_entries)) {
+        if (gone.contains(entry.id))
+            removals.append({LibraryChange::Kind::remove, entry});
+    }
     m_entries.removeIf([&](const GameEntry &entry) { return gone.contains(entry.id); });
     Q_EMIT entriesChanged();
     if (gone.contains(m_selectedID))
         setSelectedID(m_entries.isEmpty() ? QUuid() : m_entries.first().id);
-    persist();
+    commit(removals);
 }

@@ -1,7 +1,6 @@
 #include "SteamManifest.h"
 #include "platform/TextLines.h"
 
-
 using namespace Qt::StringLiterals;
 
 std::optional<QString> SteamManifest::value(const QString &key, const QString &text)

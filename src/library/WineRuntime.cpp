@@ -86,7 +86,8 @@ bool WineRuntime::isOccupiedFolder(const QString &path)
 {
     const QDir folder(path);
     return folder.exists()
-        && !folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot).isEmpty();
+        && !folder.entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
+                .isEmpty();
 }
 
 Result<void> WineRuntime::validate(const GameEntry &entry)

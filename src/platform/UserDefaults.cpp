@@ -1,5 +1,6 @@
 #include "UserDefaults.h"
 
+#include <QLockFile>
 #include <QSettings>
 
 using namespace Qt::StringLiterals;
@@ -40,6 +41,18 @@ QStringList UserDefaults::stringArray(const QString &key) const
         return out;
     }
     return {};
+}
+
+void UserDefaults::updateStringArray(
+    const QString &key, const std::function<QStringList(QStringList)> &change)
+{
+    QLockFile lock(m_settings->fileName() + u".lock-quillmere"_s);
+    // Without the lock (a read-only folder, say) the change still applies to this process.
+    const bool locked = lock.tryLock(5000);
+    m_settings->sync(); // read what other processes stored meanwhile
+    setStringArray(key, change(stringArray(key)));
+    if (locked)
+        lock.unlock();
 }
 
 void UserDefaults::setStringArray(const QString &key, const QStringList &values)

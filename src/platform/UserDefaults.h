@@ -3,6 +3,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <functional>
 #include <memory>
 
 class QSettings;
@@ -22,6 +23,10 @@ public:
 
     QStringList stringArray(const QString &key) const;
     void setStringArray(const QString &key, const QStringList &values);
+    // Changes one list as it is stored now, under a lock that other Quillmere processes take
+    // too, so two processes adding to the same list keep both additions.
+    void updateStringArray(
+        const QString &key, const std::function<QStringList(QStringList)> &change);
 
 private:
     std::unique_ptr<QSettings> m_settings;

@@ -151,6 +151,8 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     connect(&library, &LibraryModel::errorMessageChanged, this, &LibraryView::showNextAlert);
     connect(&library, &LibraryModel::noticeChanged, this, &LibraryView::showNextAlert);
 
+    // Other windows and commands may change the library; the window shows it within a moment.
+    library.followFileChanges();
     // The first page is chosen before the window shows, so the profiles page does not start
     // its refresh for a window that opens on an entry.
     m_flow.initializeDestination();

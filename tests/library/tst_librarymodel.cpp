@@ -74,8 +74,9 @@ private Q_SLOTS:
         writeFile(sandbox.dataFolder() + QStringLiteral("/library.json"), original);
         const auto model = sandbox.model();
         QCOMPARE(model->entries().size(), 1);
-        const GameEntry loaded = model->entries().first();
-        model->update(loaded); // forces a save of unchanged values
+        GameEntry loaded = model->entries().first();
+        loaded.name = QStringLiteral("G2"); // a save, with every other value as it was read
+        model->update(loaded);
         const QByteArray saved = readFile(model->libraryURL());
         QCOMPARE(saved, LibraryFile::encode({loaded}));
         const auto reread = LibraryFile::decode(saved);

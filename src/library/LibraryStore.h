@@ -1,0 +1,62 @@
+#pragma once
+
+#include "library/GameEntry.h"
+#include "platform/Expected.h"
+#include "platform/FileStamp.h"
+
+#include <QList>
+#include <QString>
+
+// One change this process makes to the library, applied by id to the list as it is on disk.
+struct LibraryChange
+{
+    enum class Kind { add, update, remove };
+    Kind kind = Kind::add;
+    GameEntry entry; // for `remove`, only its id counts
+
+    bool operator==(const LibraryChange &) const = default;
+};
+
+// "library.json" shared by every Quillmere process of the user. A change takes an advisory
+// lock beside the file, reads the file again if another process replaced it since this one
+// last saw it, applies this process's changes by id, writes it atomically and lets go. The
+// lock is held only for that, never while a program runs or the user thinks.
+class LibraryStore
+{
+public:
+    explicit LibraryStore(QString dataFolder);
+
+    QString path() const;
+    QString lockPath() const;
+
+    struct ReadFailure
+    {
+        QString reason;
+        QString keptAt; // the copy set aside, or the file itself when it couldn't be copied
+    };
+    // The file as it is now; a missing file is an empty library. An unreadable one is copied
+    // aside once (the same bytes are not copied twice) and is never written over until then.
+    Expected<QList<GameEntry>, ReadFailure> read();
+    // Whether the file on disk is not the one this process last read or wrote.
+    bool hasChangedOnDisk() const;
+
+    struct Applied
+    {
+        QList<GameEntry> entries; // the list now on disk
+        QList<GameEntry> refusedUpdates; // edits of entries another process removed
+    };
+    // The error is one sentence (or the system's reason) saying why nothing was written.
+    Expected<Applied, QString> apply(const QList<LibraryChange> &changes);
+
+    static constexpr int lockTimeoutMs = 5000;
+
+private:
+    QString setAsideUnreadableFile();
+
+    QString m_dataFolder;
+    FileStamp m_stamp; // of the file this process last read or wrote
+    QList<GameEntry> m_entries; // and its list
+    // Set when an unreadable file could not be copied aside: it is then never written over
+    // while it is still there.
+    bool m_protectUnreadableFile = false;
+};

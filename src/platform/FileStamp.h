@@ -1,0 +1,19 @@
+#pragma once
+
+#include <QString>
+
+// Which version of a file is on disk: a file replaced by a rename, or rewritten, gets a new
+// stamp. Cheap enough to check on every change notification.
+struct FileStamp
+{
+    qint64 device = -1;
+    qint64 inode = -1;
+    qint64 size = -1;
+    qint64 modifiedNs = -1;
+
+    bool exists() const { return inode >= 0; }
+    bool operator==(const FileStamp &) const = default;
+
+    // The stamp of the file a path names now (following links); "missing" when there is none.
+    static FileStamp of(const QString &path);
+};

@@ -1,0 +1,102 @@
+#include "library/LibraryFile.h"
+#include "library/LibraryModel.h"
+#include "support/TestSupport.h"
+
+#include <QDir>
+#include <QProcess>
+#include <QSet>
+#include <QSignalSpy>
+#include <QTest>
+
+using namespace TestSupport;
+using namespace Qt::StringLiterals;
+
+// Several processes and windows share one library file; none of them loses another's change.
+class TestLibrarySharing : public QObject
+{
+    Q_OBJECT
+
+private Q_SLOTS:
+    void concurrentWritersLoseNothing_data()
+    {
+        QTest::addColumn<int>("processes");
+        QTest::newRow("two") << 2;
+        QTest::newRow("four") << 4;
+    }
+    void concurrentWritersLoseNothing()
+    {
+        QFETCH(int, processes);
+        constexpr int perProcess = 200;
+        Sandbox sandbox;
+        std::vector<std::unique_ptr<QProcess>> writers;
+        for (int i = 0; i < processes; ++i) {
+            writers.push_back(std::make_unique<QProcess>());
+            writers.back()->setProcessChannelMode(QProcess::ForwardedChannels);
+            writers.back()->start(QStringLiteral(QUILLMERE_LIBRARY_WRITER),
+                {sandbox.dataFolder(), QString::number(perProcess), u"W%1"_s.arg(i)});
+        }
+        for (auto &writer : writers) {
+            QVERIFY(writer->waitForFinished(120000));
+            QCOMPARE(writer->exitCode(), 0);
+        }
+        const auto entries
+            = LibraryFile::decode(readFile(sandbox.dataFolder() + u"/library.json"_s));
+        QVERIFY(entries.hasValue());
+        QSet<QString> names;
+        for (const GameEntry &entry : *entries)
+            names.insert(entry.name);
+        QCOMPARE(names.size(), processes * perProcess);
+        QCOMPARE(entries->size(), processes * perProcess);
+        // No temporary file or lock is left behind.
+        QCOMPARE(QDir(sandbox.dataFolder()).entryList(QDir::Files | QDir::Hidden),
+            QStringList({u"library.json"_s}));
+    }
+
+    void anEditDoesNotBringBackARemovedEntry()
+    {
+        Sandbox sandbox;
+        const GameEntry game = sandbox.readyEntry(u"Game"_s);
+        auto first = sandbox.model();
+        first->add(game);
+        auto second = sandbox.model();
+        first->remove(game);
+
+        GameEntry edited = game;
+        edited.name = u"Renamed"_s;
+        second->update(edited);
+        QCOMPARE(second->errorMessage(),
+            u"“Renamed” was removed from the library by another Quillmere window or command, so "
+            "its changes weren't saved."_s);
+        QVERIFY(second->entries().isEmpty());
+        QCOMPARE(LibraryFile::decode(readFile(first->libraryURL()))->size(), 0);
+    }
+
+    // The window's model shows another process's change, keeps its selection and running
+    // state, and its own next change keeps the other's entry.
+    void theWindowFollowsTheFile()
+    {
+        Sandbox sandbox;
+        GameEntry game = sandbox.readyEntry(u"Game"_s);
+        game.environment.insert(u"FAKE_WINE_SLEEP"_s, u"5"_s);
+        auto window = sandbox.model();
+        window->add(game);
+        window->followFileChanges();
+        window->launch(game);
+        QVERIFY(window->isRunning(game.id));
+
+        QProcess other;
+        other.start(
+            QStringLiteral(QUILLMERE_LIBRARY_WRITER), {sandbox.dataFolder(), u"1"_s, u"Other"_s});
+        QVERIFY(other.waitForFinished(20000));
+        QTRY_COMPARE_WITH_TIMEOUT(window->entries().size(), 2, 1000);
+        QCOMPARE(window->entries().at(1).name, u"Other 0"_s);
+        QCOMPARE(window->selectedID(), game.id);
+        QVERIFY(window->isRunning(game.id));
+
+        window->add(sandbox.readyEntry(u"Third"_s));
+        QCOMPARE(LibraryFile::decode(readFile(window->libraryURL()))->size(), 3);
+    }
+};
+
+QTEST_GUILESS_MAIN(TestLibrarySharing)
+#include "tst_librarysharing.moc"
