@@ -144,6 +144,25 @@ private Q_SLOTS:
         QCOMPARE(shown.count(), 1);
     }
 
+    // Starts at the same moment end with one window: the others hand off to it.
+    void simultaneousStartsOpenOneWindow()
+    {
+        Sandbox sandbox;
+        std::vector<std::unique_ptr<QProcess>> starts;
+        for (int i = 0; i < 3; ++i)
+            starts.push_back(startQuillmere(sandbox, {}, sandbox.root()));
+        const auto handedOff = [&] {
+            return std::count_if(starts.begin(), starts.end(), [](const auto &start) {
+                return start->state() == QProcess::NotRunning && start->exitCode() == 0;
+            });
+        };
+        QTRY_COMPARE_WITH_TIMEOUT(handedOff(), 2, 20000);
+        QTest::qWait(500);
+        QCOMPARE(handedOff(), 2);
+        for (const auto &start : starts)
+            start->kill();
+    }
+
     // macOS hands a file opened from the desktop to the running application as an event.
     void fileOpenEventRunsTheFile()
     {
