@@ -141,7 +141,7 @@ std::unique_ptr<QLocalSocket> WindowHandoff::connectOrListen(const QString &name
         return nullptr;
     QLockFile lock(name + u".lock"_s);
     // Going on without the lock beats not starting at all.
-    // lock.tryLock(lockWaitMs);
+    lock.tryLock(lockWaitMs);
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(name);
     if (socket->waitForConnected(connectWaitMs))

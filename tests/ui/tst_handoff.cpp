@@ -2,6 +2,7 @@
 #include "ui/WindowHandoff.h"
 
 #include <QFileOpenEvent>
+#include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
 #include <QSignalSpy>
@@ -142,6 +143,20 @@ private Q_SLOTS:
         QVERIFY(finishes(*second));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(shown.count(), 1);
+    }
+
+    // A window that holds the socket but does not answer keeps it: the start says so and gives
+    // up after a few seconds instead of waiting for ever or opening a second window.
+    void silentWindowIsLeftAlone()
+    {
+        Sandbox sandbox;
+        QLocalServer silent;
+        QVERIFY(silent.listen(WindowHandoff::socketName(dataFolderOf(sandbox))));
+        auto second = startQuillmere(sandbox, {}, sandbox.root());
+        QVERIFY(finishes(*second, 15000));
+        QCOMPARE(second->exitCode(), 1);
+        QVERIFY(second->readAllStandardError().contains("window is open but does not answer"));
+        QVERIFY(QFileInfo::exists(silent.fullServerName()));
     }
 
     // Starts at the same moment end with one window: the others hand off to it.
