@@ -176,6 +176,7 @@ private Q_SLOTS:
         QCOMPARE(handedOff(), 2);
         for (const auto &start : starts)
             start->kill();
+        QLocalServer::removeServer(WindowHandoff::socketName(dataFolderOf(sandbox)));
     }
 
     // macOS hands a file opened from the desktop to the running application as an event.
