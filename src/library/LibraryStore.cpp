@@ -102,8 +102,13 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
         return unexpected(u"Quillmere couldn't create the folder “"_s + m_dataFolder + u"”."_s);
     QLockFile lock(lockPath());
     if (!lock.tryLock(lockTimeoutMs)) {
-        return unexpected(u"Another Quillmere window or command kept the library locked for more "
-                          "than five seconds, so this change wasn't saved. Try again."_s);
+        if (lock.error() == QLockFile::LockFailedError) {
+            return unexpected(u"Another Quillmere window or command kept the library locked for "
+                              "more than five seconds, so this change wasn't saved. Try again."_s);
+        }
+        // A read-only or full data folder: the lock file itself can't be made.
+        return unexpected(u"Quillmere can't write in the folder “"_s + m_dataFolder
+            + u"”, so this change wasn't saved."_s);
     }
     // Another process may have written since: its changes are the base for ours.
     if (hasChangedOnDisk())
