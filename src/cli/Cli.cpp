@@ -327,7 +327,10 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context)
     if (entryCommands.contains(command) && rest.size() != 1)
         return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
-    LibraryModel model(context);
+    // Looking at the library never changes it; launching and stopping may.
+    LibraryContext commandContext = context;
+    commandContext.readOnly = command == u"list"_s || command == u"log"_s;
+    LibraryModel model(commandContext);
     if (command == u"list"_s)
         return list(model, rest);
 

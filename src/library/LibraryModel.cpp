@@ -26,7 +26,8 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     , m_store(m_context.dataFolder)
 {
     load();
-    removeUninstalledSteamGameShortcuts();
+    if (!m_context.readOnly)
+        removeUninstalledSteamGameShortcuts();
 }
 
 // Launched programs are deliberately left running: the watcher threads hold only weak

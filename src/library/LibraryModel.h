@@ -30,6 +30,8 @@ struct LibraryContext
     std::shared_ptr<DesktopServices> desktop; // may be null where there is no desktop (CLI)
     // The game profiles in use; empty: the shared catalogue store's list.
     std::function<QList<GameCompatibilityProfile>()> catalog;
+    // For commands that only look: nothing is written, and no clean-up runs at start.
+    bool readOnly = false;
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
