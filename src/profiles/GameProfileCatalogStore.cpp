@@ -79,6 +79,31 @@ void GameProfileCatalogStore::fail(const QString &message)
     Q_EMIT changed();
 }
 
+Expected<QList<GameCompatibilityProfile>, QString> GameProfileCatalogStore::decodeCatalog(
+    const QByteArray &document)
+{
+    QJsonParseError parseError;
+    const QJsonDocument json = QJsonDocument::fromJson(document, &parseError);
+    if (parseError.error != QJsonParseError::NoError)
+        return unexpected(
+            u"The game catalog isn't valid JSON ("_s + parseError.errorString() + u")."_s);
+    const QJsonObject root = json.object();
+    if (!json.isObject() || !root.value(u"schemaVersion"_s).isDouble()
+        || !root.value(u"games"_s).isArray())
+        return unexpected(u"The game catalog has no “schemaVersion” number or no “games” list."_s);
+    QList<GameCompatibilityProfile> games;
+    const QJsonArray rows = root.value(u"games"_s).toArray();
+    for (qsizetype i = 0; i < rows.size(); ++i) {
+        auto profile = GameCompatibilityProfile::fromJson(rows.at(i), i);
+        if (!profile)
+            return unexpected(profile.error());
+        games.append(*profile);
+    }
+    if (root.value(u"schemaVersion"_s).toDouble() != 1.0 || games.isEmpty() || !isValid(games))
+        return unexpected(CatalogError {CatalogError::Kind::invalidCatalog}.description());
+    return games;
+}
+
 QCoro::Task<> GameProfileCatalogStore::load()
 {
     QPointer<GameProfileCatalogStore> self(this);
@@ -101,33 +126,12 @@ QCoro::Task<> GameProfileCatalogStore::load()
         co_return;
     }
 
-    QJsonParseError parseError;
-    const QJsonDocument document = QJsonDocument::fromJson(answer.body, &parseError);
-    if (parseError.error != QJsonParseError::NoError) {
-        fail(u"The game catalog isn't valid JSON ("_s + parseError.errorString() + u")."_s);
+    auto games = decodeCatalog(answer.body);
+    if (!games) {
+        fail(games.error());
         co_return;
     }
-    const QJsonObject root = document.object();
-    if (!document.isObject() || !root.value(u"schemaVersion"_s).isDouble()
-        || !root.value(u"games"_s).isArray()) {
-        fail(u"The game catalog has no “schemaVersion” number or no “games” list."_s);
-        co_return;
-    }
-    QList<GameCompatibilityProfile> games;
-    const QJsonArray rows = root.value(u"games"_s).toArray();
-    for (qsizetype i = 0; i < rows.size(); ++i) {
-        auto profile = GameCompatibilityProfile::fromJson(rows.at(i), i);
-        if (!profile) {
-            fail(profile.error());
-            co_return;
-        }
-        games.append(*profile);
-    }
-    if (root.value(u"schemaVersion"_s).toDouble() != 1.0 || games.isEmpty() || !isValid(games)) {
-        fail(CatalogError {CatalogError::Kind::invalidCatalog}.description());
-        co_return;
-    }
-    m_games = games;
+    m_games = *games;
     m_isUsingWebsiteCatalog = true;
     m_loadError.clear();
     Q_EMIT changed();

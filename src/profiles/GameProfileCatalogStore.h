@@ -43,6 +43,10 @@ public:
     // (also after an earlier success, so the status line stays true).
     QCoro::Task<> load();
 
+    // The list a downloaded catalogue document holds, or the one sentence that rejects it.
+    static Expected<QList<GameCompatibilityProfile>, QString> decodeCatalog(
+        const QByteArray &document);
+
     // Distinct ids; every profile with an id, a name, a storefront, an https guide with a
     // host, and an app ID of ASCII digits or none.
     static bool isValid(const QList<GameCompatibilityProfile> &games);
