@@ -1,6 +1,7 @@
 #include "cli/Cli.h"
 #include "library/LibraryModel.h"
 #include "platform/AppData.h"
+#include "platform/Background.h"
 #include "platform/MachineInfo.h"
 #include "platform/SystemDesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
@@ -23,9 +24,8 @@ void nameApplication()
     QCoreApplication::setOrganizationName(u"Quillmere"_s);
 }
 
-int runWindow(int argc, char *argv[], const QStringList &arguments)
+int runWindow(QApplication &app, const QStringList &arguments)
 {
-    QApplication app(argc, argv);
     nameApplication();
     QGuiApplication::setDesktopFileName(u"org.quillmere.Quillmere"_s);
 
@@ -85,10 +85,15 @@ int main(int argc, char *argv[])
             std::fputs((problem + u'\n').toUtf8().constData(), stderr);
             return 1;
         }
-        return runWindow(argc, argv, arguments);
+        QApplication app(argc, argv);
+        // After the window and its models are gone, background work gets a moment to finish;
+        // what still waits on Wine is left to it, and Wine keeps running.
+        Background::Pool pool;
+        return pool.finish(runWindow(app, arguments));
     }
 
     QCoreApplication app(argc, argv);
+    Background::Pool pool;
     nameApplication();
-    return Cli::run(arguments, LibraryContext::system(nullptr));
+    return pool.finish(Cli::run(arguments, LibraryContext::system(nullptr)));
 }
