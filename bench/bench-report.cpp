@@ -1,0 +1,184 @@
+// bench-report BUILD_DIR WORK_DIR: runs every benchmark and prints the performance table.
+#include "Measure.h"
+
+#include <QCoreApplication>
+#include <QDir>
+#include <QFile>
+#include <QFileInfo>
+#include <QHash>
+
+#include <algorithm>
+
+#include <cstdio>
+#include <ctime>
+
+using namespace Qt::StringLiterals;
+
+namespace {
+
+QString g_build;
+QString g_work;
+
+QString tool(const QString &name)
+{
+    return g_build + u"/bench/"_s + name;
+}
+
+// "key value" lines of a program's output.
+QHash<QString, double> values(const QByteArray &output)
+{
+    QHash<QString, double> out;
+    for (const QByteArray &line : output.split('\n')) {
+        const QList<QByteArray> parts = line.split(' ');
+        if (parts.size() == 2)
+            out.insert(QString::fromLatin1(parts.at(0)), parts.at(1).toDouble());
+    }
+    return out;
+}
+
+void row(const QString &figure, const QString &measured, const QString &target, bool met)
+{
+    std::printf("| %s | %s | %s | %s |\n", qPrintable(figure), qPrintable(measured),
+        qPrintable(target), met ? "met" : "NOT met");
+    std::fflush(stdout);
+}
+
+QString number(double value, int decimals = 2)
+{
+    return QString::number(value, 'f', decimals);
+}
+
+void sha256()
+{
+    const QString file = g_work + u"/1GiB.bin"_s;
+    if (QFileInfo(file).size() != 1LL << 30)
+        measure({u"sh"_s, u"-c"_s, u"head -c 1073741824 /dev/urandom > '"_s + file + u"'"_s});
+    measure({u"cat"_s, file}); // warm the cache
+    const Measured ours = medianOf(3, {tool(u"bench-core"_s), u"sha256"_s, file});
+    const Measured system = medianOf(3, {u"sha256sum"_s, file});
+    const double ratio = system.seconds / values(ours.output).value(u"seconds"_s);
+    row(u"SHA-256 of 1 GiB: throughput vs sha256sum"_s,
+        number(1024 / values(ours.output).value(u"seconds"_s), 0) + u" MB/s, "_s + number(ratio)
+            + u"× ("_s + number(1024 / system.seconds, 0) + u" MB/s)"_s,
+        u"≥ 2×"_s, ratio >= 2);
+    QFile::remove(file);
+}
+
+void library(const QString &quillmere)
+{
+    for (int count : {1000, 10000, 100000}) {
+        const QString folder = g_work + u"/library-%1/Quillmere"_s.arg(count);
+        measure({tool(u"bench-core"_s), u"make-library"_s, QString::number(count), folder});
+        const QString file = folder + u"/library.json"_s;
+        const Measured decode = medianOf(3, {tool(u"bench-core"_s), u"decode"_s, file});
+        const Measured encode
+            = medianOf(3, {tool(u"bench-core"_s), u"encode"_s, QString::number(count)});
+        const Measured save = medianOf(3, {tool(u"bench-core"_s), u"save"_s, folder});
+        row(u"library of %1: decode / encode / save one change"_s.arg(count),
+            number(values(decode.output).value(u"seconds"_s) * 1000, 1) + u" / "_s
+                + number(values(encode.output).value(u"seconds"_s) * 1000, 1) + u" / "_s
+                + number(values(save.output).value(u"seconds"_s) * 1000, 1) + u" ms; peak "_s
+                + number(decode.maxRssKiB / 1024.0, 0) + u" / "_s
+                + number(encode.maxRssKiB / 1024.0, 0) + u" / "_s
+                + number(save.maxRssKiB / 1024.0, 0) + u" MiB"_s,
+            u"(figures)"_s, true);
+        if (count != 100000)
+            continue;
+        const QString environment = u"XDG_DATA_HOME="_s + g_work + u"/library-100000"_s;
+        const Measured list = medianOf(
+            3, {u"env"_s, environment, quillmere, u"list"_s, u"--json"_s}, g_work + u"/out.json"_s);
+        const Measured jq = medianOf(3, {u"jq"_s, u"-c"_s, u"."_s, file}, g_work + u"/jq.json"_s);
+        const double time = list.seconds / jq.seconds;
+        const double memory = double(list.maxRssKiB) / jq.maxRssKiB;
+        row(u"list --json, 100,000 entries vs jq -c ."_s,
+            number(list.seconds, 2) + u" s, "_s + number(list.maxRssKiB / 1024.0, 0)
+                + u" MiB (jq "_s + number(jq.seconds, 2) + u" s, "_s
+                + number(jq.maxRssKiB / 1024.0, 0) + u" MiB): "_s + number(time) + u"× time, "_s
+                + number(memory) + u"× memory"_s,
+            u"≤ 0.7× time, ≤ 1× memory"_s, time <= 0.7 && memory <= 1.0);
+    }
+}
+
+void search()
+{
+    QHash<int, double> medians;
+    for (int count : {10000, 100000}) {
+        const Measured run = measure({tool(u"bench-core"_s), u"search"_s, QString::number(count)});
+        medians.insert(count, values(run.output).value(u"median_ms"_s));
+        row(u"search + sections per keystroke, %1 profiles"_s.arg(count),
+            number(values(run.output).value(u"median_ms"_s)) + u" ms median, "_s
+                + number(values(run.output).value(u"max_ms"_s)) + u" ms worst"_s,
+            count == 10000 ? u"≤ 16 ms"_s : u"≤ 10× the 10,000 figure"_s,
+            count == 10000 ? medians.value(count) <= 16
+                           : medians.value(count) <= 10 * medians.value(10000));
+    }
+}
+
+Measured window(const QString &kind, const QString &folder)
+{
+    timespec now {};
+    clock_gettime(CLOCK_MONOTONIC, &now);
+    const qint64 t0 = qint64(now.tv_sec) * 1000000000LL + now.tv_nsec;
+    return measure({tool(u"bench-window"_s), kind, folder, QString::number(t0)});
+}
+
+void startup()
+{
+    const QString folder = g_work + u"/window/Quillmere"_s;
+    measure({tool(u"bench-core"_s), u"make-library"_s, u"1000"_s, folder});
+    QList<double> empty, ours, emptyRss, oursRss;
+    for (int i = 0; i < 5; ++i) {
+        const auto a = values(window(u"empty"_s, folder).output);
+        const auto b = values(window(u"library"_s, folder).output);
+        empty << a.value(u"first_paint_ms"_s);
+        ours << b.value(u"first_paint_ms"_s);
+        emptyRss << a.value(u"rss_kib"_s);
+        oursRss << b.value(u"rss_kib"_s);
+    }
+    for (QList<double> *list : {&empty, &ours, &emptyRss, &oursRss})
+        std::sort(list->begin(), list->end());
+    const double paint = ours[2] / empty[2];
+    const double memory = oursRss[2] / emptyRss[2];
+    row(u"window start to first paint, 1,000 entries vs an empty Qt window"_s,
+        number(ours[2], 0) + u" ms vs "_s + number(empty[2], 0) + u" ms: "_s + number(paint) + u"×"_s,
+        u"≤ 1.5×"_s, paint <= 1.5);
+    row(u"resident memory 2 s after start"_s,
+        number(oursRss[2] / 1024, 0) + u" MiB vs "_s + number(emptyRss[2] / 1024, 0) + u" MiB: "_s
+            + number(memory) + u"×"_s,
+        u"≤ 1.5×"_s, memory <= 1.5);
+}
+
+void stalls(const QString &downloadMiB)
+{
+    const auto found = values(measure({tool(u"bench-stall"_s), downloadMiB}).output);
+    const QList<QPair<QString, QString>> names = {
+        {u"download_extract_ms"_s, u"%1 MiB verified download + tar"_s.arg(downloadMiB)},
+        {u"wineboot_ms"_s, u"wineboot"_s}, {u"wineserver_stop_ms"_s, u"wineserver -k"_s},
+        {u"save_100k_ms"_s, u"saving 100,000 entries"_s}};
+    for (const auto &[key, label] : names) {
+        row(u"longest GUI stall: "_s + label, number(found.value(key, -1), 1) + u" ms"_s,
+            u"≤ 50 ms"_s, found.contains(key) && found.value(key) <= 50);
+    }
+}
+
+} // namespace
+
+int main(int argc, char *argv[])
+{
+    QCoreApplication app(argc, argv);
+    const QStringList args = QCoreApplication::arguments().mid(1);
+    if (args.size() < 2) {
+        std::fputs("usage: bench-report BUILD_DIR WORK_DIR [DOWNLOAD_MIB]\n", stderr);
+        return 2;
+    }
+    g_build = QDir(args.at(0)).absolutePath();
+    g_work = QDir(args.at(1)).absolutePath();
+    QDir().mkpath(g_work);
+    std::printf("| Figure | Measured | Target | |\n|---|---|---|---|\n");
+    sha256();
+    library(g_build + u"/src/app/quillmere"_s);
+    search();
+    startup();
+    stalls(args.value(2, u"500"_s));
+    return 0;
+}
