@@ -84,11 +84,14 @@ void LoopbackServer::answer(QTcpSocket *socket, const QString &target)
         QByteArray head = "HTTP/1.1 " + QByteArray::number(response.status) + " Status\r\n";
         for (const auto &[name, value] : response.headers)
             head += name + ": " + value + "\r\n";
-        if (response.sendLength)
+        if (response.sendLength && response.repeatUpTo <= 0)
             head += "Content-Length: " + QByteArray::number(response.body.size()) + "\r\n";
         head += "Connection: close\r\n\r\n";
         guard->write(head);
-        sendBody(guard, response, 0);
+        if (response.repeatUpTo > 0)
+            sendRepeated(guard, response);
+        else
+            sendBody(guard, response, 0);
     });
 }
 
@@ -99,8 +102,10 @@ void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsiz
         : response.body.size();
     const qsizetype piece = response.chunkSize > 0 ? response.chunkSize : limit - offset;
     const qsizetype length = std::min(piece, limit - offset);
-    if (length > 0)
+    if (length > 0) {
         socket->write(response.body.mid(offset, length));
+        m_bodyBytesSent += length;
+    }
     if (offset + length >= limit) {
         close(socket);
         return;
@@ -111,6 +116,28 @@ void LoopbackServer::sendBody(QTcpSocket *socket, const Response &response, qsiz
             if (guard)
                 sendBody(guard, response, next);
         });
+}
+
+void LoopbackServer::sendRepeated(QTcpSocket *socket, const Response &response)
+{
+    // Written only as the socket drains, so what counts as sent is what the client could take.
+    const QByteArray unit = response.body.isEmpty() ? QByteArray("x") : response.body;
+    QByteArray piece = unit;
+    while (piece.size() < 64 * 1024)
+        piece += unit;
+    auto remaining = std::make_shared<qint64>(response.repeatUpTo);
+    auto refill = [this, socket, piece, remaining] {
+        while (*remaining > 0 && socket->bytesToWrite() < piece.size()) {
+            const qint64 length = std::min<qint64>(piece.size(), *remaining);
+            socket->write(piece.constData(), length);
+            m_bodyBytesSent += length;
+            *remaining -= length;
+            if (*remaining == 0)
+                close(socket);
+        }
+    };
+    connect(socket, &QTcpSocket::bytesWritten, socket, refill);
+    refill();
 }
 
 void LoopbackServer::close(QTcpSocket *socket)

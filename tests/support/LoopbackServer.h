@@ -13,7 +13,8 @@
 class QTcpSocket;
 
 // A real HTTP/1.1 server on 127.0.0.1 for tests: canned statuses and bodies, redirects, slow,
-// unsized and truncated answers. It counts requests per path and how many were open at once.
+// unsized, truncated and endless answers. It counts requests per path and how many were open at
+// once.
 class LoopbackServer : public QObject
 {
     Q_OBJECT
@@ -30,6 +31,9 @@ public:
         int chunkDelayMs = 0; // ...this far apart
         int delayMs = 0; // wait this long before answering at all
         bool hangUp = false; // close the connection without answering
+        // > 0: an unsized body that repeats `body` (or "x") up to this many bytes, as fast as
+        // the client takes it; the end of the body is the close.
+        qint64 repeatUpTo = 0;
     };
 
     LoopbackServer();
@@ -47,11 +51,14 @@ public:
     QList<QByteArray> requestHeaders() const { return m_requestHeads; }
     // Every request's target with the number of answers sent in full before it arrived.
     QList<QPair<QString, int>> arrivals() const { return m_arrivals; }
+    // Body bytes handed to the sockets so far, across all answers.
+    qint64 bodyBytesSent() const { return m_bodyBytesSent; }
 
 private:
     void accept();
     void answer(QTcpSocket *socket, const QString &target);
     void sendBody(QTcpSocket *socket, const Response &response, qsizetype offset);
+    void sendRepeated(QTcpSocket *socket, const Response &response);
     void close(QTcpSocket *socket);
 
     QTcpServer m_server;
@@ -63,4 +70,5 @@ private:
     QList<QByteArray> m_requestHeads;
     int m_open = 0;
     int m_maxOpen = 0;
+    qint64 m_bodyBytesSent = 0;
 };
