@@ -15,9 +15,17 @@ using namespace Qt::StringLiterals;
 
 QString CatalogError::description() const
 {
-    return kind == Kind::badResponse
-        ? u"The Quillmere game catalog could not be downloaded."_s
-        : u"The Quillmere game catalog has an unsupported or invalid format."_s;
+    switch (kind) {
+    case Kind::badResponse:
+        return u"The Quillmere game catalog could not be downloaded."_s;
+    case Kind::invalidCatalog:
+        return u"The Quillmere game catalog has an unsupported or invalid format."_s;
+    case Kind::timedOut:
+        return u"The Quillmere game catalog took too long to download."_s;
+    case Kind::tooLarge:
+        return u"The Quillmere game catalog is larger than 4 MiB and was not loaded."_s;
+    }
+    return {};
 }
 
 GameProfileCatalogStore::GameProfileCatalogStore(QObject *parent)
@@ -112,11 +120,18 @@ QCoro::Task<> GameProfileCatalogStore::load()
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Cache-Control", "no-cache");
-    auto fetching
-        = HttpGet::fetch(*m_network, request, ProfileEndpoints::current().catalogTimeoutMs);
+    auto fetching = HttpGet::fetch(
+        *m_network, request, ProfileEndpoints::current().catalogTimeoutMs, maximumDocumentBytes);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!self)
         co_return;
+    if (answer.exceeded != HttpAnswer::Exceeded::none) {
+        fail(CatalogError {answer.exceeded == HttpAnswer::Exceeded::deadline
+                ? CatalogError::Kind::timedOut
+                : CatalogError::Kind::tooLarge}
+                 .description());
+        co_return;
+    }
     if (!answer.failure.isEmpty()) {
         fail(answer.failure.endsWith(u'.') ? answer.failure : answer.failure + u'.');
         co_return;

@@ -14,7 +14,7 @@ class QNetworkAccessManager;
 // The catalogue's failures, each with one sentence.
 struct CatalogError
 {
-    enum class Kind { badResponse, invalidCatalog };
+    enum class Kind { badResponse, invalidCatalog, timedOut, tooLarge };
     Kind kind;
     QString description() const;
 };
@@ -31,6 +31,9 @@ class GameProfileCatalogStore : public QObject
 public:
     explicit GameProfileCatalogStore(QObject *parent = nullptr);
     ~GameProfileCatalogStore() override;
+
+    // The included catalogue is under 20 KB; a document past this is refused as it arrives.
+    static constexpr qint64 maximumDocumentBytes = 4 * 1024 * 1024;
 
     // The one store of the process, made on first use.
     static GameProfileCatalogStore &shared();

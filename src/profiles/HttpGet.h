@@ -8,14 +8,20 @@
 class QNetworkAccessManager;
 
 // The answer to one GET: the status (0 when the server never answered), the body, and the
-// network's own description of a failure.
+// network's own description of a failure, or the limit that stopped it.
 struct HttpAnswer
 {
+    enum class Exceeded { none, deadline, size };
+
     int status = 0;
     QByteArray body;
     QString failure;
+    Exceeded exceeded = Exceeded::none;
 
-    bool isSuccess() const { return failure.isEmpty() && status >= 200 && status <= 299; }
+    bool isSuccess() const
+    {
+        return exceeded == Exceeded::none && failure.isEmpty() && status >= 200 && status <= 299;
+    }
 };
 
 namespace HttpGet {
@@ -23,7 +29,9 @@ namespace HttpGet {
 // The process's network access for the GUI thread, shared by the stateless clients.
 QNetworkAccessManager &sharedNetwork();
 
+// One GET that ends within `deadlineMs` counted from the start, however the server trickles,
+// and holds at most `maximumBytes` of body (plus one read): a longer answer is cut off.
 QCoro::Task<HttpAnswer> fetch(
-    QNetworkAccessManager &network, QNetworkRequest request, int timeoutMs);
+    QNetworkAccessManager &network, QNetworkRequest request, int deadlineMs, qint64 maximumBytes);
 
 } // namespace HttpGet

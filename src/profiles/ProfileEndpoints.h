@@ -11,6 +11,8 @@ struct ProfileEndpoints
     QUrl steamStore; // store pages and the app-details service
     QUrl steamWebAPI; // the most-played chart
     QUrl battleNet; // Blizzard's site with the Battle.net app download
+    // Whole-request deadlines, from the request to the last byte: a server that trickles its
+    // answer cannot hold a request open past them.
     int catalogTimeoutMs = 20000;
     int steamTimeoutMs = 15000;
 

@@ -12,6 +12,10 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+// An app-details answer with every field is some tens of kilobytes, the chart a few; anything
+// past this is not an answer worth holding.
+constexpr qint64 maximumAnswerBytes = 2 * 1024 * 1024;
+
 // The body of a successful JSON answer from a Steam service, or nothing.
 QCoro::Task<std::optional<QByteArray>> fetchJson(QUrl url)
 {
@@ -19,7 +23,8 @@ QCoro::Task<std::optional<QByteArray>> fetchJson(QUrl url)
         co_return std::nullopt;
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "application/json");
-    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), request, ProfileEndpoints::current().steamTimeoutMs);
+    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), request,
+        ProfileEndpoints::current().steamTimeoutMs, maximumAnswerBytes);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!answer.isSuccess())
         co_return std::nullopt;
@@ -83,8 +88,8 @@ std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(
 
 QCoro::Task<std::optional<SteamStoreGameData>> SteamStoreAPI::fetchGameData(QString appID)
 {
-    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamStore, u"/api/appdetails"_s,
-                                                   u"appids="_s + appID + u"&l=en"_s));
+    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamStore,
+        u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s));
     const std::optional<QByteArray> body = co_await std::move(fetching);
     co_return body ? decodeGameData(*body, appID) : std::nullopt;
 }
@@ -111,8 +116,8 @@ std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray 
 
 QCoro::Task<std::optional<QHash<QString, int>>> SteamChartsAPI::fetchPopularityRanks()
 {
-    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamWebAPI,
-                                                   u"/ISteamChartsService/GetMostPlayedGames/v1/"_s));
+    auto fetching = fetchJson(ProfileEndpoints::at(
+        ProfileEndpoints::current().steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s));
     const std::optional<QByteArray> body = co_await std::move(fetching);
     co_return body ? decodeRanks(*body) : std::nullopt;
 }

@@ -4,10 +4,13 @@
 #include "support/LoopbackServer.h"
 
 #include <QCoroTask>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QTest>
+
+Q_DECLARE_METATYPE(LoopbackServer::Response)
 
 namespace {
 const QString invalid
@@ -161,13 +164,50 @@ private Q_SLOTS:
         QCOMPARE(store.games().size(), 22);
     }
 
-    void slowAnswerTimesOut()
+    // Each answer ends within the 700 ms deadline or at the size limit, however the server
+    // trickles or however much it has to send.
+    void limitsEndTheLoad_data()
     {
+        QTest::addColumn<LoopbackServer::Response>("response");
+        QTest::addColumn<QString>("error");
+        const QString slow
+            = QStringLiteral("The Quillmere game catalog took too long to download.");
+        const QString large
+            = QStringLiteral("The Quillmere game catalog is larger than 4 MiB and was not loaded.");
+        const qint64 limit = GameProfileCatalogStore::maximumDocumentBytes;
+        LoopbackServer::Response silent {200, document(builtInRows())};
+        silent.delayMs = 3000;
+        QTest::newRow("silent for 3 s") << silent << slow;
+        LoopbackServer::Response trickle {200, QByteArray(150, ' ')};
+        trickle.chunkSize = 1;
+        trickle.chunkDelayMs = 20;
+        QTest::newRow("one byte every 20 ms") << trickle << slow;
+        LoopbackServer::Response endless {200, "[0, "};
+        endless.repeatUpTo = 64 * limit;
+        QTest::newRow("endless") << endless << large;
+        const QByteArray over = document(builtInRows()) + QByteArray(limit, ' ');
+        QTest::newRow("announced over the limit") << LoopbackServer::Response {200, over} << large;
+        LoopbackServer::Response unsized {200, over};
+        unsized.sendLength = false;
+        QTest::newRow("unannounced over the limit") << unsized << large;
+    }
+    void limitsEndTheLoad()
+    {
+        QFETCH(LoopbackServer::Response, response);
+        QFETCH(QString, error);
+        server.route(QStringLiteral("/game-profiles.json"), response);
         GameProfileCatalogStore store;
-        serve(document(builtInRows()), 200, 3000);
+        const qint64 sentBefore = server.bodyBytesSent();
+        QElapsedTimer clock;
+        clock.start();
         QCoro::waitFor(store.load());
-        QVERIFY(!store.loadError().isEmpty());
-        QVERIFY(!store.isUsingWebsiteCatalog());
+        QVERIFY2(clock.elapsed() < 1500, qPrintable(QString::number(clock.elapsed())));
+        QCOMPARE(store.loadError(), error);
+        QCOMPARE(store.games(), SteamGameCatalog::games());
+        // Reading stopped at the limit: the server could hand over little more than that.
+        const qint64 sent = server.bodyBytesSent() - sentBefore;
+        QVERIFY2(sent < GameProfileCatalogStore::maximumDocumentBytes + 16 * 1024 * 1024,
+            qPrintable(QString::number(sent)));
     }
 };
 

@@ -5,14 +5,18 @@
 #include "support/LoopbackServer.h"
 
 #include <QCoroTask>
+#include <QElapsedTimer>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
 
 using Ranks = QHash<QString, int>;
+using Response = LoopbackServer::Response;
+Q_DECLARE_METATYPE(LoopbackServer::Response)
 
 namespace {
 QByteArray chart(int rows, int firstApp = 1000)
@@ -21,6 +25,29 @@ QByteArray chart(int rows, int firstApp = 1000)
     for (int i = 0; i < rows; ++i)
         ranks.append(QJsonObject {{"rank", i + 1}, {"appid", firstApp + i}});
     return QJsonDocument(QJsonObject {{"response", QJsonObject {{"ranks", ranks}}}}).toJson();
+}
+
+QByteArray appDetails(const QString &description)
+{
+    const QJsonObject data {{"name", "Game"}, {"short_description", description}};
+    return QJsonDocument(QJsonObject {{"730", QJsonObject {{"success", true}, {"data", data}}}})
+        .toJson();
+}
+
+// A good answer, one byte every 20 ms: three seconds in all.
+Response trickled(const QByteArray &body)
+{
+    Response response {200, QByteArray(150 - body.size(), ' ') + body};
+    response.chunkSize = 1;
+    response.chunkDelayMs = 20;
+    return response;
+}
+
+Response endless()
+{
+    Response response {200, "[0, "};
+    response.repeatUpTo = qint64(256) * 1024 * 1024;
+    return response;
 }
 } // namespace
 
@@ -39,6 +66,7 @@ private Q_SLOTS:
         ProfileEndpoints endpoints = ProfileEndpoints::standard();
         endpoints.steamStore = server.url(QString());
         endpoints.steamWebAPI = chartServer.url(QString());
+        endpoints.steamTimeoutMs = 700;
         ProfileEndpoints::setCurrent(endpoints);
         server.handle(QStringLiteral("/api/appdetails"), [this](const QString &target) {
             const QString app
@@ -136,6 +164,42 @@ private Q_SLOTS:
         chartBody = chart(2, 730);
         QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks()),
             std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
+    }
+
+    // Each request ends within its 700 ms deadline or at the 2 MiB limit, with no result.
+    void limitsGiveNoResult_data()
+    {
+        QTest::addColumn<Response>("store");
+        QTest::addColumn<Response>("charts");
+        QTest::newRow("one byte every 20 ms")
+            << trickled(appDetails(QString())) << trickled(chart(1));
+        QTest::newRow("endless") << endless() << endless();
+        QTest::newRow("valid but over the limit")
+            << Response {200, appDetails(QString(2 * 1024 * 1024, u'x'))}
+            << Response {200, chart(50000)};
+    }
+    void limitsGiveNoResult()
+    {
+        QFETCH(Response, store);
+        QFETCH(Response, charts);
+        LoopbackServer hostile;
+        hostile.route(QStringLiteral("/api/appdetails"), store);
+        hostile.route(QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"), charts);
+        const ProfileEndpoints kept = ProfileEndpoints::current();
+        ProfileEndpoints endpoints = kept;
+        endpoints.steamStore = endpoints.steamWebAPI = hostile.url(QString());
+        ProfileEndpoints::setCurrent(endpoints);
+        const auto restore = qScopeGuard([&] { ProfileEndpoints::setCurrent(kept); });
+        auto within = [&](auto &&fetch) {
+            QElapsedTimer clock;
+            clock.start();
+            const qint64 sentBefore = hostile.bodyBytesSent();
+            const bool found = QCoro::waitFor(fetch()).has_value();
+            const qint64 sent = hostile.bodyBytesSent() - sentBefore;
+            return !found && clock.elapsed() < 1500 && sent < 18 * 1024 * 1024;
+        };
+        QVERIFY(within([] { return SteamStoreAPI::fetchGameData(QStringLiteral("730")); }));
+        QVERIFY(within([] { return SteamChartsAPI::fetchPopularityRanks(); }));
     }
 
     void storeModelBatchesBySix()
