@@ -21,21 +21,25 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-constexpr int requestTimeoutMs = 90 * 1000;
-constexpr int resourceTimeoutMs = 1800 * 1000;
 constexpr qint64 hashPiece = 1024 * 1024;
+// What the network layer may hold for us while the disk catches up.
+constexpr qint64 readPiece = 1024 * 1024;
+const QString tooLarge
+    = u"The download was larger than any file Quillmere needs and was stopped."_s;
 
 // One HTTP download into a file, finished exactly once: by the server's answer, a failed
-// connection, the overall time limit, a cancellation, or the network object going away.
+// connection, one of its limits, a cancellation, or the network object going away.
 class FileDownload : public QObject
 {
     Q_OBJECT
 
 public:
     FileDownload(QNetworkAccessManager &network, QNetworkRequest request, const QString &folder,
-        DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation)
+        DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation,
+        const DownloadLimits &limits)
         : m_onProgress(std::move(onProgress))
         , m_cancellation(std::move(cancellation))
+        , m_limits(limits)
     {
         m_file.setFileName(QDir(folder).filePath(u"Quillmere-download-"_s
             + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
@@ -45,8 +49,9 @@ public:
                 + m_file.errorString() + u'.')));
             return;
         }
-        request.setTransferTimeout(requestTimeoutMs);
         m_reply = network.get(request);
+        m_reply->setReadBufferSize(readPiece);
+        connect(m_reply, &QNetworkReply::metaDataChanged, this, &FileDownload::checkAnnouncedSize);
         connect(m_reply, &QNetworkReply::readyRead, this, &FileDownload::store);
         connect(m_reply, &QNetworkReply::downloadProgress, this, &FileDownload::progress);
         connect(m_reply, &QNetworkReply::finished, this, &FileDownload::replyFinished);
@@ -55,11 +60,11 @@ public:
         if (m_cancellation)
             connect(m_cancellation.get(), &Cancellation::cancelled, this, &FileDownload::cancel);
         m_deadline.setSingleShot(true);
-        connect(&m_deadline, &QTimer::timeout, this, [this] {
-            m_timedOut = true;
-            m_reply->abort();
-        });
-        m_deadline.start(resourceTimeoutMs);
+        connect(&m_deadline, &QTimer::timeout, this,
+            [this] { stop(u"The download took too long and was stopped."_s); });
+        m_deadline.start(m_limits.deadlineMs);
+        connect(&m_stallCheck, &QTimer::timeout, this, &FileDownload::checkStall);
+        m_stallCheck.start(m_limits.stallWindowMs);
     }
 
     ~FileDownload() override
@@ -82,14 +87,43 @@ Q_SIGNALS:
 private:
     void store()
     {
-        if (!m_reply->isOpen())
+        if (!m_reply->isOpen() || !m_limitBroken.isEmpty())
             return; // aborted
         const QByteArray data = m_reply->readAll();
         m_written += data.size();
-        if (m_file.write(data) != data.size()) {
+        if (m_written > m_limits.maximumBytes) {
+            stop(tooLarge);
+        } else if (m_file.write(data) != data.size()) {
             m_writeError = m_file.errorString();
             m_reply->abort();
         }
+    }
+
+    void checkAnnouncedSize()
+    {
+        bool known = false;
+        const qint64 announced
+            = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        if (known && announced > m_limits.maximumBytes)
+            stop(tooLarge);
+    }
+
+    // Counted over whole windows from the start, so a server that sends one byte a second is
+    // stopped within two windows at most.
+    void checkStall()
+    {
+        if (m_written - m_writtenAtWindowStart < m_limits.minimumBytesPerWindow)
+            stop(u"The download stalled and was stopped."_s);
+        m_writtenAtWindowStart = m_written;
+    }
+
+    // Ends the download for a broken limit, said in `sentence`.
+    void stop(const QString &sentence)
+    {
+        if (m_result || !m_limitBroken.isEmpty() || !m_reply)
+            return;
+        m_limitBroken = sentence;
+        m_reply->abort();
     }
 
     void progress(qint64 written, qint64 expected)
@@ -118,9 +152,8 @@ private:
         } else if (!m_writeError.isEmpty()) {
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't save the download: "_s + m_writeError + u'.')));
-        } else if (m_timedOut) {
-            finish(unexpected(
-                RuntimeSetupError::download(u"The download took too long and was stopped."_s)));
+        } else if (!m_limitBroken.isEmpty()) {
+            finish(unexpected(RuntimeSetupError::download(m_limitBroken)));
         } else if (!status.isValid() && error == QNetworkReply::RemoteHostClosedError) {
             finish(unexpected(RuntimeSetupError::download(
                 u"The download finished without a server response."_s)));
@@ -143,7 +176,8 @@ private:
         if (!encoding.isEmpty() && encoding != "identity")
             return false; // the announced length counts the encoded bytes
         bool known = false;
-        const qint64 announced = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
+        const qint64 announced
+            = m_reply->header(QNetworkRequest::ContentLengthHeader).toLongLong(&known);
         return known && m_written < announced;
     }
 
@@ -153,6 +187,7 @@ private:
             return;
         m_result = std::move(result);
         m_deadline.stop();
+        m_stallCheck.stop();
         // Resume the waiting step from the event loop, never from inside whatever ended the
         // download: that may be the destructor of the model the step belongs to.
         QTimer::singleShot(0, this, [this] { Q_EMIT done(); });
@@ -160,14 +195,17 @@ private:
 
     DownloadProgress m_onProgress;
     std::shared_ptr<Cancellation> m_cancellation;
+    DownloadLimits m_limits;
     QPointer<QNetworkReply> m_reply;
     QFile m_file;
     QTimer m_deadline;
+    QTimer m_stallCheck;
     ProgressThrottle m_throttle;
     QString m_writeError;
     qint64 m_written = 0;
+    qint64 m_writtenAtWindowStart = 0;
     bool m_cancelled = false;
-    bool m_timedOut = false;
+    QString m_limitBroken; // the sentence of the limit that stopped the download
     std::optional<SetupResult<DownloadedFile>> m_result;
 };
 
@@ -192,12 +230,12 @@ bool ProgressThrottle::shouldReport(qint64 written, qint64 expected)
 
 QCoro::Task<SetupResult<DownloadedFile>> Downloads::download(QNetworkAccessManager &network,
     QNetworkRequest request, QString temporaryFolder, DownloadProgress onProgress,
-    std::shared_ptr<Cancellation> cancellation)
+    std::shared_ptr<Cancellation> cancellation, DownloadLimits limits)
 {
     if (cancellation && cancellation->isCancelled())
         co_return unexpected(RuntimeSetupError::cancelled());
     FileDownload job(network, std::move(request), temporaryFolder, std::move(onProgress),
-        std::move(cancellation));
+        std::move(cancellation), limits);
     if (!job.isFinished())
         co_await qCoro(&job, &FileDownload::done);
     co_return job.result();
@@ -233,7 +271,7 @@ SetupResult<QString> Downloads::sha256(const QString &path)
 }
 
 QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
-    QNetworkAccessManager &network, VerifiedDownloadRequest request)
+    QNetworkAccessManager &network, VerifiedDownloadRequest request, DownloadLimits limits)
 {
     const QString target = QDir(request.folder).filePath(request.fileName);
     auto verificationStarted = [&] {
@@ -259,8 +297,8 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
     removeQuietly(target);
 
     QNetworkRequest httpRequest(request.url);
-    auto downloading
-        = download(network, httpRequest, request.folder, request.onProgress, request.cancellation);
+    auto downloading = download(
+        network, httpRequest, request.folder, request.onProgress, request.cancellation, limits);
     const SetupResult<DownloadedFile> downloaded = co_await std::move(downloading);
     if (!downloaded)
         co_return unexpected(downloaded.error());

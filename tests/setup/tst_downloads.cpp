@@ -4,6 +4,7 @@
 
 #include <QCoroTask>
 #include <QDir>
+#include <QElapsedTimer>
 #include <QNetworkAccessManager>
 #include <QTest>
 #include <QTimer>
@@ -12,6 +13,9 @@ using namespace TestSupport;
 
 namespace {
 const QByteArray payload = QByteArray("quillmere test payload ").repeated(20000); // 460 kB
+constexpr qint64 MiB = 1024 * 1024;
+// Short enough to test: each 300 ms must bring 1 KiB, 1 MiB at most, 1.5 s in all.
+const DownloadLimits quickLimits {300, 1024, MiB, 1500};
 
 struct Attempt
 {
@@ -34,7 +38,7 @@ class TestDownloads : public QObject
     QNetworkAccessManager network;
 
     Attempt fetch(const QString &path, const QString &folder, const QString &digest,
-        std::shared_ptr<Cancellation> cancellation = nullptr)
+        std::shared_ptr<Cancellation> cancellation = nullptr, DownloadLimits limits = {})
     {
         Attempt attempt;
         Downloads::VerifiedDownloadRequest request {server.url(path), QStringLiteral("file.bin"),
@@ -43,7 +47,7 @@ class TestDownloads : public QObject
                 attempt.progress.append({written, expected});
             },
             [&] { ++attempt.verifications; }, std::move(cancellation)};
-        attempt.result = awaitTask(Downloads::verifiedDownload(network, request));
+        attempt.result = awaitTask(Downloads::verifiedDownload(network, request, limits));
         return attempt;
     }
 
@@ -69,6 +73,14 @@ private Q_SLOTS:
         slow.chunkSize = 1000;
         slow.chunkDelayMs = 50;
         server.route(QStringLiteral("/slow"), slow);
+        LoopbackServer::Response trickle {200, QByteArray(200, 'x')};
+        trickle.chunkSize = 1;
+        trickle.chunkDelayMs = 20;
+        server.route(QStringLiteral("/trickle"), trickle);
+        LoopbackServer::Response endless {200, payload};
+        endless.repeatUpTo = 256 * MiB;
+        server.route(QStringLiteral("/endless"), endless);
+        server.route(QStringLiteral("/oversized"), {200, QByteArray(MiB + 1, 'x')});
     }
 
     void downloadsVerifiesAndReuses()
@@ -119,6 +131,19 @@ private Q_SLOTS:
             << "/hang-up" << sha256Hex(payload)
             << "Quillmere couldn't download the required file.\n\n"
                "The download finished without a server response.";
+        QTest::newRow("one byte every 20 ms")
+            << "/trickle" << sha256Hex(payload)
+            << "Quillmere couldn't download the required file.\n\n"
+               "The download stalled and was stopped.";
+        QTest::newRow("steady but too slow for the deadline")
+            << "/slow" << sha256Hex(payload)
+            << "Quillmere couldn't download the required file.\n\n"
+               "The download took too long and was stopped.";
+        const QString tooLarge = QStringLiteral("Quillmere couldn't download the required file.\n\n"
+                                                "The download was larger than any file Quillmere "
+                                                "needs and was stopped.");
+        QTest::newRow("endless") << "/endless" << sha256Hex(payload) << tooLarge;
+        QTest::newRow("announced over the limit") << "/oversized" << sha256Hex(payload) << tooLarge;
     }
     void failuresLeaveNothingBehind()
     {
@@ -127,7 +152,13 @@ private Q_SLOTS:
         QFETCH(QString, message);
         Sandbox sandbox;
         const QString folder = sandbox.root();
-        const Attempt attempt = fetch(path, folder, digest);
+        const qint64 sentBefore = server.bodyBytesSent();
+        QElapsedTimer clock;
+        clock.start();
+        const Attempt attempt = fetch(path, folder, digest, nullptr, quickLimits);
+        QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
+        // Stopped at the limit: the server could hand over little more than that.
+        QVERIFY(server.bodyBytesSent() - sentBefore < quickLimits.maximumBytes + 16 * MiB);
         QVERIFY(!attempt.result.hasValue());
         if (message.isEmpty())
             QVERIFY2(
