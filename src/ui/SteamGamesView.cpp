@@ -192,6 +192,13 @@ void SteamGamesView::scheduleUpdate()
 
 void SteamGamesView::updateList(bool rebuildGuide)
 {
+    // A page nobody sees is brought up to date when it is next shown (the window may open on
+    // an entry and never show it).
+    if (!isVisible()) {
+        m_isStale = true;
+        return;
+    }
+    m_isStale = false;
     const QList<GameCompatibilityProfile> &games = m_catalog.games();
     m_countLine->setText(GameBrowser::countLine(games.size()));
     const QString status = m_catalog.statusLine().toHtmlEscaped();
@@ -277,6 +284,8 @@ void SteamGamesView::resizeEvent(QResizeEvent *event)
 void SteamGamesView::showEvent(QShowEvent *event)
 {
     QWidget::showEvent(event);
+    if (m_isStale)
+        updateList();
     if (event->spontaneous())
         return; // the window coming back from the dock, not the page being opened
     // The task finishes on its own; it checks that the page still exists after each wait.

@@ -71,6 +71,7 @@ private:
     QStringList m_visibleIDs;
     QString m_guideShownID; // empty: the guide's empty state
     bool m_updateScheduled = false;
+    bool m_isStale = true; // the list and guide wait for the page to be shown
     bool m_hasRefreshed = false;
 
     QWidget *m_listPane = nullptr;
