@@ -8,6 +8,7 @@
 #include <QStandardPaths>
 #include <QThread>
 #include <QThreadPool>
+#include <QTimer>
 
 using namespace Qt::StringLiterals;
 
@@ -78,8 +79,18 @@ void ImageLoader::fetch(const QUrl &url)
 {
     QNetworkRequest request(url);
     request.setAttribute(QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::PreferCache);
-    request.setTransferTimeout(timeoutMs);
     QNetworkReply *reply = m_network->get(request);
+    // A whole-request deadline (a per-byte one restarts with each byte a slow server sends),
+    // and a size cap: header images are a few hundred KiB, so anything near the cap is not one.
+    auto *deadline = new QTimer(reply);
+    deadline->setSingleShot(true);
+    connect(deadline, &QTimer::timeout, reply, &QNetworkReply::abort);
+    deadline->start(timeoutMs);
+    reply->setReadBufferSize(256 * 1024);
+    connect(reply, &QNetworkReply::downloadProgress, reply, [reply](qint64 received, qint64 total) {
+        if (received > maximumImageBytes || total > maximumImageBytes)
+            reply->abort();
+    });
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();

@@ -38,7 +38,8 @@ public:
 
     static constexpr qint64 diskCacheBytes = 64 * 1024 * 1024;
     static constexpr int memoryCacheKilobytes = 48 * 1024;
-    static constexpr int timeoutMs = 20000;
+    static constexpr int timeoutMs = 20000; // for the whole request
+    static constexpr qint64 maximumImageBytes = 8 * 1024 * 1024;
 
 private:
     ImageLoader();
