@@ -11,8 +11,8 @@ using namespace Qt::StringLiterals;
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t *data, std::size_t size)
 {
     // The keys Quillmere reads; the first byte picks one, so each run does a single lookup.
-    static const std::array keys {u"appid"_s, u"StateFlags"_s, u"installdir"_s,
-        u"BytesToDownload"_s};
+    static const std::array keys {
+        u"appid"_s, u"StateFlags"_s, u"installdir"_s, u"BytesToDownload"_s};
     if (size == 0)
         return 0;
     const QString &key = keys.at(data[0] % keys.size());
