@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QJsonObject>
 #include <QMap>
 #include <QMetaType>
 #include <QString>
@@ -20,6 +21,10 @@ struct GameEntry
     // Seconds since 2001-01-01 00:00:00 UTC, kept as the double the library file holds so a
     // value written by another program survives a load and a save bit for bit.
     double addedAt = currentTimestamp();
+    // Keys of the library file this version doesn't know (a newer version's), kept so that a
+    // save doesn't drop them. They count for equality: a change another process made to them
+    // is a change.
+    QJsonObject unknownKeys;
 
     static double currentTimestamp();
 

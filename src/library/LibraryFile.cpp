@@ -82,7 +82,18 @@ void appendKey(QByteArray &out, const char *key)
     out += "\":";
 }
 
-void appendEntry(QByteArray &out, const GameEntry &entry)
+void appendValue(QByteArray &out, const QJsonValue &value)
+{
+    if (value.isString()) {
+        appendString(out, value.toString());
+        return;
+    }
+    // Qt writes numbers, literals and nested values as compact JSON; a lone value only inside
+    // an array.
+    out += QJsonDocument(QJsonArray {value}).toJson(QJsonDocument::Compact).chopped(1).mid(1);
+}
+
+void appendEntry(QByteArray &out, const GameEntry &entry, LibraryFile::Keys keys)
 {
     out += '{';
     appendKey(out, "id");
@@ -115,6 +126,14 @@ void appendEntry(QByteArray &out, const GameEntry &entry)
     out += "},";
     appendKey(out, "addedAt");
     appendNumber(out, entry.addedAt);
+    if (keys == LibraryFile::Keys::withUnknown) {
+        for (auto it = entry.unknownKeys.begin(); it != entry.unknownKeys.end(); ++it) {
+            out += ',';
+            appendString(out, it.key());
+            out += ':';
+            appendValue(out, it.value());
+        }
+    }
     out += '}';
 }
 
@@ -124,6 +143,9 @@ bool isCanonicalUuid(const QString &text)
         u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_s);
     return form.match(text).hasMatch();
 }
+
+constexpr const char *documentedKeys[] = {"id", "name", "executablePath", "prefixPath", "winePath",
+    "wineServerPath", "arguments", "environment", "addedAt"};
 
 QString where(qsizetype index)
 {
@@ -136,9 +158,7 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
         return unexpected(where(index) + u" isn't a JSON object."_s);
     const QJsonObject object = value.toObject();
 
-    const char *const required[] = {"id", "name", "executablePath", "prefixPath", "winePath",
-        "wineServerPath", "arguments", "environment", "addedAt"};
-    for (const char *key : required) {
+    for (const char *key : documentedKeys) {
         if (!object.contains(QLatin1StringView(key)))
             return unexpected(
                 where(index) + u" has no “"_s + QLatin1StringView(key) + u"” value."_s);
@@ -186,19 +206,23 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
     if (!addedAt.isDouble())
         return wrongType("addedAt", "a number");
     entry.addedAt = addedAt.toDouble();
+
+    entry.unknownKeys = object;
+    for (const char *key : documentedKeys)
+        entry.unknownKeys.remove(QLatin1StringView(key));
     return entry;
 }
 
 } // namespace
 
-QByteArray LibraryFile::encode(const QList<GameEntry> &entries)
+QByteArray LibraryFile::encode(const QList<GameEntry> &entries, Keys keys)
 {
     QByteArray out;
     out += '[';
     for (qsizetype i = 0; i < entries.size(); ++i) {
         if (i > 0)
             out += ',';
-        appendEntry(out, entries.at(i));
+        appendEntry(out, entries.at(i), keys);
     }
     out += ']';
     return out;

@@ -11,10 +11,14 @@
 // as "\/", ids upper-case, addedAt as seconds since 2001 at full double precision.
 namespace LibraryFile {
 
-QByteArray encode(const QList<GameEntry> &entries);
+// The file keeps the keys another version added after the nine documented ones; what the
+// command line prints for scripts has the documented keys only.
+enum class Keys { documented, withUnknown };
 
-// Strict: every element needs all nine keys in their forms and a valid UUID; extra keys are
-// ignored. The error is one sentence saying what is wrong and where.
+QByteArray encode(const QList<GameEntry> &entries, Keys keys = Keys::documented);
+
+// Strict: every element needs all nine keys in their forms and a valid UUID; other keys go to
+// the entry's unknownKeys as they are. The error is one sentence saying what is wrong and where.
 Expected<QList<GameEntry>, QString> decode(const QByteArray &json);
 
 // Writes the file whole through a temporary file and a rename. The error is the system's reason.

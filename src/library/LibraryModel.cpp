@@ -89,10 +89,9 @@ void LibraryModel::setErrorMessage(const QString &message)
 void LibraryModel::load()
 {
     if (!QDir().mkpath(m_context.dataFolder)) {
-        m_errorMessage
-            = u"Quillmere couldn't read its library. The saved file is still available at:\n"_s
-            + libraryURL() + u"\n\n"_s + u"Quillmere couldn't create the folder “"_s
-            + m_context.dataFolder + u"”."_s;
+        // Without the folder there is no saved file to point at.
+        m_errorMessage = readFailureMessage(
+            {u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s, {}});
         return;
     }
     auto read = m_store.read();
@@ -107,6 +106,8 @@ void LibraryModel::load()
 
 QString LibraryModel::readFailureMessage(const LibraryStore::ReadFailure &failure)
 {
+    if (failure.keptAt.isEmpty())
+        return u"Quillmere couldn't read its library:\n"_s + failure.reason;
     return u"Quillmere couldn't read its library. The saved file is still available at:\n"_s
         + failure.keptAt + u"\n\n"_s + failure.reason;
 }

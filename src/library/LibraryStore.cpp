@@ -1,6 +1,7 @@
 #include "LibraryStore.h"
 
 #include "library/LibraryFile.h"
+#include "platform/RegularFile.h"
 
 #include <QDateTime>
 #include <QDir>
@@ -9,6 +10,54 @@
 #include <QLockFile>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+QString kindName(FileKind::Kind kind)
+{
+    switch (kind) {
+    case FileKind::Kind::folder:
+        return u"a folder"_s;
+    case FileKind::Kind::namedPipe:
+        return u"a named pipe"_s;
+    case FileKind::Kind::device:
+        return u"a device"_s;
+    case FileKind::Kind::socket:
+        return u"a socket"_s;
+    default:
+        return u"a special file"_s;
+    }
+}
+
+// One sentence; it names the path when the message has no saved file to point at.
+QString unreadableReason(const QString &file, const RegularFile::Failure &failure)
+{
+    const FileKind &kind = failure.kind;
+    switch (kind.kind) {
+    case FileKind::Kind::regular:
+        if (failure.tooLarge) {
+            return u"The file is larger than %1 MiB, far more than any library needs."_s.arg(
+                LibraryStore::maximumFileSize >> 20);
+        }
+        return kind.systemError + u'.';
+    case FileKind::Kind::danglingLink:
+        return u"The library file “%1” links to “%2”, which doesn't exist."_s.arg(
+            file, kind.linkTarget);
+    case FileKind::Kind::loopingLink:
+        return u"The library file “%1” is a link in a loop that never reaches a file."_s.arg(file);
+    case FileKind::Kind::unknown:
+        return u"Quillmere couldn't look at the library file “%1”: %2."_s.arg(
+            file, kind.systemError);
+    default:
+        if (kind.isLink) {
+            return u"The library file “%1” links to “%2”, which is %3, not a regular file."_s.arg(
+                file, kind.linkTarget, kindName(kind.kind));
+        }
+        return u"The library file “%1” is %2, not a regular file."_s.arg(file, kindName(kind.kind));
+    }
+}
+
+} // namespace
 
 LibraryStore::LibraryStore(QString dataFolder)
     : m_dataFolder(std::move(dataFolder))
@@ -34,64 +83,68 @@ Expected<QList<GameEntry>, LibraryStore::ReadFailure> LibraryStore::read()
 {
     const QString file = path();
     const FileStamp stamp = FileStamp::of(file);
-    if (!QFileInfo::exists(file)) {
-        m_stamp = stamp;
+    // This version is seen either way: after a failure, a later change goes on from the last
+    // good list.
+    m_stamp = stamp;
+    auto bytes = RegularFile::read(file, maximumFileSize);
+    if (!bytes && !bytes.error().kind.exists()) {
         m_entries.clear();
         return QList<GameEntry>();
     }
-    QString reason;
-    QFile input(file);
-    if (!input.open(QIODevice::ReadOnly)) {
-        reason = input.errorString() + u'.';
-    } else {
-        auto decoded = LibraryFile::decode(input.readAll());
+    ReadFailure failure;
+    if (bytes) {
+        auto decoded = LibraryFile::decode(*bytes);
         if (decoded) {
-            m_stamp = stamp;
             m_entries = *decoded;
             m_protectUnreadableFile = false;
             return *decoded;
         }
-        reason = decoded.error();
+        failure.reason = decoded.error();
+        // Every later save writes the whole list, which would replace the unreadable file with
+        // a shorter one. Keep a copy aside and name it, so the user's data is never lost.
+        failure.keptAt = setAsideUnreadableFile(*bytes);
+    } else {
+        failure.reason = unreadableReason(file, bytes.error());
     }
-    // Every later save writes the whole list, which would replace the unreadable file with a
-    // shorter one. Keep a copy aside and name it, so the user's data is never lost.
-    QString keptAt = setAsideUnreadableFile();
-    if (keptAt.isEmpty()) {
+    if (failure.keptAt.isEmpty()) {
+        // Nothing was copied, so what is there stays untouched until the user moves it.
         m_protectUnreadableFile = true;
-        keptAt = file;
+        if (bytes || bytes.error().kind.kind == FileKind::Kind::regular)
+            failure.keptAt = file;
     }
-    // This version is now seen: a later change goes on from the last good list.
-    m_stamp = stamp;
-    return unexpected(ReadFailure {reason, keptAt});
+    return unexpected(failure);
 }
 
-QString LibraryStore::setAsideUnreadableFile()
+QString LibraryStore::setAsideUnreadableFile(const QByteArray &bytes)
 {
-    QFile original(path());
-    if (!original.open(QIODevice::ReadOnly))
-        return {};
-    const QByteArray bytes = original.readAll();
-    original.close();
     const QDir folder(m_dataFolder);
     // The same unreadable bytes need one copy, not one per start.
     const QStringList earlier
         = folder.entryList({u"library-unreadable-*.json"_s}, QDir::Files, QDir::Name);
     for (const QString &name : earlier) {
-        QFile copy(folder.filePath(name));
-        if (copy.size() == bytes.size() && copy.open(QIODevice::ReadOnly)
-            && copy.readAll() == bytes)
-            return copy.fileName();
+        const QString copy = folder.filePath(name);
+        if (QFileInfo(copy).size() != bytes.size())
+            continue;
+        const auto copied = RegularFile::read(copy, maximumFileSize);
+        if (copied && *copied == bytes)
+            return copy;
     }
     const QString stamp = QDateTime::currentDateTime().toString(u"yyyyMMdd-HHmmss"_s);
     for (int attempt = 1; attempt < 1000; ++attempt) {
         const QString name = attempt == 1
             ? u"library-unreadable-%1.json"_s.arg(stamp)
             : u"library-unreadable-%1-%2.json"_s.arg(stamp).arg(attempt);
-        const QString copy = folder.filePath(name);
-        if (QFileInfo::exists(copy))
-            continue;
-        // QFile::copy never replaces an existing file.
-        return QFile::copy(path(), copy) ? copy : QString();
+        // The bytes that were read, not the file again: it may have changed since.
+        QFile copy(folder.filePath(name));
+        if (!copy.open(QIODevice::WriteOnly | QIODevice::NewOnly)) {
+            if (FileKind::of(copy.fileName()).exists())
+                continue;
+            return {};
+        }
+        if (copy.write(bytes) == bytes.size() && copy.flush())
+            return copy.fileName();
+        copy.remove();
+        return {};
     }
     return {};
 }
@@ -114,7 +167,8 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
     if (hasChangedOnDisk())
         static_cast<void>(read()); // an unreadable file is set aside; the last good list stays
     const QString file = path();
-    if (m_protectUnreadableFile && QFileInfo::exists(file)) {
+    // Not followed: a link to nothing is protected as much as what it stands for.
+    if (m_protectUnreadableFile && FileKind::of(file).exists()) {
         return unexpected(u"The unreadable library file at “"_s + file
             + u"” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere to "
               "save again."_s);
@@ -147,7 +201,8 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
     }
     if (list == m_entries && QFileInfo::exists(file))
         return applied;
-    auto written = LibraryFile::write(file, LibraryFile::encode(list));
+    auto written
+        = LibraryFile::write(file, LibraryFile::encode(list, LibraryFile::Keys::withUnknown));
     if (!written)
         return unexpected(written.error());
     // Stamped under the lock, so no other writer can come between the rename and this.

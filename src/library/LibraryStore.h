@@ -32,10 +32,14 @@ public:
     struct ReadFailure
     {
         QString reason;
-        QString keptAt; // the copy set aside, or the file itself when it couldn't be copied
+        // The copy set aside, or the file itself when it couldn't be copied; empty when there
+        // is no saved file to point at (a pipe, a device, a link to nothing: the reason says).
+        QString keptAt;
     };
     // The file as it is now; a missing file is an empty library. An unreadable one is copied
     // aside once (the same bytes are not copied twice) and is never written over until then.
+    // Only a regular file is read, and only up to maximumFileSize: anything else, or anything
+    // larger, can't be copied aside and is never written over while it is there.
     Expected<QList<GameEntry>, ReadFailure> read();
     // Whether the file on disk is not the one this process last read or wrote.
     bool hasChangedOnDisk() const;
@@ -49,9 +53,11 @@ public:
     Expected<Applied, QString> apply(const QList<LibraryChange> &changes);
 
     static constexpr int lockTimeoutMs = 5000;
+    // Far above any real library (120,000 entries take about 50 MB), low enough to read whole.
+    static constexpr qint64 maximumFileSize = qint64(256) << 20;
 
 private:
-    QString setAsideUnreadableFile();
+    QString setAsideUnreadableFile(const QByteArray &bytes);
 
     QString m_dataFolder;
     FileStamp m_stamp; // of the file this process last read or wrote

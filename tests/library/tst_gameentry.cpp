@@ -129,7 +129,8 @@ private Q_SLOTS:
     {
         // Keys shuffled, extra keys, escaped slashes, a lower-case id, a fractional timestamp.
         const QByteArray file = R"([ {
-            "addedAt" : 786745123.4567891, "unknown": {"nested": [1, 2]},
+            "addedAt" : 786745123.4567891, "unknown": {"nested": [1, 2]}, "zeta": "a\/b",
+            "big": 9007199254740993, "off": false,
             "environment": {"DXVK_HUD": "1", "A": "x\/y"}, "arguments": ["-windowed", "b c"],
             "wineServerPath": "\/opt\/wine\/bin\/wineserver", "winePath": "/opt/wine/bin/wine",
             "prefixPath": "\/home\/u\/Prefix", "executablePath": "C:\\not\\unix.exe",
@@ -147,14 +148,19 @@ private Q_SLOTS:
         QCOMPARE(entry.environment, EnvironmentMap({{"A", "x/y"}, {"DXVK_HUD", "1"}}));
         QCOMPARE(entry.addedAt, 786745123.4567891);
 
-        // Saving it again writes the same values in the canonical form.
-        const QByteArray saved = LibraryFile::encode(*decoded);
-        QVERIFY(saved.contains(R"("addedAt":786745123.4567891})"));
-        QVERIFY(saved.contains(R"("id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D")"));
-        QVERIFY(!saved.contains("unknown"));
+        // Saving it again writes the same values in the canonical form, the documented keys in
+        // their order, then the unknown ones; for scripts, the documented keys only.
+        const QByteArray saved = LibraryFile::encode(*decoded, LibraryFile::Keys::withUnknown);
+        QVERIFY(saved.startsWith(R"([{"id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D","name":)"));
+        QVERIFY(saved.endsWith(R"("addedAt":786745123.4567891,"big":9007199254740993,)"
+                               R"("off":false,"unknown":{"nested":[1,2]},"zeta":"a\/b"}])"));
+        QVERIFY(LibraryFile::encode(*decoded).endsWith(R"("addedAt":786745123.4567891}])"));
         const auto reread = LibraryFile::decode(saved);
         QVERIFY(reread.hasValue());
         QVERIFY(*reread == *decoded);
+        GameEntry changed = reread->first();
+        changed.unknownKeys.insert(QStringLiteral("off"), true);
+        QVERIFY(!(changed == reread->first()));
     }
 
     void rejectsMalformedFiles_data()

@@ -1,11 +1,16 @@
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "platform/RegularFile.h"
 #include "support/TestSupport.h"
 
 #include <QDir>
 #include <QFile>
 #include <QSignalSpy>
 #include <QTest>
+
+#include <future>
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 
@@ -78,7 +83,8 @@ private Q_SLOTS:
         loaded.name = QStringLiteral("G2"); // a save, with every other value as it was read
         model->update(loaded);
         const QByteArray saved = readFile(model->libraryURL());
-        QCOMPARE(saved, LibraryFile::encode({loaded}));
+        QCOMPARE(saved, LibraryFile::encode({loaded}, LibraryFile::Keys::withUnknown));
+        QVERIFY(saved.endsWith(R"("addedAt":786745123.4567891,"extra":true}])"));
         const auto reread = LibraryFile::decode(saved);
         QVERIFY(reread.hasValue());
         QVERIFY(reread->first() == loaded);
@@ -144,25 +150,83 @@ private Q_SLOTS:
         }
     }
 
-    void libraryThatCannotBeCopiedIsNeverReplaced()
+    // What can't be read and can't be copied aside is refused in one sentence, at once, and is
+    // never replaced until the user moves it.
+    void notARegularFile_data()
     {
-        // A folder where the file should be: unreadable, and it can't be copied aside either.
+        QTest::addColumn<QString>("kind");
+        QTest::addColumn<QString>("message"); // LIB: the library file, DATA: the data folder
+        const QString refused = QStringLiteral("Quillmere couldn't read its library:\n");
+        QTest::newRow("named pipe")
+            << "pipe" << refused + "The library file “LIB” is a named pipe, not a regular file.";
+        QTest::newRow("link to a device") << "device"
+                                          << refused
+                + "The library file “LIB” links to “/dev/zero”, which is a device, not a regular "
+                  "file.";
+        QTest::newRow("dangling link")
+            << "dangling"
+            << refused + "The library file “LIB” links to “DATA/gone.json”, which doesn't exist.";
+        QTest::newRow("looping link")
+            << "loop"
+            << refused + "The library file “LIB” is a link in a loop that never reaches a file.";
+        QTest::newRow("folder") << "folder"
+                                << refused
+                + "The library file “LIB” is a folder, not a regular file.";
+        QTest::newRow("larger than the limit") << "huge"
+                                               << readFailure(QStringLiteral("LIB"),
+                                                      "The file is larger than 256 MiB, far "
+                                                      "more than any library needs.");
+    }
+    void notARegularFile()
+    {
+        QFETCH(QString, kind);
+        QFETCH(QString, message);
         Sandbox sandbox;
         const QString libraryPath = sandbox.dataFolder() + QStringLiteral("/library.json");
-        writeFile(libraryPath + QStringLiteral("/inside"), "precious");
-        const auto model = sandbox.model();
-        QVERIFY(model->errorMessage().startsWith(readFailure(libraryPath, QString())));
+        const QByteArray name = QFile::encodeName(libraryPath);
+        QDir().mkpath(sandbox.dataFolder());
+        if (kind == u"pipe")
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else if (kind == u"device")
+            QCOMPARE(::symlink("/dev/zero", name.constData()), 0);
+        else if (kind == u"dangling")
+            QCOMPARE(::symlink(QFile::encodeName(sandbox.dataFolder() + "/gone.json"), name), 0);
+        else if (kind == u"loop")
+            QCOMPARE(::symlink(name.constData(), name.constData()), 0);
+        else if (kind == u"folder")
+            writeFile(libraryPath + QStringLiteral("/inside"), "precious");
+        else {
+            QFile huge(libraryPath);
+            QVERIFY(huge.open(QIODevice::WriteOnly)); // sparse: no disk space taken
+            QVERIFY(huge.resize(LibraryStore::maximumFileSize + 1));
+        }
+        const FileKind before = FileKind::of(libraryPath);
+
+        // Built away from the test's thread: a read that blocks must fail the test, not hang it.
+        auto loading = std::async(std::launch::async, [&] {
+            auto built = sandbox.model();
+            built->moveToThread(QCoreApplication::instance()->thread());
+            return built;
+        });
+        if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
+            qFatal("Loading the library blocked.");
+        const auto model = loading.get();
+        QCOMPARE(model->errorMessage(),
+            QString(message).replace("LIB", libraryPath).replace("DATA", sandbox.dataFolder()));
+        QVERIFY(unreadableCopies(sandbox.dataFolder()).isEmpty());
+
         model->add(namedEntry("New"));
-        QCOMPARE(model->entries().size(), 1);
         QCOMPARE(model->errorMessage(),
             QStringLiteral("Quillmere couldn't save its library:\nThe unreadable library file at “")
                 + libraryPath
                 + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
                                  "Move it elsewhere to save again."));
-        QCOMPARE(readFile(libraryPath + QStringLiteral("/inside")), QByteArray("precious"));
+        const FileKind after = FileKind::of(libraryPath);
+        QVERIFY(after.kind == before.kind && after.size == before.size);
 
         // Once the user has moved it away, saving works again.
-        QVERIFY(QDir().rename(libraryPath, sandbox.path(QStringLiteral("moved"))));
+        QCOMPARE(
+            ::rename(name.constData(), QFile::encodeName(sandbox.path("moved")).constData()), 0);
         model->setErrorMessage({});
         model->add(namedEntry("Second"));
         QCOMPARE(model->errorMessage(), QString());
@@ -183,6 +247,11 @@ private Q_SLOTS:
         QCOMPARE(model->errorMessage(),
             QStringLiteral(
                 "Quillmere couldn't save its library:\nQuillmere couldn't create the folder “")
+                + sandbox.dataFolder() + QStringLiteral("”."));
+        // A start now has no saved file to point at, and doesn't claim one.
+        QCOMPARE(sandbox.model()->errorMessage(),
+            QStringLiteral(
+                "Quillmere couldn't read its library:\nQuillmere couldn't create the folder “")
                 + sandbox.dataFolder() + QStringLiteral("”."));
     }
 
