@@ -4,11 +4,11 @@
 
 #include "library/SteamManifest.h"
 #include "platform/Background.h"
+#include "platform/RegularFile.h"
 #include "platform/UserDefaults.h"
 #include "profiles/GameProfileCatalogStore.h"
 
 #include <QDir>
-#include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
 
@@ -33,16 +33,41 @@ QString steamApps(const GameEntry &steam)
     return QDir(steam.prefixPath).filePath(u"drive_c/Program Files (x86)/Steam/steamapps"_s);
 }
 
-std::optional<QString> readUtf8(const QString &path)
+QString manifestPath(const QString &apps, const QString &appID)
 {
-    QFile file(path);
-    if (!file.open(QIODevice::ReadOnly))
+    return QDir(apps).filePath(u"appmanifest_"_s + appID + u".acf"_s);
+}
+
+// A manifest is a few kilobytes; a pipe or a device in its place is never opened.
+std::optional<QString> readManifest(const QString &path)
+{
+    const auto bytes = RegularFile::read(path, qint64(1) << 20);
+    if (!bytes)
         return std::nullopt;
     QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(file.readAll());
+    const QString text = decoder.decode(*bytes);
     if (decoder.hasError())
         return std::nullopt;
     return text;
+}
+
+// Only a game that is certainly gone: Steam's library folder is there, and the game's manifest
+// is not, or names another app. A prefix on a drive that isn't mounted, a manifest that can't be
+// read and a game that Steam is updating all keep their shortcut.
+bool isSteamGameGone(const GameEntry &steam, const QString &appID)
+{
+    const QString apps = steamApps(steam);
+    if (FileKind::of(apps).kind != FileKind::Kind::folder)
+        return false;
+    const QString path = manifestPath(apps, appID);
+    // "Missing" only when the folder could be searched for it.
+    if (!FileKind::of(path).exists())
+        return true;
+    const auto manifest = readManifest(path);
+    if (!manifest)
+        return false;
+    const auto named = SteamManifest::value(u"appid"_s, *manifest);
+    return named && *named != appID;
 }
 
 const QString noAppID
@@ -87,7 +112,7 @@ bool LibraryModel::isSteamGameInstalled(const GameCompatibilityProfile &profile)
     if (!profile.appID || !steam)
         return false;
     const QDir apps(steamApps(*steam));
-    const auto manifest = readUtf8(apps.filePath(u"appmanifest_"_s + *profile.appID + u".acf"_s));
+    const auto manifest = readManifest(manifestPath(apps.path(), *profile.appID));
     if (!manifest)
         return false;
     if (SteamManifest::value(u"appid"_s, *manifest) != profile.appID)
@@ -261,8 +286,8 @@ void LibraryModel::removeUninstalledSteamGameShortcuts()
             continue;
         const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
             [&](const GameCompatibilityProfile &p) { return p.appID == entry.arguments.at(1); });
-        // A game that is not in the catalogue can't be checked, so its shortcut stays.
-        if (profile != profiles.cend() && !isSteamGameInstalled(*profile))
+        // A game that is not in the catalogue may be an entry the user made: it stays.
+        if (profile != profiles.cend() && isSteamGameGone(*steam, entry.arguments.at(1)))
             gone.insert(entry.id);
     }
     if (gone.isEmpty())

@@ -7,6 +7,8 @@
 #include <QDir>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -243,26 +245,53 @@ private Q_SLOTS:
         QVERIFY(!other->isSteamGamePendingInstall(profile(QStringLiteral("elden-ring"))));
     }
 
-    void uninstalledGamesLoseTheirShortcutAtStart()
+    // A start drops a game's shortcut only when the game is certainly gone, never because it
+    // can't look at it at the moment or Steam is busy with it.
+    void startKeepsShortcutsUnlessGameIsGone_data()
     {
+        QTest::addColumn<QString>("change");
+        QTest::addColumn<bool>("kept");
+        QTest::newRow("manifest gone") << "remove" << false;
+        QTest::newRow("manifest names another app")
+            << manifest("731", "4", "Game730", "0") << false;
+        QTest::newRow("prefix renamed away") << "rename" << true;
+        QTest::newRow("updating, flags 6") << manifest("730", "6", "Game730", "0") << true;
+        QTest::newRow("repairing, flags 1026") << manifest("730", "1026", "Game730", "0") << true;
+        QTest::newRow("downloading") << manifest("730", "4", "Game730", "1024") << true;
+        QTest::newRow("manifest not UTF-8") << "latin1" << true;
+        QTest::newRow("manifest a named pipe") << "pipe" << true;
+    }
+    void startKeepsShortcutsUnlessGameIsGone()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, kept);
         World world;
         world.installed(QStringLiteral("730"));
+        const GameCompatibilityProfile &cs = profile(QStringLiteral("counter-strike-2"));
         {
             auto model = world.sandbox.model();
-            model->addSteamGameShortcut(profile(QStringLiteral("counter-strike-2")));
-            GameEntry unknown = *model->steamGameEntry(profile(QStringLiteral("counter-strike-2")));
+            model->addSteamGameShortcut(cs);
+            GameEntry unknown = *model->steamGameEntry(cs);
             unknown.id = QUuid::createUuid();
             unknown.arguments
                 = {QStringLiteral("-applaunch"), QStringLiteral("999999")}; // not in the catalogue
             model->add(unknown);
-            QCOMPARE(model->entries().size(), 3);
         }
-        QFile::remove(world.apps + QStringLiteral("/appmanifest_730.acf"));
+        const QString manifestPath = world.apps + QStringLiteral("/appmanifest_730.acf");
+        QFile::remove(manifestPath);
+        if (change == u"rename")
+            QVERIFY(QDir().rename(world.steam.prefixPath, world.sandbox.path("unmounted")));
+        else if (change == u"pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(manifestPath).constData(), 0600), 0);
+        else if (change == u"latin1") // it would name another app, could it be read
+            writeFile(manifestPath, manifest("731", "4", "Game730", "0").toUtf8() + "\xff");
+        else if (change != u"remove")
+            writeFile(manifestPath, change.toUtf8());
+
         auto model = world.sandbox.model();
-        QCOMPARE(model->entries().size(), 2);
-        QVERIFY(!model->steamGameEntry(profile(QStringLiteral("counter-strike-2"))));
+        QCOMPARE(model->steamGameEntry(cs).has_value(), kept);
+        QCOMPARE(model->entries().size(), kept ? 3 : 2);
         QCOMPARE(model->entries().last().arguments.last(), QStringLiteral("999999"));
-        QCOMPARE(model->selectedID(), world.steam.id);
         QCOMPARE(model->errorMessage(), QString());
     }
 };
