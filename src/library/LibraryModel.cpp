@@ -255,7 +255,7 @@ void LibraryModel::processFinished(const QUuid &id, int status)
 void LibraryModel::stop(const GameEntry &entry)
 {
     Background::run(
-        this, [entry] { return WineRuntime::stop(entry); },
+        this, [entry, limit = m_context.stopTimeLimit] { return WineRuntime::stop(entry, limit); },
         [this, id = entry.id, name = entry.name](Result<int> result) {
             if (!result) {
                 setErrorMessage(result.error().description());

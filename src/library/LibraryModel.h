@@ -32,6 +32,8 @@ struct LibraryContext
     std::function<QList<GameCompatibilityProfile>()> catalog;
     // For commands that only look: nothing is written, and no clean-up runs at start.
     bool readOnly = false;
+    // How long a stop waits for `wineserver -k` before it gives up.
+    std::chrono::milliseconds stopTimeLimit = WineRuntime::stopTimeLimit;
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);

@@ -203,7 +203,7 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
         u"Wine could not initialize the prefix. Open the latest log for details.\n"_s + logPath));
 }
 
-Result<int> WineRuntime::stop(const GameEntry &entry)
+Result<int> WineRuntime::stop(const GameEntry &entry, std::chrono::milliseconds limit)
 {
     if (!isExecutableFile(entry.wineServerPath))
         return unexpected(QuillmereError::missingFile(entry.wineServerPath));
@@ -216,5 +216,11 @@ Result<int> WineRuntime::stop(const GameEntry &entry)
     auto process = launch(command);
     if (!process)
         return unexpected(process.error());
-    return (*process)->waitForExit();
+    if (const auto status = (*process)->waitForExit(limit))
+        return *status;
+    // A wineserver that hangs must not hold the stop (or a command) for ever; its watcher
+    // thread reaps it once killed.
+    (*process)->kill();
+    return unexpected(QuillmereError::processFailed(u"Wine's wineserver didn't stop "_s + entry.name
+        + u"'s prefix in time, so Quillmere stopped waiting for it."_s));
 }

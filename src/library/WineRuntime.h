@@ -7,6 +7,7 @@
 #include <QMap>
 #include <QString>
 
+#include <chrono>
 #include <memory>
 
 using Environment = QMap<QString, QString>;
@@ -38,9 +39,13 @@ Result<ProcessHandle> start(
 // prefix's wineserver to finish writing the registry. Blocks: call it away from the GUI thread.
 Result<void> createPrefix(const GameEntry &entry, const QString &logPath);
 
+// How long a stop waits for `wineserver -k`.
+inline constexpr std::chrono::milliseconds stopTimeLimit {15000};
+
 // Asks the entry's wineserver to end every program of the prefix; returns its exit status.
-// Blocks until wineserver exits: call it away from the GUI thread.
-Result<int> stop(const GameEntry &entry);
+// Blocks until wineserver exits or `limit` passes, when it ends wineserver and fails with one
+// sentence: call it away from the GUI thread.
+Result<int> stop(const GameEntry &entry, std::chrono::milliseconds limit = stopTimeLimit);
 
 bool isInitializedPrefix(const QString &prefixPath);
 // A folder that exists and holds anything, hidden items included.

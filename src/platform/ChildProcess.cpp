@@ -134,14 +134,23 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
     }
 
     std::thread([state, onTermination = std::move(onTermination)] {
-        int raw = 0;
-        pid_t waited = -1;
+        // Wait without reaping first, then reap under the lock: until `status` is set the pid
+        // still names our child (or its zombie), so kill() can never hit a recycled pid.
+        siginfo_t info {};
+        int waited = -1;
         do {
-            waited = waitpid(state->pid, &raw, 0);
+            waited = waitid(P_PID, static_cast<id_t>(state->pid), &info, WEXITED | WNOWAIT);
         } while (waited < 0 && errno == EINTR);
-        const int status = waited < 0 ? -1 : statusFromWait(raw);
+        int status = -1;
         {
             std::lock_guard lock(state->mutex);
+            int raw = 0;
+            pid_t reaped = -1;
+            do {
+                reaped = waitpid(state->pid, &raw, 0);
+            } while (reaped < 0 && errno == EINTR);
+            if (reaped == state->pid)
+                status = statusFromWait(raw);
             state->status = status;
         }
         state->exited.notify_all();
@@ -159,6 +168,20 @@ int ChildProcess::waitForExit() const
     return *m_state->status;
 }
 
+std::optional<int> ChildProcess::waitForExit(std::chrono::milliseconds limit) const
+{
+    std::unique_lock lock(m_state->mutex);
+    m_state->exited.wait_for(lock, limit, [this] { return m_state->status.has_value(); });
+    return m_state->status;
+}
+
+void ChildProcess::kill() const
+{
+    std::lock_guard lock(m_state->mutex);
+    if (!m_state->status)
+        ::kill(-m_state->pid, SIGKILL); // its own process group, made at launch
+}
+
 std::optional<int> ChildProcess::exitStatus() const
 {
     std::lock_guard lock(m_state->mutex);
@@ -167,8 +190,11 @@ std::optional<int> ChildProcess::exitStatus() const
 
 Expected<std::shared_ptr<OutputFile>, QString> OutputFile::createEmpty(const QString &path)
 {
-    const int fd = ::open(
-        QFile::encodeName(path).constData(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+    // Appending: a writer from an earlier run that still holds the file (a game the launcher
+    // left running) then writes at the new end after the truncation, instead of at its old
+    // offset, which would leave a hole of zero bytes.
+    const int fd = ::open(QFile::encodeName(path).constData(),
+        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
     if (fd < 0)
         return unexpected(
             u"Couldn't create the log file “%1”: %2."_s.arg(path, systemError(errno)));

@@ -6,6 +6,7 @@
 #include <QString>
 #include <QStringList>
 
+#include <chrono>
 #include <functional>
 #include <memory>
 #include <optional>
@@ -34,7 +35,12 @@ public:
 
     // Blocks until the process has exited and returns its status.
     int waitForExit() const;
+    // The same, for at most `limit`; nothing when the process is still running then.
+    std::optional<int> waitForExit(std::chrono::milliseconds limit) const;
     std::optional<int> exitStatus() const;
+    // Ends the process and its process group with SIGKILL unless it has already been reaped;
+    // the watcher thread reaps it as usual, so it never lingers as a zombie.
+    void kill() const;
 
     ChildProcess(const ChildProcess &) = delete;
     ChildProcess &operator=(const ChildProcess &) = delete;
@@ -46,8 +52,8 @@ private:
     std::shared_ptr<State> m_state;
 };
 
-// A file opened for a child's output: created empty (replacing an earlier one) and closed when
-// the last owner lets go. The child keeps its own copy of the descriptor.
+// A file opened for a child's output: created empty (replacing an earlier one), written only at
+// its end, and closed when the last owner lets go. The child keeps its own copy of the descriptor.
 class OutputFile
 {
 public:

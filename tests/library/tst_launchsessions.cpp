@@ -7,6 +7,9 @@
 #include <QTest>
 #include <QTimer>
 
+#include <cerrno>
+#include <csignal>
+
 using namespace TestSupport;
 
 namespace {
@@ -138,25 +141,35 @@ private Q_SLOTS:
 
     void stopRunsWithoutBlockingAndReports_data()
     {
+        QTest::addColumn<QString>("wineserverSleep");
         QTest::addColumn<int>("exitCode");
+        QTest::addColumn<int>("limitMs");
         QTest::addColumn<QString>("notice");
         QTest::addColumn<QString>("error");
-        QTest::newRow("delivered") << 0 << "Sent a stop request to Wine for Bob's Game's prefix."
-                                   << "";
+        QTest::newRow("delivered")
+            << "0.5" << 0 << 15000 << "Sent a stop request to Wine for Bob's Game's prefix."
+            << "";
         QTest::newRow("wineserver fails")
-            << 2 << ""
+            << "0.5" << 2 << 15000 << ""
             << "Wine's wineserver returned exit code 2. Check the session log for details.";
+        QTest::newRow("wineserver hangs") << "60" << 0 << 1000 << ""
+                                          << "Wine's wineserver didn't stop Bob's Game's prefix "
+                                             "in time, so Quillmere stopped waiting for it.";
     }
     void stopRunsWithoutBlockingAndReports()
     {
+        QFETCH(QString, wineserverSleep);
         QFETCH(int, exitCode);
+        QFETCH(int, limitMs);
         QFETCH(QString, notice);
         QFETCH(QString, error);
         Sandbox sandbox;
-        const auto model = sandbox.model();
+        LibraryContext context = sandbox.context();
+        context.stopTimeLimit = std::chrono::milliseconds(limitMs);
+        const auto model = std::make_unique<LibraryModel>(context);
         const GameEntry entry = addReadyEntry(sandbox, *model,
             {{QStringLiteral("FAKE_WINE_SLEEP"), QStringLiteral("4")},
-                {QStringLiteral("FAKE_WINESERVER_SLEEP"), QStringLiteral("0.5")},
+                {QStringLiteral("FAKE_WINESERVER_SLEEP"), wineserverSleep},
                 {QStringLiteral("FAKE_WINESERVER_EXIT"), QString::number(exitCode)}},
             QStringLiteral("Bob's Game"));
         model->launch(entry);
@@ -176,9 +189,37 @@ private Q_SLOTS:
         QCOMPARE(finished.first().first().value<QUuid>(), entry.id);
         QCOMPARE(model->notice(), notice);
         QCOMPARE(model->errorMessage(), error);
+        // A wineserver that outlived the limit is ended and reaped: not even a zombie is left.
+        const pid_t wineserver
+            = readFile(sandbox.recordDir() + QStringLiteral("/wineserver-k.pid")).trimmed().toInt();
+        QVERIFY(wineserver > 0);
+        QTRY_VERIFY(::kill(wineserver, 0) != 0 && errno == ESRCH);
         // A stop request changes no running state; the launcher's own exit does.
         QVERIFY(model->isRunning(entry.id));
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+    }
+
+    // A game that outlives its launcher still writes to the log when it is launched again;
+    // the fresh log must not get a run of zero bytes where the old writer's offset was.
+    void relaunchWhileTheGameStillWritesLeavesNoHole()
+    {
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+        GameEntry entry = addReadyEntry(
+            sandbox, *model, {{QStringLiteral("FAKE_WINE_TRICKLE"), QStringLiteral("60")}});
+        const QString log = model->logURL(entry);
+        model->launch(entry);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        QTRY_VERIFY(readFile(log).contains("line 3\n"));
+
+        entry.environment.remove(QStringLiteral("FAKE_WINE_TRICKLE"));
+        model->update(entry);
+        model->launch(entry);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("line 60\n"), 10000);
+        const QByteArray output = readFile(log);
+        QVERIFY2(!output.contains('\0'), output.toPercentEncoding().constData());
+        QCOMPARE(output.count("fake wine ran"), 1); // still a fresh log for each launch
     }
 
     void stopWithoutWineserver()
