@@ -114,14 +114,18 @@ QString LibraryModel::readFailureMessage(const LibraryStore::ReadFailure &failur
 
 void LibraryModel::commit(const QList<LibraryChange> &changes)
 {
+    if (auto saved = save(changes); !saved)
+        setErrorMessage(u"Quillmere couldn't save its library:\n"_s + saved.error());
+}
+
+Expected<void, QString> LibraryModel::save(const QList<LibraryChange> &changes)
+{
     // Changes that could not be saved stay queued and go with the next attempt, so the file
     // catches up with what the window shows once saving works again.
     m_pending += changes;
     auto applied = m_store.apply(m_pending);
-    if (!applied) {
-        setErrorMessage(u"Quillmere couldn't save its library:\n"_s + applied.error());
-        return;
-    }
+    if (!applied)
+        return unexpected(applied.error());
     m_pending.clear();
     adopt(applied->entries);
     for (const GameEntry &entry : std::as_const(applied->refusedUpdates)) {
@@ -129,6 +133,7 @@ void LibraryModel::commit(const QList<LibraryChange> &changes)
             + u"” was removed from the library by another Quillmere window or command, so "
               "its changes weren't saved."_s);
     }
+    return {};
 }
 
 void LibraryModel::adopt(const QList<GameEntry> &onDisk)

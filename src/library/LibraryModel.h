@@ -119,6 +119,8 @@ private:
     // Saves the changes to the file as it is now (see LibraryStore) and takes on whatever other
     // processes changed meanwhile.
     void commit(const QList<LibraryChange> &changes);
+    // The same, leaving the failure to the caller: the reason nothing was written.
+    Expected<void, QString> save(const QList<LibraryChange> &changes);
     void adopt(const QList<GameEntry> &onDisk);
     void reloadIfChanged();
     static QString readFailureMessage(const LibraryStore::ReadFailure &failure);

@@ -149,11 +149,16 @@ QString LibraryStore::setAsideUnreadableFile(const QByteArray &bytes)
     return {};
 }
 
-Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<LibraryChange> &changes)
+Expected<void, QString> LibraryStore::canWrite()
+{
+    QLockFile lock(lockPath());
+    return beginWrite(lock);
+}
+
+Expected<void, QString> LibraryStore::beginWrite(QLockFile &lock)
 {
     if (!QDir().mkpath(m_dataFolder))
         return unexpected(u"Quillmere couldn't create the folder “"_s + m_dataFolder + u"”."_s);
-    QLockFile lock(lockPath());
     if (!lock.tryLock(lockTimeoutMs)) {
         if (lock.error() == QLockFile::LockFailedError) {
             return unexpected(u"Another Quillmere window or command kept the library locked for "
@@ -173,7 +178,15 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
             + u"” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere to "
               "save again."_s);
     }
+    return {};
+}
 
+Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<LibraryChange> &changes)
+{
+    QLockFile lock(lockPath());
+    if (auto ready = beginWrite(lock); !ready)
+        return unexpected(ready.error());
+    const QString file = path();
     Applied applied {m_entries, {}};
     QList<GameEntry> &list = applied.entries;
     for (const LibraryChange &change : changes) {

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+class QLockFile;
+
 // One change this process makes to the library, applied by id to the list as it is on disk.
 struct LibraryChange
 {
@@ -52,11 +54,17 @@ public:
     // The error is one sentence (or the system's reason) saying why nothing was written.
     Expected<Applied, QString> apply(const QList<LibraryChange> &changes);
 
+    // Whether apply() could write now, with the sentence it would fail with otherwise; writes
+    // nothing but its lock. Asked before work that is useless unless its result can be saved.
+    Expected<void, QString> canWrite();
+
     static constexpr int lockTimeoutMs = 5000;
     // Far above any real library (120,000 entries take about 50 MB), low enough to read whole.
     static constexpr qint64 maximumFileSize = qint64(256) << 20;
 
 private:
+    // Takes the lock and checks that the file may be replaced, for apply() and canWrite().
+    Expected<void, QString> beginWrite(QLockFile &lock);
     QString setAsideUnreadableFile(const QByteArray &bytes);
 
     QString m_dataFolder;

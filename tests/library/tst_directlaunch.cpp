@@ -107,6 +107,51 @@ private Q_SLOTS:
             QStringLiteral("Quillmere couldn't prepare Game:\nWine could not initialize the "
                            "prefix. Open the latest log for details.\n")));
         QVERIFY(model->errorMessage().contains(QStringLiteral("/Logs/prefix-")));
+        // No entry names the half-made prefix, so it does not stay behind.
+        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Prefixes")).isEmpty());
+    }
+
+    // A prefix whose entry can't be recorded would be made again on every retry: a library
+    // that can't be saved gets no prefix, and nothing is run.
+    void unsavableLibraryGetsNoPrefix_data()
+    {
+        QTest::addColumn<bool>("breaksDuringPreparation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("before the drop") << false
+                                         << "Quillmere can't save its library, so it didn't "
+                                            "prepare a Wine prefix for Game:\n";
+        QTest::newRow("while the prefix is made")
+            << true
+            << "Quillmere couldn't save Game in its library, so it removed the new Wine prefix "
+               "and didn't run it:\n";
+    }
+    void unsavableLibraryGetsNoPrefix()
+    {
+        QFETCH(bool, breaksDuringPreparation);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        writeFile(sandbox.path(QStringLiteral("Game.exe")), "MZ");
+        // A folder in the library file's place can never be replaced by a saved file, even
+        // for root, for whom a read-only folder is no obstacle.
+        const QString library = sandbox.dataFolder() + QStringLiteral("/library.json");
+        if (!breaksDuringPreparation)
+            QDir().mkpath(library);
+        auto model = sandbox.model();
+        model->setErrorMessage({});
+        model->launchExecutable(sandbox.path(QStringLiteral("Game.exe")), fakeRuntime());
+        if (breaksDuringPreparation) {
+            QCOMPARE(model->preparingExecutable(), QStringLiteral("Game"));
+            QDir().mkpath(library);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(model->errorMessage(),
+            message + QStringLiteral("The unreadable library file at “") + library
+                + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
+                                 "Move it elsewhere to save again."));
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->runningIDs().isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Prefixes")).isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Logs")).isEmpty());
     }
 };
 
