@@ -22,21 +22,59 @@ namespace {
 
 enum ExitCode { success = 0, failure = 1, usageError = 2 };
 
-void write(std::FILE *stream, const QString &text)
+void write(std::FILE *stream, const QByteArray &bytes)
 {
-    const QByteArray bytes = text.toUtf8();
     std::fwrite(bytes.constData(), 1, static_cast<size_t>(bytes.size()), stream);
     std::fflush(stream);
 }
 
+// Names, paths and catalogue texts are data: a terminal must never receive an escape sequence
+// from them. Control characters show as \e, \r, \xNN; line breaks and tabs stay only where a
+// message is meant to span lines.
+QString printable(const QString &text, bool keepLineBreaks)
+{
+    QString out;
+    out.reserve(text.size());
+    for (const QChar c : text) {
+        const char16_t code = c.unicode();
+        const bool control = code < 0x20 || (code >= 0x7f && code <= 0x9f);
+        if (!control || (keepLineBreaks && (code == u'\n' || code == u'\t')))
+            out += c;
+        else if (code == 0x1b)
+            out += u"\\e"_s;
+        else if (code == u'\n')
+            out += u"\\n"_s;
+        else if (code == u'\r')
+            out += u"\\r"_s;
+        else if (code == u'\t')
+            out += u"\\t"_s;
+        else
+            out += u"\\x"_s + QString::number(code, 16).rightJustified(2, u'0');
+    }
+    return out;
+}
+
+// A message for people, possibly of several lines.
 void printLine(const QString &text)
 {
-    write(stdout, text + u'\n');
+    write(stdout, printable(text, true).toUtf8() + '\n');
 }
 
 void printError(const QString &text)
 {
-    write(stderr, text + u'\n');
+    write(stderr, printable(text, true).toUtf8() + '\n');
+}
+
+// One line of a listing: whatever the data holds, it stays one line.
+void printRow(const QString &text)
+{
+    write(stdout, printable(text, false).toUtf8() + '\n');
+}
+
+// JSON escapes what it must itself; scripts get the exact texts.
+void printJson(const QByteArray &json)
+{
+    write(stdout, json + '\n');
 }
 
 int usageFailure(const QString &problem)
@@ -87,10 +125,10 @@ int list(const LibraryModel &model, const QStringList &options)
     if (reportLoadError(model))
         return failure;
     if (!options.isEmpty()) {
-        printLine(QString::fromUtf8(LibraryFile::encode(model.entries())));
+        printJson(LibraryFile::encode(model.entries()));
     } else {
         for (const GameEntry &entry : model.entries())
-            printLine(entry.idString() + u"  "_s + entry.name);
+            printRow(entry.idString() + u"  "_s + entry.name);
     }
     return success;
 }
@@ -120,19 +158,20 @@ int runtimes(const LibraryContext &context, const QStringList &options)
             out += '}';
         }
         out += ']';
-        printLine(QString::fromUtf8(out));
+        printJson(out);
         return success;
     }
     if (found.isEmpty())
         printLine(u"No Wine runtime was found."_s);
     for (qsizetype i = 0; i < found.size(); ++i) {
-        printLine(found.at(i).name + u": "_s + found.at(i).winePath
+        printRow(found.at(i).name + u": "_s + found.at(i).winePath
             + (i == 0 ? u" (default)"_s : QString()));
     }
     return success;
 }
 
-int waitForLauncher(LibraryModel &model, const QUuid &id);
+// By value: the id must outlive its place in the running set, which the exit removes.
+int waitForLauncher(LibraryModel &model, QUuid id);
 
 int runExecutable(LibraryModel &model, const LibraryContext &context, const QString &file)
 {
@@ -195,10 +234,10 @@ int profiles(const QStringList &options)
         QJsonArray array;
         for (const GameCompatibilityProfile &profile : shown)
             array.append(profile.toJson());
-        printLine(QString::fromUtf8(QJsonDocument(array).toJson(QJsonDocument::Compact)));
+        printJson(QJsonDocument(array).toJson(QJsonDocument::Compact));
     } else {
         for (const GameCompatibilityProfile &profile : shown)
-            printLine(profileLine(profile));
+            printRow(profileLine(profile));
     }
     return success;
 }
@@ -215,17 +254,22 @@ int launch(LibraryModel &model, const GameEntry &entry)
     return waitForLauncher(model, id);
 }
 
-int waitForLauncher(LibraryModel &model, const QUuid &id)
+int waitForLauncher(LibraryModel &model, QUuid id)
 {
+    int status = 0;
     QEventLoop loop;
-    QObject::connect(&model, &LibraryModel::runningIDsChanged, &loop, [&] {
-        if (!model.isRunning(id))
+    QObject::connect(
+        &model, &LibraryModel::launcherExited, &loop, [&](const QUuid &exited, int code) {
+            if (exited != id)
+                return;
+            status = code;
             loop.quit();
-    });
+        });
     if (model.isRunning(id))
         loop.exec();
     printLine(model.notice());
-    return success;
+    // A launcher that fails is a failed launch, even though the notice is not an error.
+    return status == 0 ? success : failure;
 }
 
 int stop(LibraryModel &model, const GameEntry &entry)

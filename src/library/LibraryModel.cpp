@@ -255,6 +255,7 @@ void LibraryModel::processFinished(const QUuid &id, int status)
     } else {
         setNotice(u"Wine closed normally."_s);
     }
+    Q_EMIT launcherExited(id, status);
 }
 
 void LibraryModel::stop(const GameEntry &entry)

@@ -113,6 +113,8 @@ Q_SIGNALS:
     void noticeChanged();
     void errorMessageChanged();
     void stopFinished(const QUuid &id);
+    // The Wine launcher of a launch has exited with `status` (its `notice` is already set).
+    void launcherExited(const QUuid &id, int status);
 
 private:
     void load();

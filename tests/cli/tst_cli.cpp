@@ -122,9 +122,10 @@ private Q_SLOTS:
             QStringLiteral(
                 "There isn't a launch log for this game yet. Launch it once, then try again.\n"));
 
+        // A launcher that fails is a failed launch (Wine could not start the program).
         const Run launch = quillmere(sandbox, {QStringLiteral("launch"), QStringLiteral("Chess")});
         QCOMPARE(launch.err, QString());
-        QCOMPARE(launch.exitCode, 0);
+        QCOMPARE(launch.exitCode, 1);
         QCOMPARE(launch.out,
             QStringLiteral("Started Chess.\nThe Wine launcher exited with code 3. The game may "
                            "still be running; use Stop Wine to check the prefix.\n"));
@@ -244,6 +245,37 @@ private Q_SLOTS:
         QCOMPARE(
             offline.err, QStringLiteral("Website list unavailable · using the included catalog\n"));
         QCOMPARE(offline.out.count(u'\n'), 21);
+    }
+
+    // Names and catalogue texts are data: a terminal never receives their escape sequences,
+    // while JSON keeps the exact texts.
+    void controlCharactersInTextOutputAreEscaped()
+    {
+        LoopbackServer server;
+        QJsonObject profile = SteamGameCatalog::games().at(9).toJson();
+        profile.insert(QStringLiteral("name"), QStringLiteral("Evil\u001b[2J\u009b1mGame"));
+        profile.insert(QStringLiteral("edition"), QStringLiteral("PC\nedition\u007f"));
+        server.route(QStringLiteral("/game-profiles.json"),
+            {200,
+                QJsonDocument(QJsonObject {{"schemaVersion", 1}, {"games", QJsonArray {profile}}})
+                    .toJson()});
+        QProcessEnvironment site;
+        site.insert(QStringLiteral("QUILLMERE_WEBSITE_URL"), server.url(QString()).toString());
+        Sandbox sandbox;
+        const GameEntry entry = sandbox.readyEntry(QStringLiteral("Bad\u001b]0;owned\u0007\tName"));
+        writeFile(libraryPath(sandbox), LibraryFile::encode({entry}));
+
+        const Run list = quillmere(sandbox, {QStringLiteral("list")});
+        QCOMPARE(list.out, entry.idString() + QStringLiteral("  Bad\\e]0;owned\\x07\\tName\n"));
+        const Run json = quillmere(sandbox, {QStringLiteral("list"), QStringLiteral("--json")});
+        QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).array().at(0)[u"name"].toString(),
+            entry.name);
+        const Run profiles = quillmere(sandbox, {QStringLiteral("profiles")}, site);
+        QCOMPARE(profiles.exitCode, 0);
+        QVERIFY2(
+            profiles.out.contains(QStringLiteral("  Evil\\e[2J\\x9b1mGame (PC\\nedition\\x7f; ")),
+            qPrintable(profiles.out));
+        QCOMPARE(profiles.out.count(u'\n'), 1);
     }
 
     void runRefusesWhatIsNotAnExecutable()
