@@ -1,5 +1,6 @@
 #include "Symbols.h"
 
+#include <QCache>
 #include <QFile>
 #include <QHash>
 #include <QIconEngine>
@@ -121,11 +122,32 @@ QByteArray tinted(const QString &symbol, const QColor &color)
 
 void render(QPainter &painter, const QRectF &rect, const QString &symbol, const QColor &color)
 {
-    QSvgRenderer renderer(tinted(symbol, color));
+    // Parsing and rasterising an SVG on every paint is what made long lists slow to draw:
+    // each symbol is drawn once per colour and pixel size, then reused.
+    const qreal scale = painter.device() ? painter.device()->devicePixelRatioF() : 1.0;
+    const QSize pixels = (rect.size() * scale * painter.deviceTransform().m11()).toSize();
+    if (pixels.isEmpty())
+        return;
+    static QCache<QString, QPixmap> cache(8 * 1024); // KiB of pixels
+    const QColor opaque = QColor(color.red(), color.green(), color.blue());
+    const QString key = symbol + u'|' + opaque.name() + u'|' + QString::number(pixels.width())
+        + u'x' + QString::number(pixels.height());
+    QPixmap *drawn = cache.object(key);
+    if (!drawn) {
+        QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
+        image.fill(Qt::transparent);
+        QPainter canvas(&image);
+        canvas.setRenderHint(QPainter::Antialiasing);
+        QSvgRenderer(tinted(symbol, opaque)).render(&canvas, QRectF(QPointF(0, 0), QSizeF(pixels)));
+        canvas.end();
+        drawn = new QPixmap(QPixmap::fromImage(std::move(image)));
+        cache.insert(key, drawn, qMax(1, pixels.width() * pixels.height() * 4 / 1024));
+    }
     painter.save();
     if (color.alphaF() < 1.0)
         painter.setOpacity(painter.opacity() * color.alphaF());
-    renderer.render(&painter, rect);
+    painter.setRenderHint(QPainter::SmoothPixmapTransform);
+    painter.drawPixmap(rect, *drawn, QRectF(drawn->rect()));
     painter.restore();
 }
 
