@@ -162,7 +162,8 @@ Expected<void, QString> LibraryStore::beginWrite(QLockFile &lock)
     if (!lock.tryLock(lockTimeoutMs)) {
         if (lock.error() == QLockFile::LockFailedError) {
             return unexpected(u"Another Quillmere window or command kept the library locked for "
-                              "more than five seconds, so this change wasn't saved. Try again."_s);
+                              "more than fifteen seconds, so this change wasn't saved. Try "
+                              "again."_s);
         }
         // A read-only or full data folder: the lock file itself can't be made.
         return unexpected(u"Quillmere can't write in the folder “"_s + m_dataFolder

@@ -58,7 +58,9 @@ public:
     // nothing but its lock. Asked before work that is useless unless its result can be saved.
     Expected<void, QString> canWrite();
 
-    static constexpr int lockTimeoutMs = 5000;
+    // Long enough that several busy writers on a slow disk take turns; a lock is held for one
+    // read-change-write only.
+    static constexpr int lockTimeoutMs = 15000;
     // Far above any real library (120,000 entries take about 50 MB), low enough to read whole.
     static constexpr qint64 maximumFileSize = qint64(256) << 20;
 
