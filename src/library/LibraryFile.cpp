@@ -152,8 +152,32 @@ QString where(qsizetype index)
     return u"Entry %1 of the library"_s.arg(index + 1);
 }
 
+// Whether every key and string inside is well-formed text. JSON lets a file write half of a
+// surrogate pair ("\uDDDD"), which no name or path can hold and no save could write back as it
+// was read, so such a file is refused rather than changed by the next save.
+bool isWellFormedText(const QJsonValue &value)
+{
+    if (value.isString())
+        return value.toString().isValidUtf16();
+    if (value.isArray()) {
+        const QJsonArray array = value.toArray();
+        return std::all_of(array.begin(), array.end(),
+            [](const QJsonValueConstRef &item) { return isWellFormedText(item); });
+    }
+    if (value.isObject()) {
+        const QJsonObject object = value.toObject();
+        for (auto it = object.begin(); it != object.end(); ++it) {
+            if (!it.key().isValidUtf16() || !isWellFormedText(it.value()))
+                return false;
+        }
+    }
+    return true;
+}
+
 Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype index)
 {
+    if (!isWellFormedText(value))
+        return unexpected(where(index) + u" holds text that isn't valid Unicode."_s);
     if (!value.isObject())
         return unexpected(where(index) + u" isn't a JSON object."_s);
     const QJsonObject object = value.toObject();

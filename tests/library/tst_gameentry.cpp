@@ -209,6 +209,13 @@ private Q_SLOTS:
             << withValue("id", "{6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B}") << badId;
         QTest::newRow("id short") << withValue("id", "6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0")
                                   << badId;
+        // Half a surrogate pair can't be saved back as it was read.
+        const QString unicode
+            = QStringLiteral("Entry 1 of the library holds text that isn't valid Unicode.");
+        QTest::newRow("lone surrogate in an argument")
+            << fileWith(good).replace("\"arguments\":[]", "\"arguments\":[\"\\uDDDD\"]") << unicode;
+        QTest::newRow("lone surrogate in an unknown key")
+            << fileWith(good).replace("\"addedAt\"", "\"x\\uD800\":1,\"addedAt\"") << unicode;
         QTest::newRow("element not object") << fileWith(good).replace(
             "[{", "[7,{") << QStringLiteral("Entry 1 of the library isn't a JSON object.");
         QTest::newRow("object, not array")
