@@ -4,8 +4,8 @@
 
 #include <QCoreApplication>
 #include <QCryptographicHash>
-#include <QDeadlineTimer>
 #include <QDir>
+#include <QEventLoop>
 #include <QFileOpenEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -65,13 +65,19 @@ std::optional<QString> parse(const QByteArray &line)
 
 bool deliver(QLocalSocket &socket, const QByteArray &line)
 {
-    const QDeadlineTimer deadline(answerWait);
+    // Waits in an event loop, not in a blocking call, so the application keeps handling its
+    // events while the window it talks to answers.
+    QEventLoop loop;
+    QTimer::singleShot(answerWait, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
+        if (socket.canReadLine())
+            loop.quit();
+    });
+    QObject::connect(&socket, &QLocalSocket::disconnected, &loop, &QEventLoop::quit);
     socket.write(line);
-    while (!socket.canReadLine()) {
-        if (!socket.waitForReadyRead(int(deadline.remainingTime())))
-            return false;
-    }
-    return socket.readLine() == "ok\n";
+    if (!socket.canReadLine())
+        loop.exec();
+    return socket.canReadLine() && socket.readLine() == "ok\n";
 }
 
 void drop(QLocalSocket *socket)
