@@ -140,18 +140,7 @@ void LibraryModel::adopt(const QList<GameEntry> &onDisk)
 {
     // What is on disk, with this process's unsaved changes still on top.
     QList<GameEntry> entries = onDisk;
-    for (const LibraryChange &change : std::as_const(m_pending)) {
-        const auto found = std::find_if(entries.begin(), entries.end(),
-            [&](const GameEntry &entry) { return entry.id == change.entry.id; });
-        if (change.kind == LibraryChange::Kind::remove) {
-            if (found != entries.end())
-                entries.erase(found);
-        } else if (found != entries.end()) {
-            *found = change.entry;
-        } else if (change.kind == LibraryChange::Kind::add) {
-            entries.append(change.entry);
-        }
-    }
+    applyChanges(entries, m_pending);
     if (entries == m_entries)
         return;
     m_entries = entries;

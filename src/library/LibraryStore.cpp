@@ -59,6 +59,34 @@ QString unreadableReason(const QString &file, const RegularFile::Failure &failur
 
 } // namespace
 
+void applyChanges(
+    QList<GameEntry> &entries, const QList<LibraryChange> &changes, QList<GameEntry> *refused)
+{
+    for (const LibraryChange &change : changes) {
+        const auto found = std::find_if(entries.begin(), entries.end(),
+            [&](const GameEntry &entry) { return entry.id == change.entry.id; });
+        switch (change.kind) {
+        case LibraryChange::Kind::add:
+            if (found != entries.end())
+                *found = change.entry;
+            else
+                entries.append(change.entry);
+            break;
+        case LibraryChange::Kind::update:
+            // An entry removed elsewhere stays removed: an edit does not bring it back.
+            if (found != entries.end())
+                *found = change.entry;
+            else if (refused)
+                refused->append(change.entry);
+            break;
+        case LibraryChange::Kind::remove:
+            if (found != entries.end())
+                entries.erase(found);
+            break;
+        }
+    }
+}
+
 LibraryStore::LibraryStore(QString dataFolder)
     : m_dataFolder(std::move(dataFolder))
 {
@@ -190,29 +218,7 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
     const QString file = path();
     Applied applied {m_entries, {}};
     QList<GameEntry> &list = applied.entries;
-    for (const LibraryChange &change : changes) {
-        const auto found = std::find_if(list.begin(), list.end(),
-            [&](const GameEntry &entry) { return entry.id == change.entry.id; });
-        switch (change.kind) {
-        case LibraryChange::Kind::add:
-            if (found != list.end())
-                *found = change.entry;
-            else
-                list.append(change.entry);
-            break;
-        case LibraryChange::Kind::update:
-            // An entry removed elsewhere stays removed: an edit does not bring it back.
-            if (found != list.end())
-                *found = change.entry;
-            else
-                applied.refusedUpdates.append(change.entry);
-            break;
-        case LibraryChange::Kind::remove:
-            if (found != list.end())
-                list.erase(found);
-            break;
-        }
-    }
+    applyChanges(list, changes, &applied.refusedUpdates);
     if (list == m_entries && QFileInfo::exists(file))
         return applied;
     auto written

@@ -19,6 +19,10 @@ struct LibraryChange
     bool operator==(const LibraryChange &) const = default;
 };
 
+// Applies changes by id to a list; updates of entries that are gone go to `refused`, if given.
+void applyChanges(QList<GameEntry> &entries, const QList<LibraryChange> &changes,
+    QList<GameEntry> *refused = nullptr);
+
 // "library.json" shared by every Quillmere process of the user. A change takes an advisory
 // lock beside the file, reads the file again if another process replaced it since this one
 // last saw it, applies this process's changes by id, writes it atomically and lets go. The

@@ -108,39 +108,25 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
         [this](const GameEntry &entry) { reveal(entry.executablePath); });
     connect(m_sidebar, &LibrarySidebar::removeRequested, this, &LibraryView::confirmRemoval);
 
-    auto current = [this]() -> std::optional<GameEntry> {
-        if (const GameEntry *entry = m_library.entry(m_detailView->entry().id))
-            return *entry;
-        return std::nullopt;
+    // Each of the pane's requests acts on the entry as the library holds it now.
+    auto onShownEntry = [this](auto signal, auto action) {
+        connect(m_detailView, signal, this, [this, action] {
+            if (const GameEntry *entry = m_library.entry(m_detailView->entry().id))
+                action(GameEntry(*entry));
+        });
     };
-    connect(m_detailView, &GameDetailView::launchRequested, this, [this, current] {
-        if (const auto entry = current())
-            m_library.launch(*entry);
-    });
-    connect(m_detailView, &GameDetailView::stopRequested, this, [this, current] {
-        if (const auto entry = current())
-            m_library.stop(*entry);
-    });
-    connect(m_detailView, &GameDetailView::editRequested, this, [this, current] {
-        if (const auto entry = current())
-            showEditor(*entry);
-    });
-    connect(m_detailView, &GameDetailView::openLogRequested, this, [this, current] {
-        if (const auto entry = current())
-            m_library.openLog(*entry);
-    });
-    connect(m_detailView, &GameDetailView::showFilesRequested, this, [this, current] {
-        if (const auto entry = current())
-            reveal(entry->executablePath);
-    });
-    connect(m_detailView, &GameDetailView::showPrefixRequested, this, [this, current] {
-        if (const auto entry = current())
-            reveal(entry->prefixPath);
-    });
-    connect(m_detailView, &GameDetailView::removeRequested, this, [this, current] {
-        if (const auto entry = current())
-            confirmRemoval(*entry);
-    });
+    onShownEntry(
+        &GameDetailView::launchRequested, [this](const GameEntry &e) { m_library.launch(e); });
+    onShownEntry(&GameDetailView::stopRequested, [this](const GameEntry &e) { m_library.stop(e); });
+    onShownEntry(&GameDetailView::editRequested, [this](const GameEntry &e) { showEditor(e); });
+    onShownEntry(
+        &GameDetailView::openLogRequested, [this](const GameEntry &e) { m_library.openLog(e); });
+    onShownEntry(&GameDetailView::showFilesRequested,
+        [this](const GameEntry &e) { reveal(e.executablePath); });
+    onShownEntry(
+        &GameDetailView::showPrefixRequested, [this](const GameEntry &e) { reveal(e.prefixPath); });
+    onShownEntry(
+        &GameDetailView::removeRequested, [this](const GameEntry &e) { confirmRemoval(e); });
 
     connect(&m_flow, &WindowFlow::selectedDestinationChanged, this, &LibraryView::showDestination);
     connect(&m_flow, &WindowFlow::runtimeSetupRequested, this, &LibraryView::showRuntimeSetup);
@@ -230,10 +216,7 @@ void LibraryView::buildToolbar()
 QWidget *LibraryView::buildGamesPage()
 {
     auto *page = new SteamGamesView(
-        m_library, catalogOf(m_context),
-        [setup = m_context.setupContext] {
-            return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup()).has_value();
-        },
+        m_library, catalogOf(m_context), [this] { return m_flow.readyRuntime().has_value(); },
         m_context.desktop, m_detail);
     connect(page, &SteamGamesView::setUpStoreRequested, &m_flow, &WindowFlow::setUpStore);
     return page;

@@ -53,6 +53,9 @@ public:
     // The first appearance picks the model's selected entry, else the profiles page.
     void initializeDestination();
 
+    // The runtime a program would run with now, or none while Wine isn't ready.
+    std::optional<DetectedWineRuntime> readyRuntime() const { return m_runtimeReady(); }
+
     bool isShowingRuntimeSetup() const { return m_isShowingRuntimeSetup; }
     void showRuntimeSetup();
 
