@@ -4,10 +4,8 @@
 #include "ui/GameDetailView.h"
 #include "ui/ImageLoader.h"
 #include "ui/SteamArtworkView.h"
-#include "ui/Theme.h"
 #include "ui/Widgets.h"
 
-#include <QApplication>
 #include <QBuffer>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -43,7 +41,6 @@ class TestDetailView : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        Theme::apply(*qApp, Theme::Appearance::light);
         ImageLoader::shared().setCacheDirectory(cache.path());
         ProfileEndpoints endpoints = ProfileEndpoints::standard();
         endpoints.steamStore = server.url(QString());
@@ -68,19 +65,26 @@ private Q_SLOTS:
         });
     }
 
-    void matchedEntryShowsGenreAndStoreArtwork()
+    // An entry no profile matches shows the placeholder and asks nothing; renamed to a game's
+    // name, it shows the genre and the store's image, fetched once.
+    void artworkFollowsTheMatchedProfile()
     {
         const GameCompatibilityProfile profile = *std::find_if(catalog.games().begin(),
             catalog.games().end(), [](const auto &game) { return game.appID.has_value(); });
         GameDetailView view(catalog);
+        view.setEntry(entry(u"Spreadsheet Wizard 97"_s), false);
+        view.show();
+        QTest::qWait(100);
+        QCOMPARE(view.findChild<QLabel *>(u"heroSubtitle"_s)->text(), u"Windows app"_s);
+        QCOMPARE(view.artworkView()->symbol(), u"gamecontroller.fill"_s);
+        QVERIFY(!view.artworkView()->hasImage() && !view.artworkView()->isLoading());
+        QCOMPARE(server.totalRequests(), 0);
+
         const GameEntry game = entry(profile.name.toLower()); // as a user might type it
         view.setEntry(game, false);
-        view.show();
         QCOMPARE(view.findChild<QLabel *>(u"heroSubtitle"_s)->text(), profile.genre);
-        QVERIFY(!view.artworkView()->hasImage());
         QTRY_VERIFY(view.artworkView()->hasImage());
         QCOMPARE(server.requestCount(u"/header.png"_s), 1);
-
         // A change of running state is not a new entry: no second trip to the store.
         const int before = server.totalRequests();
         view.setEntry(game, true);
@@ -89,52 +93,27 @@ private Q_SLOTS:
         QVERIFY(view.artworkView()->hasImage());
     }
 
-    void unmatchedEntryShowsPlaceholderAndAsksNothing()
-    {
-        const int before = server.totalRequests();
-        GameDetailView view(catalog);
-        view.setEntry(entry(u"Spreadsheet Wizard 97"_s), false);
-        view.show();
-        QTest::qWait(100);
-        QCOMPARE(view.findChild<QLabel *>(u"heroSubtitle"_s)->text(), u"Windows app"_s);
-        QCOMPARE(view.artworkView()->symbol(), u"gamecontroller.fill"_s);
-        QVERIFY(!view.artworkView()->hasImage() && !view.artworkView()->isLoading());
-        QCOMPARE(server.totalRequests(), before);
-    }
-
-    void runningSwitchesTheActions_data()
-    {
-        QTest::addColumn<bool>("running");
-        QTest::addColumn<QString>("shown");
-        QTest::addColumn<QString>("hidden");
-        QTest::addColumn<QString>("status");
-        QTest::newRow("idle") << false << u"launchButton"_s << u"stopButton"_s
-                              << u"Ready to launch"_s;
-        QTest::newRow("running") << true << u"stopButton"_s << u"launchButton"_s
-                                 << u"Wine session active"_s;
-    }
-    void runningSwitchesTheActions()
-    {
-        QFETCH(bool, running);
-        QFETCH(QString, shown);
-        QFETCH(QString, hidden);
-        QFETCH(QString, status);
-        GameDetailView view(catalog);
-        view.setEntry(entry(u"Tool"_s), !running); // the other state first: the switch must stick
-        view.setEntry(entry(u"Tool"_s), running);
-        view.show();
-        QVERIFY(view.findChild<QPushButton *>(shown)->isVisible());
-        QVERIFY(!view.findChild<QPushButton *>(hidden)->isVisible());
-        QCOMPARE(view.findChild<QPushButton *>(u"editButton"_s)->isEnabled(), !running);
-        QCOMPARE(view.findChild<Capsule *>(u"statusCapsule"_s)->text(), status);
-    }
-
-    void stoppingThePrefixAsksFirst()
+    // Idle: Return launches and stopping the prefix asks first. Running: the other button,
+    // no editing, and Return launches nothing.
+    void idleThenRunning()
     {
         GameDetailView view(catalog);
+        view.setEntry(entry(u"Tool"_s), true); // the other state first: the switch must stick
         view.setEntry(entry(u"Tool"_s), false);
         view.show();
+        view.activateWindow();
+        QVERIFY(QTest::qWaitForWindowActive(&view));
+        QSignalSpy launches(&view, &GameDetailView::launchRequested);
         QSignalSpy stops(&view, &GameDetailView::stopRequested);
+        const auto shows = [&](const QString &shown, const QString &hidden, const QString &status) {
+            QVERIFY(view.findChild<QPushButton *>(shown)->isVisible());
+            QVERIFY(!view.findChild<QPushButton *>(hidden)->isVisible());
+            QCOMPARE(view.findChild<Capsule *>(u"statusCapsule"_s)->text(), status);
+        };
+        shows(u"launchButton"_s, u"stopButton"_s, u"Ready to launch"_s);
+        QVERIFY(view.findChild<QPushButton *>(u"editButton"_s)->isEnabled());
+        QTest::keyClick(&view, Qt::Key_Return);
+        QTRY_COMPARE(launches.count(), 1); // the button animates its click
         for (const QString &answer : {u"cancelStopButton"_s, u"confirmStopButton"_s}) {
             view.findChild<QAction *>(u"stopPrefixAction"_s)->trigger();
             auto *alert = view.findChild<QMessageBox *>(u"stopConfirmation"_s);
@@ -144,19 +123,10 @@ private Q_SLOTS:
             QTRY_VERIFY(!view.findChild<QMessageBox *>(u"stopConfirmation"_s));
         }
         QCOMPARE(stops.count(), 1);
-    }
 
-    void returnLaunchesOnlyWhenIdle()
-    {
-        GameDetailView view(catalog);
-        view.setEntry(entry(u"Tool"_s), false);
-        view.show();
-        view.activateWindow();
-        QVERIFY(QTest::qWaitForWindowActive(&view));
-        QSignalSpy launches(&view, &GameDetailView::launchRequested);
-        QTest::keyClick(&view, Qt::Key_Return);
-        QTRY_COMPARE(launches.count(), 1); // the button animates its click
         view.setEntry(entry(u"Tool"_s), true);
+        shows(u"stopButton"_s, u"launchButton"_s, u"Wine session active"_s);
+        QVERIFY(!view.findChild<QPushButton *>(u"editButton"_s)->isEnabled());
         QTest::keyClick(&view, Qt::Key_Return);
         QTest::keyClick(&view, Qt::Key_Enter);
         QTest::qWait(200);
