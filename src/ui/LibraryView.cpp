@@ -85,6 +85,9 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
     splitter->setSizes({250, 870});
     setCentralWidget(content);
 
+    m_dropShade = new DropShade(content);
+    m_dropShade->setObjectName(u"dropShade"_s);
+    m_dropShade->hide();
     m_dropCapsule = new Capsule(content);
     m_dropCapsule->setObjectName(u"dropCapsule"_s);
     m_dropCapsule->setLook({Theme::cardBackground(), {}, Theme::accent(),
@@ -275,11 +278,13 @@ void LibraryView::resizeEvent(QResizeEvent *event)
 void LibraryView::placeOverlays()
 {
     QWidget *area = centralWidget();
+    m_dropShade->setGeometry(area->rect());
     m_dropCapsule->adjustSize();
-    m_dropCapsule->move((area->width() - m_dropCapsule->width()) / 2, 12);
+    m_dropCapsule->move((area->width() - m_dropCapsule->width()) / 2, 12 + 8);
     m_preparingCapsule->adjustSize();
     m_preparingCapsule->move(area->width() - m_preparingCapsule->width() - 18,
         area->height() - m_preparingCapsule->height() - 18);
+    m_dropShade->raise();
     m_dropCapsule->raise();
     m_preparingCapsule->raise();
 }
@@ -480,6 +485,7 @@ void LibraryView::reveal(const QString &path)
 void LibraryView::setFileDropTargeted(bool targeted)
 {
     m_isFileDropTargeted = targeted;
+    m_dropShade->setVisible(targeted);
     m_dropCapsule->setVisible(targeted);
     placeOverlays();
 }

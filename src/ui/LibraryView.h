@@ -81,6 +81,7 @@ private:
     QWidget *m_gamesPage = nullptr;
     GameDetailView *m_detailView = nullptr;
     QWidget *m_emptyState = nullptr;
+    QWidget *m_dropShade = nullptr;
     Capsule *m_dropCapsule = nullptr;
     Capsule *m_preparingCapsule = nullptr;
     QAction *m_runAction = nullptr;

@@ -197,6 +197,26 @@ void Capsule::paintEvent(QPaintEvent *)
     painter.drawRoundedRect(pill, pill.height() / 2, pill.height() / 2);
 }
 
+DropShade::DropShade(QWidget *parent)
+    : QWidget(parent)
+{
+    setAttribute(Qt::WA_TransparentForMouseEvents);
+}
+
+void DropShade::paintEvent(QPaintEvent *)
+{
+    QPainter painter(this);
+    painter.setRenderHint(QPainter::Antialiasing);
+    QColor veil = Theme::windowBackground();
+    veil.setAlphaF(0.78f);
+    painter.fillRect(rect(), veil);
+    QColor edge = Theme::accent();
+    edge.setAlphaF(0.8f);
+    painter.setPen(QPen(edge, 2, Qt::DashLine));
+    painter.setBrush(Qt::NoBrush);
+    painter.drawRoundedRect(QRectF(rect()).adjusted(8, 8, -8, -8), 14, 14);
+}
+
 QFrame *makeDivider(QWidget *parent, Qt::Orientation orientation)
 {
     auto *line = new QFrame(parent);

@@ -110,6 +110,19 @@ private:
     Spinner *m_spinner;
 };
 
+// Veils the window while a file is dragged over it, so the drop target reads as one state
+// rather than a capsule floating over whatever lies below.
+class DropShade : public QWidget
+{
+    Q_OBJECT
+
+public:
+    explicit DropShade(QWidget *parent = nullptr);
+
+protected:
+    void paintEvent(QPaintEvent *event) override;
+};
+
 // A hairline separator in the theme's separator colour.
 QFrame *makeDivider(QWidget *parent = nullptr, Qt::Orientation orientation = Qt::Horizontal);
 
