@@ -10,6 +10,7 @@
 #include <QTest>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 // Quitting while background work runs: the program ends at once with status 0, Wine and tar
 // keep running, and nothing is left half-done in its final place.
@@ -24,12 +25,10 @@ private Q_SLOTS:
         QTest::addColumn<QString>("childSleep"); // seconds the child process takes
         QTest::addColumn<bool>("completes"); // within the grace quitting gives
 
-        QTest::newRow("mid-wineboot") << QStringLiteral("wineboot") << QStringLiteral("5") << false;
-        QTest::newRow("tar done within the grace")
-            << QStringLiteral("tar") << QStringLiteral("0.3") << true;
-        QTest::newRow("tar outlasting the grace")
-            << QStringLiteral("tar") << QStringLiteral("5") << false;
-        QTest::newRow("mid-download") << QStringLiteral("download") << QString() << false;
+        QTest::newRow("mid-wineboot") << u"wineboot"_s << u"5"_s << false;
+        QTest::newRow("tar done within the grace") << u"tar"_s << u"0.3"_s << true;
+        QTest::newRow("tar outlasting the grace") << u"tar"_s << u"5"_s << false;
+        QTest::newRow("mid-download") << u"download"_s << QString() << false;
     }
     void quittingMidWork()
     {
@@ -37,24 +36,23 @@ private Q_SLOTS:
         QFETCH(QString, childSleep);
         QFETCH(bool, completes);
         Sandbox sandbox;
-        const QString runtimes = sandbox.path(QStringLiteral("Runtimes"));
+        const QString runtimes = sandbox.path(u"Runtimes"_s);
         const QString installed = QDir(runtimes).filePath(WineInstaller::installedBundleName);
-        const QString downloads = sandbox.path(QStringLiteral("Downloads"));
+        const QString downloads = sandbox.path(u"Downloads"_s);
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("FAKE_RECORD_DIR"), sandbox.recordDir());
-        environment.insert(QStringLiteral("FAKE_WINEBOOT_SLEEP"), childSleep);
+        environment.insert(u"FAKE_RECORD_DIR"_s, sandbox.recordDir());
+        environment.insert(u"FAKE_WINEBOOT_SLEEP"_s, childSleep);
         QStringList arguments {mode};
-        if (mode == QStringLiteral("wineboot")) {
-            const QString exe = sandbox.path(QStringLiteral("Tool/tool.exe"));
+        if (mode == u"wineboot"_s) {
+            const QString exe = sandbox.path(u"Tool/tool.exe"_s);
             writeFile(exe, "MZ");
             arguments << sandbox.dataFolder() << exe << fakeWine() << fakeWineServer()
-                      << sandbox.recordDir() + QStringLiteral("/wineboot.args");
-        } else if (mode == QStringLiteral("tar")) {
-            const QString tar = sandbox.path(QStringLiteral("slow-tar"));
+                      << sandbox.recordDir() + u"/wineboot.args"_s;
+        } else if (mode == u"tar"_s) {
+            const QString tar = sandbox.path(u"slow-tar"_s);
             writeFile(tar, "#!/bin/sh\nsleep " + childSleep.toUtf8() + "\nexec tar \"$@\"\n");
             QFile::setPermissions(tar, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
-            arguments << buildWineArchive(
-                sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good)
+            arguments << buildWineArchive(sandbox.path(u"wine.tar.xz"_s), ArchiveLayout::good)
                       << runtimes << tar;
         } else {
             QVERIFY(QDir().mkpath(downloads));
@@ -75,23 +73,21 @@ private Q_SLOTS:
         // No result reaches a program that has quit.
         QCOMPARE(app.readAllStandardOutput(), QByteArray());
 
-        if (mode == QStringLiteral("wineboot")) {
+        if (mode == u"wineboot"_s) {
             QVERIFY(sandbox.model()->entries().isEmpty());
             // Wine was left running: it finishes the prefix after we are gone.
-            const QDir prefixes(sandbox.dataFolder() + QStringLiteral("/Prefixes"));
+            const QDir prefixes(sandbox.dataFolder() + u"/Prefixes"_s);
             const QStringList made = prefixes.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
             QCOMPARE(made.size(), 1);
             QTRY_VERIFY_WITH_TIMEOUT(
-                QFile::exists(prefixes.filePath(made.first() + QStringLiteral("/system.reg"))),
-                10000);
-        } else if (mode == QStringLiteral("tar")) {
-            QCOMPARE(QFile::exists(installed + QStringLiteral("/Contents/Resources/wine/bin/wine")),
-                completes);
+                QFile::exists(prefixes.filePath(made.first() + u"/system.reg"_s)), 10000);
+        } else if (mode == u"tar"_s) {
+            QCOMPARE(QFile::exists(installed + u"/Contents/Resources/wine/bin/wine"_s), completes);
             if (completes) // the staging folder went with the finished install
                 QCOMPARE(QDir(runtimes).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
                     QStringList {WineInstaller::installedBundleName});
         } else {
-            QVERIFY(!QFile::exists(downloads + QStringLiteral("/wine.tar.xz")));
+            QVERIFY(!QFile::exists(downloads + u"/wine.tar.xz"_s));
         }
     }
 };
