@@ -28,14 +28,14 @@ class TestSetupView : public QObject
     {
         SetupSystem system
             = machine == u"linux" ? SetupSystem::forLinux() : SetupSystem::forMac(machine);
-        system.rosettaRuntimePath = sandbox.path(QStringLiteral("probe/libRosettaRuntime"));
-        system.gstreamerPaths = {sandbox.path(QStringLiteral("probe/GStreamer"))};
+        system.rosettaRuntimePath = sandbox.path(u"probe/libRosettaRuntime"_s);
+        system.gstreamerPaths = {sandbox.path(u"probe/GStreamer"_s)};
         if (gstreamer)
             writeFile(system.gstreamerPaths.first(), "");
         SetupContext context = setupContext(sandbox, server, system);
         if (wine) {
-            installFakeRuntime(sandbox.path(QStringLiteral("homebrew/bin")));
-            context.places.binaries = {{sandbox.path(QStringLiteral("homebrew/bin/wine")), {}}};
+            installFakeRuntime(sandbox.path(u"homebrew/bin"_s));
+            context.places.binaries = {{sandbox.path(u"homebrew/bin/wine"_s), {}}};
         }
         return context;
     }
@@ -50,36 +50,30 @@ private Q_SLOTS:
 
     void presentation_data()
     {
-        QTest::addColumn<Platform>("platform");
         QTest::addColumn<QString>("machine");
         QTest::addColumn<bool>("gstreamer");
         QTest::addColumn<bool>("wine");
         QTest::addColumn<QString>("mainTitle");
         QTest::addColumn<QStringList>("rows");
-        QTest::addColumn<bool>("footnote");
         QTest::newRow("Intel without GStreamer")
-            << Platform::macOS << "x86_64" << false << false << "Install Required Components"
-            << QStringList {"Rosetta: Not needed ✓", "GStreamer: Automatic",
-                   "Wine runtime: Automatic"}
-            << true;
+            << "x86_64" << false << false << "Install Required Components"
+            << QStringList {
+                   "Rosetta: Not needed ✓", "GStreamer: Automatic", "Wine runtime: Automatic"};
         QTest::newRow("Apple silicon without Rosetta")
-            << Platform::macOS << "arm64" << true << true << "Set Up Rosetta"
-            << QStringList {"Rosetta: Needed", "GStreamer: Ready ✓", "Wine runtime: Ready ✓"}
-            << false;
+            << "arm64" << true << true << "Set Up Rosetta"
+            << QStringList {"Rosetta: Needed", "GStreamer: Ready ✓", "Wine runtime: Ready ✓"};
         QTest::newRow("Linux without Wine")
-            << Platform::linuxDesktop << "linux" << true << false << "Install Wine"
-            << QStringList {"GStreamer: Ready ✓", "Wine runtime: From your packages"} << true;
+            << "linux" << true << false << "Install Wine"
+            << QStringList {"GStreamer: Ready ✓", "Wine runtime: From your packages"};
     }
     void presentation()
     {
-        QFETCH(Platform, platform);
         QFETCH(QString, machine);
         QFETCH(bool, gstreamer);
         QFETCH(bool, wine);
         QFETCH(QString, mainTitle);
         QFETCH(QStringList, rows);
-        QFETCH(bool, footnote);
-        PlatformWording::setCurrent(platform);
+        PlatformWording::setCurrent(machine == u"linux" ? Platform::linuxDesktop : Platform::macOS);
         Sandbox sandbox;
         RuntimeSetupView view(
             world(sandbox, machine, gstreamer, wine), true); // never shown: no run
@@ -88,8 +82,9 @@ private Q_SLOTS:
             shown << row.title + u": "_s + row.state + (row.isReady ? u" ✓"_s : QString());
         QCOMPARE(shown, rows);
         QCOMPARE(part<QPushButton>(view, "mainSetupButton")->accessibleName(), mainTitle);
-        QCOMPARE(part<QLabel>(view, "noRuntimeNote")->isVisibleTo(&view), footnote);
-        QCOMPARE(part<QWidget>(view, "runtimePicker")->isVisibleTo(&view), !footnote);
+        // Without a Wine to pick, a note says so in place of the picker.
+        QCOMPARE(part<QLabel>(view, "noRuntimeNote")->isVisibleTo(&view), !wine);
+        QCOMPARE(part<QWidget>(view, "runtimePicker")->isVisibleTo(&view), wine);
     }
 
     void downloadShowsProgressAndClosingLeavesNothing()
@@ -99,12 +94,12 @@ private Q_SLOTS:
         slow.chunkSize = 42000; // 42 %, then a long stall
         slow.chunkDelayMs = 30000;
         slow.delayMs = 200; // Qt reports no progress in a reply's first 100 ms
-        server.route(QStringLiteral("/wine.tar.xz"), slow);
-        RuntimeSetupView view(world(sandbox, QStringLiteral("x86_64"), true, false), false);
+        server.route(u"/wine.tar.xz"_s, slow);
+        RuntimeSetupView view(world(sandbox, u"x86_64"_s, true, false), false);
         QSignalSpy done(&view, &RuntimeSetupView::doneRequested);
         view.show();
         auto *main = part<QPushButton>(view, "mainSetupButton");
-        QTRY_COMPARE(main->accessibleName(), QStringLiteral("Downloading Wine… 42%"));
+        QTRY_COMPARE(main->accessibleName(), u"Downloading Wine… 42%"_s);
         QVERIFY(part<QProgressBar>(view, "downloadProgress")->isVisible());
         QCOMPARE(part<QProgressBar>(view, "downloadProgress")->value(), 420);
         QVERIFY(!part<QWidget>(view, "mainSetupButtonArrow")->isVisible());
@@ -115,37 +110,34 @@ private Q_SLOTS:
         QCOMPARE(done.count(), 0);
         QTRY_VERIFY(!view.model().isDownloadingWine());
         QCOMPARE(view.model().errorMessage(), QString());
-        const QDir downloads(sandbox.path(QStringLiteral("Quillmere/Downloads")));
+        const QDir downloads(sandbox.path(u"Quillmere/Downloads"_s));
         QCOMPARE(downloads.entryList(QDir::Files | QDir::Hidden), QStringList());
     }
 
     void approvalThenReady()
     {
         Sandbox sandbox;
-        SetupContext context = world(sandbox, QStringLiteral("x86_64"), true, false);
-        const QByteArray archive = readFile(
-            buildWineArchive(sandbox.path(QStringLiteral("wine.tar.xz")), ArchiveLayout::good));
-        server.route(QStringLiteral("/wine.tar.xz"), {200, archive});
+        SetupContext context = world(sandbox, u"x86_64"_s, true, false);
+        const QByteArray archive
+            = readFile(buildWineArchive(sandbox.path(u"wine.tar.xz"_s), ArchiveLayout::good));
+        server.route(u"/wine.tar.xz"_s, {200, archive});
         context.sources.wineSHA256 = sha256Hex(archive);
         RuntimeSetupView view(context, false);
         QSignalSpy done(&view, &RuntimeSetupView::doneRequested);
         view.show();
         auto *main = part<QPushButton>(view, "mainSetupButton");
-        QTRY_COMPARE_WITH_TIMEOUT(
-            main->accessibleName(), QStringLiteral("Continue after Approval"), 20000);
+        QTRY_COMPARE_WITH_TIMEOUT(main->accessibleName(), u"Continue after Approval"_s, 20000);
+        QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Approve Wine in Finder"_s);
         QCOMPARE(
-            part<QLabel>(view, "introTitle")->text(), QStringLiteral("Approve Wine in Finder"));
-        QCOMPARE(SetupPresentation::requirementRows(view.model()).at(2).state,
-            QStringLiteral("Approve in Finder"));
+            SetupPresentation::requirementRows(view.model()).at(2).state, u"Approve in Finder"_s);
         QCOMPARE(sandbox.desktop->revealed.size(), 1);
         QVERIFY(!part<QWidget>(view, "steamCard")->isVisible());
 
         QTest::mouseClick(main, Qt::LeftButton);
         QVERIFY(!main->isVisible());
         QVERIFY(part<QWidget>(view, "steamCard")->isVisible());
-        QCOMPARE(
-            part<QLabel>(view, "introTitle")->text(), QStringLiteral("Ready for Windows apps"));
-        QCOMPARE(context.defaults->stringArray(QStringLiteral("Quillmere.approvedRuntimePaths")),
+        QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Ready for Windows apps"_s);
+        QCOMPARE(context.defaults->stringArray(u"Quillmere.approvedRuntimePaths"_s),
             QStringList({view.model().selectedRuntime()->winePath}));
 
         QTest::keyClick(&view, Qt::Key_Return); // "Done"
@@ -156,14 +148,14 @@ private Q_SLOTS:
     void dismissingTheAlertClearsTheError()
     {
         Sandbox sandbox;
-        SetupContext context = world(sandbox, QStringLiteral("x86_64"), false, false);
-        context.sources.gstreamerPackage = server.url(QStringLiteral("/missing.pkg"));
+        SetupContext context = world(sandbox, u"x86_64"_s, false, false);
+        context.sources.gstreamerPackage = server.url(u"/missing.pkg"_s);
         RuntimeSetupView view(context, false);
         view.show();
         QMessageBox *alert = nullptr;
-        QTRY_VERIFY((alert = view.findChild<QMessageBox *>(QStringLiteral("setupErrorAlert"))));
+        QTRY_VERIFY((alert = view.findChild<QMessageBox *>(u"setupErrorAlert"_s)));
         QTRY_VERIFY(alert->isVisible());
-        QCOMPARE(alert->windowTitle(), QStringLiteral("Wine Setup"));
+        QCOMPARE(alert->windowTitle(), u"Wine Setup"_s);
         QVERIFY(!view.model().errorMessage().isEmpty());
         QCOMPARE(alert->informativeText(), view.model().errorMessage());
         QTest::keyClick(alert, Qt::Key_Escape);
@@ -174,9 +166,9 @@ private Q_SLOTS:
     void steamInstallHandsTheEntryOver()
     {
         Sandbox sandbox;
-        server.route(QStringLiteral("/client/installer/SteamSetup.exe"), {200, "MZ\x90 setup"});
+        server.route(u"/client/installer/SteamSetup.exe"_s, {200, "MZ\x90 setup"});
         qputenv("FAKE_WINE_CREATE", "drive_c/Program Files (x86)/Steam/steam.exe");
-        RuntimeSetupView view(world(sandbox, QStringLiteral("x86_64"), true, true), false);
+        RuntimeSetupView view(world(sandbox, u"x86_64"_s, true, true), false);
         QStringList events;
         connect(&view, &RuntimeSetupView::steamAdded, this,
             [&](const GameEntry &entry) { events << u"added "_s + entry.name; });
@@ -185,7 +177,7 @@ private Q_SLOTS:
         auto *steam = part<QPushButton>(view, "installSteamButton");
         QTRY_VERIFY(steam->isVisible());
         QTest::mouseClick(steam, Qt::LeftButton);
-        QCOMPARE(steam->accessibleName(), QStringLiteral("Installing Steam…"));
+        QCOMPARE(steam->accessibleName(), u"Installing Steam…"_s);
         QVERIFY(!steam->isEnabled());
         QTRY_COMPARE_WITH_TIMEOUT(events, QStringList({"added Steam", "done"}), 15000);
         QVERIFY(!view.isVisible());
