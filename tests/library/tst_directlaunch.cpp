@@ -10,7 +10,7 @@ using namespace TestSupport;
 namespace {
 DetectedWineRuntime fakeRuntime()
 {
-    return {QStringLiteral("Fake"), fakeWine(), fakeWineServer(), std::nullopt};
+    return {"Fake", fakeWine(), fakeWineServer(), std::nullopt};
 }
 } // namespace
 
@@ -35,11 +35,11 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(QString, message);
         Sandbox sandbox;
-        writeFile(sandbox.path(QStringLiteral("notes.txt")), "hello");
-        QDir().mkpath(sandbox.path(QStringLiteral("folder.exe")));
+        writeFile(sandbox.path("notes.txt"), "hello");
+        QDir().mkpath(sandbox.path("folder.exe"));
         auto model = sandbox.model();
         // A path with "." and ".." parts is normalised before anything else.
-        model->launchExecutable(sandbox.root() + QStringLiteral("/./x/../") + file, fakeRuntime());
+        model->launchExecutable(sandbox.root() + "/./x/../" + file, fakeRuntime());
         QCOMPARE(model->errorMessage(), message.arg(sandbox.path(file)));
         QVERIFY(model->entries().isEmpty());
         QVERIFY(model->preparingExecutable().isEmpty());
@@ -48,38 +48,35 @@ private Q_SLOTS:
     void preparesAddsAndLaunches()
     {
         Sandbox sandbox;
-        const QString setup = sandbox.path(QStringLiteral("Downloads/Setup.EXE"));
+        const QString setup = sandbox.path("Downloads/Setup.EXE");
         writeFile(setup, "MZ");
-        writeFile(sandbox.path(QStringLiteral("Other.exe")), "MZ");
+        writeFile(sandbox.path("Other.exe"), "MZ");
         qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
         qputenv("FAKE_WINE_SLEEP", "3");
         auto model = sandbox.model();
         QSignalSpy preparing(model.get(), &LibraryModel::preparingExecutableChanged);
 
         model->launchExecutable(setup, fakeRuntime());
-        QCOMPARE(model->preparingExecutable(), QStringLiteral("Setup"));
-        model->launchExecutable(
-            sandbox.path(QStringLiteral("Other.exe")), fakeRuntime()); // one at a time
+        QCOMPARE(model->preparingExecutable(), "Setup");
+        model->launchExecutable(sandbox.path("Other.exe"), fakeRuntime()); // one at a time
         QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
         QCOMPARE(model->errorMessage(), QString());
         QCOMPARE(model->entries().size(), 1);
 
         const GameEntry entry = model->entries().first();
-        QCOMPARE(entry.name, QStringLiteral("Setup"));
+        QCOMPARE(entry.name, "Setup");
         QCOMPARE(entry.executablePath, setup);
         QCOMPARE(entry.winePath, fakeWine());
         QVERIFY(entry.arguments.isEmpty() && entry.environment.isEmpty());
         const QString prefixName = QFileInfo(entry.prefixPath).fileName();
-        QVERIFY(prefixName.startsWith(QStringLiteral("Direct-")));
+        QVERIFY(prefixName.startsWith("Direct-"));
         QVERIFY(!prefixName.contains(entry.idString()));
-        QCOMPARE(
-            QFileInfo(entry.prefixPath).path(), sandbox.dataFolder() + QStringLiteral("/Prefixes"));
-        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
-        QVERIFY(readFile(sandbox.dataFolder() + QStringLiteral("/Logs/prefix-") + entry.idString()
-            + QStringLiteral(".log"))
+        QCOMPARE(QFileInfo(entry.prefixPath).path(), sandbox.dataFolder() + "/Prefixes");
+        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
+        QVERIFY(readFile(sandbox.dataFolder() + "/Logs/prefix-" + entry.idString() + ".log")
                     .contains("fake wineboot"));
         QCOMPARE(model->selectedID(), entry.id);
-        QCOMPARE(model->notice(), QStringLiteral("Started Setup."));
+        QCOMPARE(model->notice(), "Started Setup.");
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
 
         // The same file again runs the entry it already has; nothing is prepared.
@@ -96,19 +93,19 @@ private Q_SLOTS:
     void failedPreparationAddsNothing()
     {
         Sandbox sandbox;
-        writeFile(sandbox.path(QStringLiteral("Game.exe")), "MZ");
+        writeFile(sandbox.path("Game.exe"), "MZ");
         qputenv("FAKE_WINEBOOT_EXIT", "1");
         auto model = sandbox.model();
-        model->launchExecutable(sandbox.path(QStringLiteral("Game.exe")), fakeRuntime());
+        model->launchExecutable(sandbox.path("Game.exe"), fakeRuntime());
         QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
         qunsetenv("FAKE_WINEBOOT_EXIT");
         QVERIFY(model->entries().isEmpty());
         QVERIFY(model->errorMessage().startsWith(
             QStringLiteral("Quillmere couldn't prepare Game:\nWine could not initialize the "
                            "prefix. Open the latest log for details.\n")));
-        QVERIFY(model->errorMessage().contains(QStringLiteral("/Logs/prefix-")));
+        QVERIFY(model->errorMessage().contains("/Logs/prefix-"));
         // No entry names the half-made prefix, so it does not stay behind.
-        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Prefixes")).isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + "/Prefixes").isEmpty());
     }
 
     // A prefix whose entry can't be recorded would be made again on every retry: a library
@@ -130,28 +127,28 @@ private Q_SLOTS:
         QFETCH(bool, breaksDuringPreparation);
         QFETCH(QString, message);
         Sandbox sandbox;
-        writeFile(sandbox.path(QStringLiteral("Game.exe")), "MZ");
+        writeFile(sandbox.path("Game.exe"), "MZ");
         // A folder in the library file's place can never be replaced by a saved file, even
         // for root, for whom a read-only folder is no obstacle.
-        const QString library = sandbox.dataFolder() + QStringLiteral("/library.json");
+        const QString library = sandbox.dataFolder() + "/library.json";
         if (!breaksDuringPreparation)
             QDir().mkpath(library);
         auto model = sandbox.model();
         model->setErrorMessage({});
-        model->launchExecutable(sandbox.path(QStringLiteral("Game.exe")), fakeRuntime());
+        model->launchExecutable(sandbox.path("Game.exe"), fakeRuntime());
         if (breaksDuringPreparation) {
-            QCOMPARE(model->preparingExecutable(), QStringLiteral("Game"));
+            QCOMPARE(model->preparingExecutable(), "Game");
             QDir().mkpath(library);
         }
         QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
         QCOMPARE(model->errorMessage(),
-            message + QStringLiteral("The unreadable library file at “") + library
+            message + "The unreadable library file at “" + library
                 + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
                                  "Move it elsewhere to save again."));
         QVERIFY(model->entries().isEmpty());
         QVERIFY(model->runningIDs().isEmpty());
-        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Prefixes")).isEmpty());
-        QVERIFY(QDir(sandbox.dataFolder() + QStringLiteral("/Logs")).isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + "/Prefixes").isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + "/Logs").isEmpty());
     }
 };
 

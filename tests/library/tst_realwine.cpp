@@ -13,8 +13,8 @@
 using namespace TestSupport;
 
 namespace {
-const QString systemWine = QStringLiteral("/usr/bin/wine");
-const QString systemWineServer = QStringLiteral("/usr/bin/wineserver");
+const QString systemWine = "/usr/bin/wine";
+const QString systemWineServer = "/usr/bin/wineserver";
 const QString windowsProgram = QStringLiteral(WINDOWS_TEST_PROGRAM);
 } // namespace
 
@@ -40,29 +40,28 @@ private Q_SLOTS:
         const auto model = sandbox.model();
 
         GameEntry entry;
-        entry.name = QStringLiteral("Args Echo");
-        entry.executablePath = sandbox.path(QStringLiteral("Program Files/argsecho.exe"));
-        entry.prefixPath = sandbox.path(QStringLiteral("Prefixes/Echo"));
+        entry.name = "Args Echo";
+        entry.executablePath = sandbox.path("Program Files/argsecho.exe");
+        entry.prefixPath = sandbox.path("Prefixes/Echo");
         entry.winePath = systemWine;
         entry.wineServerPath = systemWineServer;
-        entry.arguments = {QStringLiteral("a"), QStringLiteral("b c")};
+        entry.arguments = {"a", "b c"};
         // No Mono or Gecko installer prompts in a headless test run.
-        entry.environment.insert(
-            QStringLiteral("WINEDLLOVERRIDES"), QStringLiteral("mscoree,mshtml="));
+        entry.environment.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
         QVERIFY(QDir().mkpath(QFileInfo(entry.executablePath).absolutePath()));
         QVERIFY(QFile::copy(windowsProgram, entry.executablePath));
 
-        const QString prefixLog = sandbox.path(QStringLiteral("Logs/prefix.log"));
+        const QString prefixLog = sandbox.path("Logs/prefix.log");
         const auto created = WineRuntime::createPrefix(entry, prefixLog);
         if (!created)
             QFAIL(qPrintable(
                 created.error().description() + u'\n' + QString::fromUtf8(readFile(prefixLog))));
-        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
+        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
         model->add(entry);
 
         model->launch(entry);
         QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(model->notice(), QStringLiteral("Started Args Echo."));
+        QCOMPARE(model->notice(), "Started Args Echo.");
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 180000);
         const QByteArray log = readFile(model->logURL(entry));
         QVERIFY2(log.contains("arg[1]=a"), log.constData());
@@ -75,10 +74,9 @@ private Q_SLOTS:
         model->stop(entry);
         QVERIFY(stopped.wait(60000));
         QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(
-            model->notice(), QStringLiteral("Sent a stop request to Wine for Args Echo's prefix."));
+        QCOMPARE(model->notice(), "Sent a stop request to Wine for Args Echo's prefix.");
 
-        entry.arguments = {QStringLiteral("again")};
+        entry.arguments = {"again"};
         model->update(entry);
         model->launch(entry);
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 180000);
@@ -96,16 +94,15 @@ private Q_SLOTS:
     void runCommandMakesADirectPrefix()
     {
         Sandbox sandbox;
-        const QString program = sandbox.path(QStringLiteral("Tools/argsecho.exe"));
+        const QString program = sandbox.path("Tools/argsecho.exe");
         QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
         QVERIFY(QFile::copy(windowsProgram, program));
         QProcess quillmere;
         QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.root());
-        environment.insert(
-            QStringLiteral("XDG_CONFIG_HOME"), sandbox.path(QStringLiteral("config")));
+        environment.insert("XDG_DATA_HOME", sandbox.root());
+        environment.insert("XDG_CONFIG_HOME", sandbox.path("config"));
         quillmere.setProcessEnvironment(environment);
-        quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {QStringLiteral("run"), program});
+        quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {"run", program});
         QVERIFY(quillmere.waitForFinished(600000));
         const QString out = QString::fromUtf8(quillmere.readAllStandardOutput());
         QCOMPARE(quillmere.exitCode(), 1); // the program's own exit code 40 fails the run
@@ -118,12 +115,12 @@ private Q_SLOTS:
             qPrintable(out));
 
         LibraryContext context = sandbox.context();
-        context.dataFolder = sandbox.path(QStringLiteral("Quillmere"));
+        context.dataFolder = sandbox.path("Quillmere");
         LibraryModel model(context);
         QCOMPARE(model.entries().size(), 1);
         const GameEntry entry = model.entries().first();
-        QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith(QStringLiteral("Direct-")));
-        QVERIFY(QFile::exists(entry.prefixPath + QStringLiteral("/system.reg")));
+        QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith("Direct-"));
+        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
         QVERIFY(readFile(model.logURL(entry)).contains("argsecho is running"));
         (void)WineRuntime::stop(entry);
     }

@@ -18,17 +18,16 @@ const GameCompatibilityProfile &profile(const QString &id)
     return *std::find_if(games.cbegin(), games.cend(), [&](const auto &p) { return p.id == id; });
 }
 
-QString manifest(const QString &appID, const QString &flags, const QString &folder,
-    const QString &bytes, const QString &lineEnd = QStringLiteral("\n"))
+// An app manifest as Steam writes it; a null `bytes` leaves out the download count.
+QString manifest(
+    const QString &appID, const QString &flags, const QString &folder, const QString &bytes = "0")
 {
-    QStringList lines {QStringLiteral("\"AppState\""), QStringLiteral("{"),
-        QStringLiteral("\t\"appid\"\t\t\"%1\"").arg(appID),
-        QStringLiteral("\t\"StateFlags\"\t\t\"%1\"").arg(flags),
-        QStringLiteral("\t\"installdir\"\t\t\"%1\"").arg(folder)};
+    QString text = QString("\"AppState\"\n{\n\t\"appid\"\t\t\"%1\"\n\t\"StateFlags\"\t\t\"%2\"\n"
+                           "\t\"installdir\"\t\t\"%3\"\n")
+                       .arg(appID, flags, folder);
     if (!bytes.isNull())
-        lines << QStringLiteral("\t\"BytesToDownload\"\t\t\"%1\"").arg(bytes);
-    lines << QStringLiteral("}");
-    return lines.join(lineEnd) + lineEnd;
+        text += "\t\"BytesToDownload\"\t\t\"" + bytes + "\"\n";
+    return text + "}\n";
 }
 } // namespace
 
@@ -45,129 +44,105 @@ class TestSteamShortcuts : public QObject
 
         World()
         {
-            steam = sandbox.readyEntry(QStringLiteral("Steam"));
+            steam = sandbox.readyEntry("Steam");
             steam.executablePath
-                = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steam.exe");
+                = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steam.exe";
             writeFile(steam.executablePath, "MZ");
-            apps
-                = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steamapps");
+            apps = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steamapps";
             auto model = sandbox.model();
             model->add(steam);
         }
-        void install(const QString &appID, const QString &text, bool withFiles = true)
+        void install(const QString &appID, const QString &text)
         {
-            writeFile(apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
-                text.toUtf8());
-            if (withFiles)
-                writeFile(
-                    apps + QStringLiteral("/common/Game") + appID + QStringLiteral("/game.exe"),
-                    "MZ");
+            writeFile(apps + "/appmanifest_" + appID + ".acf", text.toUtf8());
+            writeFile(apps + "/common/Game" + appID + "/game.exe", "MZ");
         }
         void installed(const QString &appID)
         {
-            install(appID,
-                manifest(appID, QStringLiteral("4"), QStringLiteral("Game") + appID,
-                    QStringLiteral("0")));
+            install(appID, manifest(appID, "4", "Game" + appID));
         }
     };
 
 private Q_SLOTS:
     void manifestValues()
     {
-        const QString text = QStringLiteral(
-            "\"AppState\"\r\n{\r\n\t\"appid\"\t\"  730 \"\r\n\t\"UserConfig\"\r\n\t{\r\n"
-            "\t\t\"language\"\t\"english\"\r\n\t}\r\n\t\"language\"\t\"german\"\r\n}\r\n");
-        QCOMPARE(SteamManifest::value(QStringLiteral("appid"), text),
-            std::optional<QString>(QStringLiteral("730")));
-        QCOMPARE(SteamManifest::value(QStringLiteral("language"), text),
-            std::optional<QString>(QStringLiteral("english")));
-        QCOMPARE(SteamManifest::value(QStringLiteral("AppID"), text), std::optional<QString>());
-        QCOMPARE(
-            SteamManifest::decimalInteger(QStringLiteral("-12")), std::optional<qlonglong>(-12));
-        QCOMPARE(SteamManifest::decimalInteger(QStringLiteral("4x")), std::optional<qlonglong>());
+        const QString text
+            = "\"AppState\"\r\n{\r\n\t\"appid\"\t\"  730 \"\r\n\t\"UserConfig\"\r\n\t{\r\n"
+               "\t\t\"language\"\t\"english\"\r\n\t}\r\n\t\"language\"\t\"german\"\r\n}\r\n";
+        QCOMPARE(SteamManifest::value("appid", text), std::optional<QString>("730"));
+        QCOMPARE(SteamManifest::value("language", text), std::optional<QString>("english"));
+        QCOMPARE(SteamManifest::value("AppID", text), std::optional<QString>());
+        QCOMPARE(SteamManifest::decimalInteger("-12"), std::optional<qlonglong>(-12));
+        QCOMPARE(SteamManifest::decimalInteger("4x"), std::optional<qlonglong>());
     }
 
     void installedOnlyWhenComplete_data()
     {
         QTest::addColumn<QString>("text");
-        QTest::addColumn<bool>("withFiles");
+        QTest::addColumn<QString>("folder"); // the install folder: "files", "empty" or "none"
         QTest::addColumn<bool>("installed");
-        const QString game = QStringLiteral("Game730");
-        QTest::newRow("complete") << manifest("730", "4", game, "0") << true << true;
-        QTest::newRow("complete, CR LF") << manifest("730", "4", game, "0", "\r\n") << true << true;
-        QTest::newRow("no download count") << manifest("730", "4", game, QString()) << true << true;
-        QTest::newRow("signed flags") << manifest("730", "+4", game, "0") << true << true;
-        QTest::newRow("bytes still to download")
-            << manifest("730", "4", game, "1024") << true << false;
-        QTest::newRow("updating, flags 1026")
-            << manifest("730", "1026", game, "0") << true << false;
-        QTest::newRow("flags not a number") << manifest("730", "4x", game, "0") << true << false;
-        QTest::newRow("other app id") << manifest("731", "4", game, "0") << true << false;
-        QTest::newRow("install folder ..") << manifest("730", "4", "..", "0") << true << false;
+        const QString game = "Game730";
+        QTest::newRow("complete") << manifest("730", "4", game) << "files" << true;
+        QTest::newRow("no download count") << manifest("730", "4", game, {}) << "files" << true;
+        QTest::newRow("signed flags") << manifest("730", "+4", game) << "files" << true;
+        QTest::newRow("bytes to download") << manifest("730", "4", game, "1") << "files" << false;
+        QTest::newRow("updating, flags 1026") << manifest("730", "1026", game) << "files" << false;
+        QTest::newRow("flags not a number") << manifest("730", "4x", game) << "files" << false;
+        QTest::newRow("other app id") << manifest("731", "4", game) << "files" << false;
+        QTest::newRow("install folder ..") << manifest("730", "4", "..") << "files" << false;
         QTest::newRow("install folder with slash")
-            << manifest("730", "4", "Game730/sub", "0") << true << false;
-        QTest::newRow("empty install folder name")
-            << manifest("730", "4", "", "0") << true << false;
-        QTest::newRow("install folder missing")
-            << manifest("730", "4", game, "0") << false << false;
+            << manifest("730", "4", "Game730/sub") << "files" << false;
+        QTest::newRow("empty install folder name") << manifest("730", "4", "") << "files" << false;
+        QTest::newRow("install folder missing") << manifest("730", "4", game) << "none" << false;
+        QTest::newRow("install folder empty") << manifest("730", "4", game) << "empty" << false;
     }
     void installedOnlyWhenComplete()
     {
         QFETCH(QString, text);
-        QFETCH(bool, withFiles);
+        QFETCH(QString, folder);
         QFETCH(bool, installed);
         World world;
-        world.install(QStringLiteral("730"), text, withFiles);
+        world.install("730", text);
         // The sub folder a slash would point into exists, so only the rule can refuse it.
-        writeFile(world.apps + QStringLiteral("/common/Game730/sub/file"), "x");
-        if (!withFiles)
-            QDir(world.apps + QStringLiteral("/common")).removeRecursively();
-        QCOMPARE(world.sandbox.model()->isSteamGameInstalled(
-                     profile(QStringLiteral("counter-strike-2"))),
-            installed);
-    }
-
-    void emptyInstallFolderIsNotInstalled()
-    {
-        World world;
-        world.install(QStringLiteral("730"), manifest("730", "4", "Game730", "0"), false);
-        QDir().mkpath(world.apps + QStringLiteral("/common/Game730"));
-        QVERIFY(!world.sandbox.model()->isSteamGameInstalled(
-            profile(QStringLiteral("counter-strike-2"))));
+        writeFile(world.apps + "/common/Game730/sub/file", "x");
+        if (folder != u"files")
+            QDir(world.apps + "/common").removeRecursively();
+        if (folder == u"empty")
+            QDir().mkpath(world.apps + "/common/Game730");
+        QCOMPARE(
+            world.sandbox.model()->isSteamGameInstalled(profile("counter-strike-2")), installed);
     }
 
     void openingAPageRemembersTheInstall()
     {
         World world;
-        const GameCompatibilityProfile &cs = profile(QStringLiteral("counter-strike-2"));
+        const GameCompatibilityProfile &cs = profile("counter-strike-2");
         {
             auto model = world.sandbox.model();
             model->openSteamGamePage(cs);
             QCOMPARE(model->errorMessage(), QString());
             QCOMPARE(model->notice(),
-                QStringLiteral(
-                    "Steam opened the page for Counter-Strike 2. Check that this account has "
-                    "access to the edition, then start or continue its install in Steam. "
-                    "Quillmere will add it after the install finishes."));
+                "Steam opened the page for Counter-Strike 2. Check that this account has "
+                "access to the edition, then start or continue its install in Steam. "
+                "Quillmere will add it after the install finishes.");
             QVERIFY(model->runningIDs().isEmpty());
             QVERIFY(model->isSteamGamePendingInstall(cs));
-            QTRY_COMPARE(recordedArguments(world.sandbox.recordDir(), QStringLiteral("wine")),
+            QTRY_COMPARE(recordedArguments(world.sandbox.recordDir(), "wine"),
                 QStringList({world.steam.executablePath, "steam://store/730"}));
         }
 
         // Another model (a later start of the app) still knows, and adds the game once Steam is
         // done.
-        world.installed(QStringLiteral("730"));
+        world.installed("730");
         auto later = world.sandbox.model();
         QVERIFY(later->isSteamGamePendingInstall(cs));
         later->refreshGameProfiles(SteamGameCatalog::games());
         QCOMPARE(later->notice(),
-            QStringLiteral(
-                "Counter-Strike 2 finished installing and is ready in your Quillmere library."));
+            "Counter-Strike 2 finished installing and is ready in your Quillmere library.");
         const auto shortcut = later->steamGameEntry(cs);
         QVERIFY(shortcut.has_value());
         QCOMPARE(shortcut->arguments, QStringList({"-applaunch", "730"}));
-        QCOMPARE(shortcut->name, QStringLiteral("Counter-Strike 2"));
+        QCOMPARE(shortcut->name, "Counter-Strike 2");
         QCOMPARE(shortcut->executablePath, world.steam.executablePath);
         QCOMPARE(shortcut->winePath, world.steam.winePath);
         QVERIFY(shortcut->environment.isEmpty());
@@ -178,19 +153,19 @@ private Q_SLOTS:
     void severalGamesFinishTogether()
     {
         World world;
-        UserDefaults defaults(world.sandbox.path(QStringLiteral("defaults.ini")));
+        UserDefaults defaults(world.sandbox.path("defaults.ini"));
         defaults.setStringArray(
             QLatin1String(LibraryModel::pendingSteamGamesKey), {"990080", "730", "292030", "730"});
-        world.installed(QStringLiteral("730"));
-        world.installed(QStringLiteral("990080"));
+        world.installed("730");
+        world.installed("990080");
         auto model = world.sandbox.model();
         model->refreshPendingSteamGameInstalls(SteamGameCatalog::games());
         QCOMPARE(model->notice(),
-            QStringLiteral("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in "
-                           "your Quillmere library."));
+            "Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in "
+            "your Quillmere library.");
         QCOMPARE(model->entries().size(), 3);
         // The rest stays pending, stored sorted and without duplicates.
-        QCOMPARE(UserDefaults(world.sandbox.path(QStringLiteral("defaults.ini")))
+        QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
                      .stringArray(QLatin1String(LibraryModel::pendingSteamGamesKey)),
             QStringList({"292030"}));
     }
@@ -199,24 +174,23 @@ private Q_SLOTS:
     {
         World world;
         auto model = world.sandbox.model();
-        const GameCompatibilityProfile &elden = profile(QStringLiteral("elden-ring"));
-        model->addSteamGameShortcut(profile(QStringLiteral("diablo-ii-resurrected")));
+        const GameCompatibilityProfile &elden = profile("elden-ring");
+        model->addSteamGameShortcut(profile("diablo-ii-resurrected"));
         QCOMPARE(model->errorMessage(),
-            QStringLiteral("This profile does not have a Steam app ID. Choose its listed "
-                           "storefront instead."));
+            "This profile does not have a Steam app ID. Choose its listed "
+            "storefront instead.");
         model->addSteamGameShortcut(elden);
         QCOMPARE(model->errorMessage(),
-            QStringLiteral("Steam hasn't finished installing Elden Ring yet. Finish the download "
-                           "and let Steam verify the files first."));
-        world.installed(QStringLiteral("1245620"));
+            "Steam hasn't finished installing Elden Ring yet. Finish the download "
+            "and let Steam verify the files first.");
+        world.installed("1245620");
         model->openSteamGamePage(elden); // installed: adds instead of opening Steam
-        QCOMPARE(model->notice(), QStringLiteral("Added Elden Ring to your Quillmere library."));
-        QVERIFY(!QFile::exists(world.sandbox.recordDir() + QStringLiteral("/wine.args")));
+        QCOMPARE(model->notice(), "Added Elden Ring to your Quillmere library.");
+        QVERIFY(!QFile::exists(world.sandbox.recordDir() + "/wine.args"));
         const QUuid added = model->selectedID();
         model->setSelectedID(world.steam.id);
         model->addSteamGameShortcut(elden);
-        QCOMPARE(
-            model->notice(), QStringLiteral("Elden Ring is already in your Quillmere library."));
+        QCOMPARE(model->notice(), "Elden Ring is already in your Quillmere library.");
         QCOMPARE(model->selectedID(), added);
         QCOMPARE(model->entries().size(), 2);
     }
@@ -225,24 +199,24 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         auto model = sandbox.model();
-        model->openSteamGamePage(profile(QStringLiteral("elden-ring")));
+        model->openSteamGamePage(profile("elden-ring"));
         QCOMPARE(model->errorMessage(),
-            QStringLiteral("Install Steam from Wine Setup before opening Steam game pages."));
-        model->addSteamGameShortcut(profile(QStringLiteral("elden-ring")));
-        QCOMPARE(model->errorMessage(),
-            QStringLiteral("Install Steam from Wine Setup before adding a game shortcut."));
+            "Install Steam from Wine Setup before opening Steam game pages.");
+        model->addSteamGameShortcut(profile("elden-ring"));
+        QCOMPARE(
+            model->errorMessage(), "Install Steam from Wine Setup before adding a game shortcut.");
 
         World broken;
         GameEntry steam = broken.steam;
-        steam.winePath = broken.sandbox.path(QStringLiteral("missing/wine"));
+        steam.winePath = broken.sandbox.path("missing/wine");
         auto other = broken.sandbox.model();
         other->update(steam);
-        other->openSteamGamePage(profile(QStringLiteral("elden-ring")));
+        other->openSteamGamePage(profile("elden-ring"));
         QCOMPARE(other->errorMessage(),
-            QStringLiteral("Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or "
-                           "folder:\n")
+            "Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or "
+            "folder:\n"
                 + steam.winePath);
-        QVERIFY(!other->isSteamGamePendingInstall(profile(QStringLiteral("elden-ring"))));
+        QVERIFY(!other->isSteamGamePendingInstall(profile("elden-ring")));
     }
 
     // A start drops a game's shortcut only when the game is certainly gone, never because it
@@ -252,12 +226,9 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("kept");
         QTest::newRow("manifest gone") << "remove" << false;
-        QTest::newRow("manifest names another app")
-            << manifest("731", "4", "Game730", "0") << false;
+        QTest::newRow("manifest names another app") << manifest("731", "4", "Game730") << false;
         QTest::newRow("prefix renamed away") << "rename" << true;
-        QTest::newRow("updating, flags 6") << manifest("730", "6", "Game730", "0") << true;
-        QTest::newRow("repairing, flags 1026") << manifest("730", "1026", "Game730", "0") << true;
-        QTest::newRow("downloading") << manifest("730", "4", "Game730", "1024") << true;
+        QTest::newRow("updating in Steam") << manifest("730", "1026", "Game730", "1024") << true;
         QTest::newRow("manifest not UTF-8") << "latin1" << true;
         QTest::newRow("manifest a named pipe") << "pipe" << true;
     }
@@ -266,32 +237,31 @@ private Q_SLOTS:
         QFETCH(QString, change);
         QFETCH(bool, kept);
         World world;
-        world.installed(QStringLiteral("730"));
-        const GameCompatibilityProfile &cs = profile(QStringLiteral("counter-strike-2"));
+        world.installed("730");
+        const GameCompatibilityProfile &cs = profile("counter-strike-2");
         {
             auto model = world.sandbox.model();
             model->addSteamGameShortcut(cs);
             GameEntry unknown = *model->steamGameEntry(cs);
             unknown.id = QUuid::createUuid();
-            unknown.arguments
-                = {QStringLiteral("-applaunch"), QStringLiteral("999999")}; // not in the catalogue
+            unknown.arguments = {"-applaunch", "999999"}; // not in the catalogue
             model->add(unknown);
         }
-        const QString manifestPath = world.apps + QStringLiteral("/appmanifest_730.acf");
+        const QString manifestPath = world.apps + "/appmanifest_730.acf";
         QFile::remove(manifestPath);
         if (change == u"rename")
             QVERIFY(QDir().rename(world.steam.prefixPath, world.sandbox.path("unmounted")));
         else if (change == u"pipe")
             QCOMPARE(::mkfifo(QFile::encodeName(manifestPath).constData(), 0600), 0);
         else if (change == u"latin1") // it would name another app, could it be read
-            writeFile(manifestPath, manifest("731", "4", "Game730", "0").toUtf8() + "\xff");
+            writeFile(manifestPath, manifest("731", "4", "Game730").toUtf8() + "\xff");
         else if (change != u"remove")
             writeFile(manifestPath, change.toUtf8());
 
         auto model = world.sandbox.model();
         QCOMPARE(model->steamGameEntry(cs).has_value(), kept);
         QCOMPARE(model->entries().size(), kept ? 3 : 2);
-        QCOMPARE(model->entries().last().arguments.last(), QStringLiteral("999999"));
+        QCOMPARE(model->entries().last().arguments.last(), "999999");
         QCOMPARE(model->errorMessage(), QString());
     }
 };
