@@ -9,7 +9,11 @@
 #include <QTest>
 #include <QTimer>
 
+using namespace Qt::StringLiterals;
+
 using namespace TestSupport;
+using Response = LoopbackServer::Response;
+Q_DECLARE_METATYPE(Response)
 
 namespace {
 const QByteArray payload = QByteArray("quillmere test payload ").repeated(20000); // 460 kB
@@ -19,14 +23,15 @@ const DownloadLimits quickLimits {300, 1024, MiB, 1500};
 
 struct Attempt
 {
-    SetupResult<QString> result = unexpected(RuntimeSetupError::system(QStringLiteral("not run")));
+    SetupResult<QString> result = unexpected(RuntimeSetupError::system(u"not run"_s));
     QList<QPair<qint64, qint64>> progress;
     int verifications = 0;
 };
 
-QStringList leftovers(const QString &folder)
+// What a download left in a folder: no temporary files, only what it delivered.
+QStringList files(const QString &folder)
 {
-    return QDir(folder).entryList({QStringLiteral("Quillmere-download-*")}, QDir::Files);
+    return QDir(folder).entryList(QDir::Files | QDir::Hidden);
 }
 } // namespace
 
@@ -41,8 +46,7 @@ class TestDownloads : public QObject
         std::shared_ptr<Cancellation> cancellation = nullptr, DownloadLimits limits = {})
     {
         Attempt attempt;
-        Downloads::VerifiedDownloadRequest request {server.url(path), QStringLiteral("file.bin"),
-            digest, folder,
+        Downloads::VerifiedDownloadRequest request {server.url(path), u"file.bin"_s, digest, folder,
             [&](qint64 written, qint64 expected) {
                 attempt.progress.append({written, expected});
             },
@@ -54,133 +58,87 @@ class TestDownloads : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        server.route(QStringLiteral("/good"), {200, payload});
-        server.redirect(QStringLiteral("/hop1"), server.url(QStringLiteral("/hop2")));
-        server.redirect(QStringLiteral("/hop2"), server.url(QStringLiteral("/good")), 301);
-        server.route(QStringLiteral("/missing"), {404, "<html>not here</html>"});
-        LoopbackServer::Response unsized {200, payload};
-        unsized.sendLength = false;
-        unsized.chunkSize = 65536;
-        unsized.chunkDelayMs = 80; // Qt passes on progress at most every 150 ms
-        server.route(QStringLiteral("/unsized"), unsized);
-        LoopbackServer::Response truncated {200, payload};
-        truncated.closeAfter = 1000;
-        server.route(QStringLiteral("/truncated"), truncated);
-        LoopbackServer::Response silent;
-        silent.hangUp = true;
-        server.route(QStringLiteral("/hang-up"), silent);
-        LoopbackServer::Response slow {200, payload};
-        slow.chunkSize = 1000;
-        slow.chunkDelayMs = 50;
-        server.route(QStringLiteral("/slow"), slow);
-        LoopbackServer::Response trickle {200, QByteArray(200, 'x')};
-        trickle.chunkSize = 1;
-        trickle.chunkDelayMs = 20;
-        server.route(QStringLiteral("/trickle"), trickle);
-        LoopbackServer::Response endless {200, payload};
-        endless.repeatUpTo = 256 * MiB;
-        server.route(QStringLiteral("/endless"), endless);
-        server.route(QStringLiteral("/oversized"), {200, QByteArray(MiB + 1, 'x')});
+        server.route(u"/good"_s, {200, payload});
+        server.redirect(u"/hop1"_s, server.url(u"/hop2"_s));
+        server.redirect(u"/hop2"_s, server.url(u"/good"_s), 301);
+        server.route(u"/slow"_s, {.body = payload, .chunkSize = 1000, .chunkDelayMs = 50});
     }
 
     void downloadsVerifiesAndReuses()
     {
         Sandbox sandbox;
-        const QString folder = sandbox.path(QStringLiteral("Downloads"));
-        QDir().mkpath(folder);
-        const int before = server.requestCount(QStringLiteral("/good"));
-        const Attempt first = fetch(QStringLiteral("/good"), folder, sha256Hex(payload).toUpper());
+        const QString folder = sandbox.root();
+        const int before = server.requestCount(u"/good"_s);
+        const Attempt first = fetch(u"/good"_s, folder, sha256Hex(payload).toUpper());
         QVERIFY_OK(first.result);
-        QCOMPARE(*first.result, folder + QStringLiteral("/file.bin"));
+        QCOMPARE(*first.result, folder + u"/file.bin"_s);
         QCOMPARE(readFile(*first.result), payload);
         QCOMPARE(first.verifications, 1);
-        QVERIFY(!first.progress.isEmpty() && first.progress.size() <= 101);
         QCOMPARE(first.progress.last(), qMakePair(qint64(payload.size()), qint64(payload.size())));
-        QVERIFY(leftovers(folder).isEmpty());
+        QCOMPARE(files(folder), QStringList({"file.bin"}));
 
         // Already verified: no network, but the check still runs once.
-        const Attempt again = fetch(QStringLiteral("/good"), folder, sha256Hex(payload));
+        const Attempt again = fetch(u"/good"_s, folder, sha256Hex(payload));
         QCOMPARE(*again.result, *first.result);
         QCOMPARE(again.verifications, 1);
         QVERIFY(again.progress.isEmpty());
-        QCOMPARE(server.requestCount(QStringLiteral("/good")), before + 1);
+        QCOMPARE(server.requestCount(u"/good"_s), before + 1);
 
         // A file with the wrong digest in its place is replaced by a fresh download.
         writeFile(*first.result, "tampered");
-        const Attempt replaced = fetch(QStringLiteral("/hop1"), folder, sha256Hex(payload));
+        const Attempt replaced = fetch(u"/hop1"_s, folder, sha256Hex(payload));
         QVERIFY_OK(replaced.result);
         QCOMPARE(readFile(*replaced.result), payload);
         QCOMPARE(replaced.verifications, 2);
-        QCOMPARE(server.requestCount(QStringLiteral("/good")), before + 2);
+        QCOMPARE(server.requestCount(u"/good"_s), before + 2);
     }
 
     void failuresLeaveNothingBehind_data()
     {
-        QTest::addColumn<QString>("path");
-        QTest::addColumn<QString>("digest");
-        QTest::addColumn<QString>("message"); // empty: any connection failure
+        QTest::addColumn<Response>("response");
+        QTest::addColumn<QString>("message"); // ending in "(": the start of the message
+        const QString failed = u"Quillmere couldn't download the required file.\n\n"_s;
+        const QString tooLarge
+            = failed + "The download was larger than any file Quillmere needs and was stopped.";
         QTest::newRow("wrong digest")
-            << "/good" << QString(64, u'0')
+            << Response {.body = "other"}
             << "The downloaded file failed its SHA-256 check and was discarded:\nfile.bin";
-        QTest::newRow("404 with a body")
-            << "/missing" << sha256Hex(payload)
-            << "Quillmere couldn't download the required file.\n\n"
-               "The download server did not return the requested file.";
-        QTest::newRow("connection closed early") << "/truncated" << sha256Hex(payload) << "";
-        QTest::newRow("closed without an answer")
-            << "/hang-up" << sha256Hex(payload)
-            << "Quillmere couldn't download the required file.\n\n"
-               "The download finished without a server response.";
+        QTest::newRow("404 with a body") << Response {.status = 404,
+            .body = payload} << failed + "The download server did not return the requested file.";
+        QTest::newRow("connection closed early")
+            << Response {.body = payload, .closeAfter = 1000} << failed + "The connection failed (";
+        QTest::newRow("closed without an answer") << Response {
+            .hangUp = true} << failed + "The download finished without a server response.";
         QTest::newRow("one byte every 20 ms")
-            << "/trickle" << sha256Hex(payload)
-            << "Quillmere couldn't download the required file.\n\n"
-               "The download stalled and was stopped.";
+            << Response {.body = QByteArray(200, 'x'), .chunkSize = 1, .chunkDelayMs = 20}
+            << failed + "The download stalled and was stopped.";
         QTest::newRow("steady but too slow for the deadline")
-            << "/slow" << sha256Hex(payload)
-            << "Quillmere couldn't download the required file.\n\n"
-               "The download took too long and was stopped.";
-        const QString tooLarge = QStringLiteral("Quillmere couldn't download the required file.\n\n"
-                                                "The download was larger than any file Quillmere "
-                                                "needs and was stopped.");
-        QTest::newRow("endless") << "/endless" << sha256Hex(payload) << tooLarge;
-        QTest::newRow("announced over the limit") << "/oversized" << sha256Hex(payload) << tooLarge;
+            << Response {.body = payload, .chunkSize = 1000, .chunkDelayMs = 50}
+            << failed + "The download took too long and was stopped.";
+        QTest::newRow("endless") << Response {.body = payload, .repeatUpTo = 256 * MiB} << tooLarge;
+        QTest::newRow("announced over the limit")
+            << Response {.body = QByteArray(MiB + 1, 'x')} << tooLarge;
     }
     void failuresLeaveNothingBehind()
     {
-        QFETCH(QString, path);
-        QFETCH(QString, digest);
+        QFETCH(Response, response);
         QFETCH(QString, message);
+        server.route(u"/failing"_s, response);
         Sandbox sandbox;
-        const QString folder = sandbox.root();
         const qint64 sentBefore = server.bodyBytesSent();
         QElapsedTimer clock;
         clock.start();
-        const Attempt attempt = fetch(path, folder, digest, nullptr, quickLimits);
+        const Attempt attempt
+            = fetch(u"/failing"_s, sandbox.root(), sha256Hex(payload), nullptr, quickLimits);
         QVERIFY2(clock.elapsed() < 2500, qPrintable(QString::number(clock.elapsed())));
         // Stopped at the limit: the server could hand over little more than that.
         QVERIFY(server.bodyBytesSent() - sentBefore < quickLimits.maximumBytes + 16 * MiB);
-        QVERIFY(!attempt.result.hasValue());
-        if (message.isEmpty())
-            QVERIFY2(
-                attempt.result.error().description().startsWith(QStringLiteral(
-                    "Quillmere couldn't download the required file.\n\nThe connection failed (")),
-                qPrintable(attempt.result.error().description()));
+        const QString said = attempt.result.error().description();
+        if (message.endsWith(u'('))
+            QVERIFY2(said.startsWith(message), qPrintable(said));
         else
-            QCOMPARE(attempt.result.error().description(), message);
-        QVERIFY(!QFile::exists(folder + QStringLiteral("/file.bin")));
-        QVERIFY(leftovers(folder).isEmpty());
-    }
-
-    void unknownLengthReportsEveryPiece()
-    {
-        Sandbox sandbox;
-        const Attempt attempt
-            = fetch(QStringLiteral("/unsized"), sandbox.root(), sha256Hex(payload));
-        QVERIFY_OK(attempt.result);
-        // Qt reports the size it learnt once the body ended; before that every report passes.
-        QVERIFY(attempt.progress.size() >= 3);
-        for (qsizetype i = 0; i + 1 < attempt.progress.size(); ++i)
-            QVERIFY(attempt.progress.at(i).second < 1);
+            QCOMPARE(said, message);
+        QCOMPARE(files(sandbox.root()), QStringList());
     }
 
     void cancellation()
@@ -189,22 +147,19 @@ private Q_SLOTS:
         // Cancelled before the request exists: no request is ever made.
         auto early = std::make_shared<Cancellation>();
         early->cancel();
-        const int before = server.requestCount(QStringLiteral("/slow"));
-        const Attempt none
-            = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), early);
+        const int before = server.requestCount(u"/slow"_s);
+        const Attempt none = fetch(u"/slow"_s, sandbox.root(), sha256Hex(payload), early);
         QVERIFY(none.result.error().isCancelled());
-        QCOMPARE(server.requestCount(QStringLiteral("/slow")), before);
+        QCOMPARE(server.requestCount(u"/slow"_s), before);
 
         // Cancelled mid-download: the caller gets the cancellation once and no file remains.
         auto midway = std::make_shared<Cancellation>();
         QTimer::singleShot(300, midway.get(), &Cancellation::cancel);
-        const Attempt stopped
-            = fetch(QStringLiteral("/slow"), sandbox.root(), sha256Hex(payload), midway);
+        const Attempt stopped = fetch(u"/slow"_s, sandbox.root(), sha256Hex(payload), midway);
         QVERIFY(stopped.result.error().isCancelled());
         QVERIFY(!stopped.progress.isEmpty());
         QCOMPARE(stopped.verifications, 0);
-        QVERIFY(leftovers(sandbox.root()).isEmpty());
-        QVERIFY(!QFile::exists(sandbox.path(QStringLiteral("file.bin"))));
+        QCOMPARE(files(sandbox.root()), QStringList());
     }
 
     void progressThrottle_data()
@@ -220,43 +175,23 @@ private Q_SLOTS:
     {
         QFETCH(qint64, expected);
         QFETCH(int, steps);
-        QFETCH(int, reports);
         ProgressThrottle throttle;
         int count = 0;
         for (int i = 0; i <= steps; ++i)
             count += throttle.shouldReport(qint64(1000) * i / steps, expected) ? 1 : 0;
-        QCOMPARE(count, reports);
-    }
-
-    void sha256ReadsLargeFilesInPieces()
-    {
-        Sandbox sandbox;
-        writeFile(sandbox.path(QStringLiteral("abc")), "abc");
-        QCOMPARE(*Downloads::sha256(sandbox.path(QStringLiteral("abc"))),
-            QStringLiteral("ba7816bf8f01cfea414140de5dae2223b00361a396177a9cb410ff61f20015ad"));
-        const QByteArray large
-            = QByteArray("0123456789abcdef").repeated(200000); // 3.2 MB, several pieces
-        writeFile(sandbox.path(QStringLiteral("large")), large);
-        QCOMPARE(*Downloads::sha256(sandbox.path(QStringLiteral("large"))), sha256Hex(large));
-        QVERIFY(Downloads::sha256(sandbox.path(QStringLiteral("absent")))
-                    .error()
-                    .description()
-                    .startsWith(QStringLiteral("Quillmere couldn't read “")));
+        QTEST(count, "reports");
     }
 
     void downloadFolderIsCreatedOrExplained()
     {
         Sandbox sandbox;
-        QCOMPARE(*Downloads::downloadDirectory(sandbox.root()),
-            sandbox.path(QStringLiteral("Downloads")));
-        QVERIFY(QFileInfo(sandbox.path(QStringLiteral("Downloads"))).isDir());
-        writeFile(sandbox.path(QStringLiteral("blocked")), "a file, not a folder");
-        QCOMPARE(Downloads::downloadDirectory(sandbox.path(QStringLiteral("blocked")))
-                     .error()
-                     .description(),
-            QStringLiteral("Quillmere couldn't create the folder “")
-                + sandbox.path(QStringLiteral("blocked/Downloads"))
-                + QStringLiteral("”. Check that the disk is writable."));
+        QCOMPARE(*Downloads::downloadDirectory(sandbox.root()), sandbox.path(u"Downloads"_s));
+        QVERIFY(QFileInfo(sandbox.path(u"Downloads"_s)).isDir());
+        const QString blocked = sandbox.path(u"a file"_s);
+        writeFile(blocked, "not a folder");
+        QCOMPARE(Downloads::downloadDirectory(blocked).error().description(),
+            u"Quillmere couldn't create the folder “"_s + blocked
+                + u"/Downloads”. Check that the disk is writable."_s);
     }
 };
 
