@@ -10,11 +10,12 @@
 #include <QJsonObject>
 #include <QTest>
 
+using namespace Qt::StringLiterals;
+
 Q_DECLARE_METATYPE(LoopbackServer::Response)
 
 namespace {
-const QString invalid
-    = QStringLiteral("The Quillmere game catalog has an unsupported or invalid format.");
+const QString invalid = u"The Quillmere game catalog has an unsupported or invalid format."_s;
 
 QJsonArray builtInRows()
 {
@@ -50,7 +51,7 @@ class TestCatalogStore : public QObject
     {
         LoopbackServer::Response response {status, body};
         response.delayMs = delayMs;
-        server.route(QStringLiteral("/game-profiles.json"), response);
+        server.route(u"/game-profiles.json"_s, response);
     }
 
 private Q_SLOTS:
@@ -67,7 +68,7 @@ private Q_SLOTS:
         GameProfileCatalogStore store;
         QCOMPARE(store.games(), SteamGameCatalog::games());
         QVERIFY(!store.isUsingWebsiteCatalog());
-        QCOMPARE(store.statusLine(), QStringLiteral("Using the included catalog"));
+        QCOMPARE(store.statusLine(), u"Using the included catalog"_s);
     }
 
     void adoptsAGoodDocumentAndFallsBackLater()
@@ -75,7 +76,7 @@ private Q_SLOTS:
         GameProfileCatalogStore store;
         QJsonArray rows = builtInRows();
         QJsonObject renamed = rows.at(0).toObject();
-        renamed.insert(QStringLiteral("name"), QStringLiteral(" Leading space kept"));
+        renamed.insert(u"name"_s, u" Leading space kept"_s);
         rows.replace(0, renamed);
         rows.removeAt(1);
         serve(document(rows));
@@ -83,8 +84,8 @@ private Q_SLOTS:
         QCOMPARE(store.loadError(), QString());
         QVERIFY(store.isUsingWebsiteCatalog());
         QCOMPARE(store.games().size(), 20);
-        QCOMPARE(store.games().first().name, QStringLiteral(" Leading space kept"));
-        QCOMPARE(store.statusLine(), QStringLiteral("Synced from 127.0.0.1"));
+        QCOMPARE(store.games().first().name, u" Leading space kept"_s);
+        QCOMPARE(store.statusLine(), u"Synced from 127.0.0.1"_s);
         const QByteArray head = server.requestHeaders().last().toLower();
         QVERIFY(head.contains("accept: application/json"));
         QVERIFY(head.contains("cache-control: no-cache"));
@@ -92,11 +93,9 @@ private Q_SLOTS:
         // A later failure brings back the included list, as the status line then says.
         serve("gone", 404);
         QCoro::waitFor(store.load());
-        QCOMPARE(store.loadError(),
-            QStringLiteral("The Quillmere game catalog could not be downloaded."));
+        QCOMPARE(store.loadError(), u"The Quillmere game catalog could not be downloaded."_s);
         QCOMPARE(store.games(), SteamGameCatalog::games());
-        QCOMPARE(store.statusLine(),
-            QStringLiteral("Website list unavailable · using the included catalog"));
+        QCOMPARE(store.statusLine(), u"Website list unavailable · using the included catalog"_s);
     }
 
     void rejectsBadDocuments_data()
@@ -108,24 +107,18 @@ private Q_SLOTS:
         QJsonArray twins = builtInRows();
         twins.append(twins.at(5));
         QTest::newRow("duplicate id") << document(twins) << invalid;
-        QTest::newRow("blank name")
-            << withChange(3, QStringLiteral("name"), QStringLiteral("   ")) << invalid;
-        QTest::newRow("empty id") << withChange(3, QStringLiteral("id"), QString()) << invalid;
-        QTest::newRow("no storefront")
-            << withChange(3, QStringLiteral("storefronts"), QJsonArray {}) << invalid;
+        QTest::newRow("blank name") << withChange(3, u"name"_s, u"   "_s) << invalid;
+        QTest::newRow("empty id") << withChange(3, u"id"_s, QString()) << invalid;
+        QTest::newRow("no storefront") << withChange(3, u"storefronts"_s, QJsonArray {}) << invalid;
         QTest::newRow("http guide")
-            << withChange(3, QStringLiteral("guideURL"), QStringLiteral("http://g.example/x"))
-            << invalid;
+            << withChange(3, u"guideURL"_s, u"http://g.example/x"_s) << invalid;
         QTest::newRow("guide without host")
-            << withChange(3, QStringLiteral("guideURL"), QStringLiteral("https:/x")) << invalid;
-        QTest::newRow("letter in app ID")
-            << withChange(3, QStringLiteral("appID"), QStringLiteral("12a")) << invalid;
-        QTest::newRow("empty app ID")
-            << withChange(3, QStringLiteral("appID"), QString()) << invalid;
-        QTest::newRow("Arabic-Indic digits")
-            << withChange(3, QStringLiteral("appID"), QStringLiteral("٧٣٠")) << invalid;
+            << withChange(3, u"guideURL"_s, u"https:/x"_s) << invalid;
+        QTest::newRow("letter in app ID") << withChange(3, u"appID"_s, u"12a"_s) << invalid;
+        QTest::newRow("empty app ID") << withChange(3, u"appID"_s, QString()) << invalid;
+        QTest::newRow("Arabic-Indic digits") << withChange(3, u"appID"_s, u"٧٣٠"_s) << invalid;
         QTest::newRow("unknown storefront")
-            << withChange(3, QStringLiteral("storefronts"), QJsonArray {"gog"})
+            << withChange(3, u"storefronts"_s, QJsonArray {"gog"})
             << "Profile 4 of the game catalog names an unknown storefront “gog”.";
         QTest::newRow("not JSON") << QByteArray("<html>")
                                   << "The game catalog isn't valid JSON (illegal value).";
@@ -145,8 +138,7 @@ private Q_SLOTS:
         QCOMPARE(store.loadError(), error);
         QVERIFY(!store.isUsingWebsiteCatalog());
         QCOMPARE(store.games(), SteamGameCatalog::games());
-        QCOMPARE(store.statusLine(),
-            QStringLiteral("Website list unavailable · using the included catalog"));
+        QCOMPARE(store.statusLine(), u"Website list unavailable · using the included catalog"_s);
     }
 
     void acceptedEdgeValues()
@@ -154,8 +146,8 @@ private Q_SLOTS:
         // Ids differing only in case, and an app ID with a leading zero, are fine.
         QJsonArray rows = builtInRows();
         QJsonObject upper = rows.at(5).toObject();
-        upper.insert(QStringLiteral("id"), upper.value(QStringLiteral("id")).toString().toUpper());
-        upper.insert(QStringLiteral("appID"), QStringLiteral("0730"));
+        upper.insert(u"id"_s, upper.value(u"id"_s).toString().toUpper());
+        upper.insert(u"appID"_s, u"0730"_s);
         rows.append(upper);
         GameProfileCatalogStore store;
         serve(document(rows));
@@ -170,10 +162,9 @@ private Q_SLOTS:
     {
         QTest::addColumn<LoopbackServer::Response>("response");
         QTest::addColumn<QString>("error");
-        const QString slow
-            = QStringLiteral("The Quillmere game catalog took too long to download.");
+        const QString slow = u"The Quillmere game catalog took too long to download."_s;
         const QString large
-            = QStringLiteral("The Quillmere game catalog is larger than 4 MiB and was not loaded.");
+            = u"The Quillmere game catalog is larger than 4 MiB and was not loaded."_s;
         const qint64 limit = GameProfileCatalogStore::maximumDocumentBytes;
         LoopbackServer::Response silent {200, document(builtInRows())};
         silent.delayMs = 3000;
@@ -195,7 +186,7 @@ private Q_SLOTS:
     {
         QFETCH(LoopbackServer::Response, response);
         QFETCH(QString, error);
-        server.route(QStringLiteral("/game-profiles.json"), response);
+        server.route(u"/game-profiles.json"_s, response);
         GameProfileCatalogStore store;
         const qint64 sentBefore = server.bodyBytesSent();
         QElapsedTimer clock;

@@ -14,6 +14,8 @@
 #include <QTest>
 #include <QUrlQuery>
 
+using namespace Qt::StringLiterals;
+
 using Ranks = QHash<QString, int>;
 using Response = LoopbackServer::Response;
 Q_DECLARE_METATYPE(LoopbackServer::Response)
@@ -68,21 +70,20 @@ private Q_SLOTS:
         endpoints.steamWebAPI = chartServer.url(QString());
         endpoints.steamTimeoutMs = 700;
         ProfileEndpoints::setCurrent(endpoints);
-        server.handle(QStringLiteral("/api/appdetails"), [this](const QString &target) {
-            const QString app
-                = QUrlQuery(QUrl(target).query()).queryItemValue(QStringLiteral("appids"));
+        server.handle(u"/api/appdetails"_s, [this](const QString &target) {
+            const QString app = QUrlQuery(QUrl(target).query()).queryItemValue(u"appids"_s);
             QJsonObject data {{"name", "Game " + app}, {"is_free", false},
                 {"platforms", QJsonObject {{"mac", true}}}};
             QJsonObject entry {{"success", !refusedApps.contains(app)}};
             if (!refusedApps.contains(app))
-                entry.insert(QStringLiteral("data"), data);
+                entry.insert(u"data"_s, data);
             LoopbackServer::Response response {
                 200, QJsonDocument(QJsonObject {{app, entry}}).toJson()};
             response.delayMs = 60; // long enough for a batch to be in flight together
             return response;
         });
         chartServer.handle(
-            QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"), [this](const QString &) {
+            u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, [this](const QString &) {
                 return LoopbackServer::Response {200, chartBody};
             });
     }
@@ -121,7 +122,7 @@ private Q_SLOTS:
         QFETCH(bool, present);
         QFETCH(QString, name);
         QFETCH(int, mac);
-        const auto data = SteamStoreAPI::decodeGameData(body, QStringLiteral("730"));
+        const auto data = SteamStoreAPI::decodeGameData(body, u"730"_s);
         QCOMPARE(data.has_value(), present);
         if (!data)
             return;
@@ -156,11 +157,10 @@ private Q_SLOTS:
 
     void fetchesOverHttp()
     {
-        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(QStringLiteral("730")));
+        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(u"730"_s));
         QVERIFY(data.has_value());
-        QCOMPARE(data->name, std::optional<QString>(QStringLiteral("Game 730")));
-        QVERIFY(server.arrivals().last().first.endsWith(
-            QStringLiteral("/api/appdetails?appids=730&l=en")));
+        QCOMPARE(data->name, std::optional<QString>(u"Game 730"_s));
+        QVERIFY(server.arrivals().last().first.endsWith(u"/api/appdetails?appids=730&l=en"_s));
         chartBody = chart(2, 730);
         QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks()),
             std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
@@ -183,8 +183,8 @@ private Q_SLOTS:
         QFETCH(Response, store);
         QFETCH(Response, charts);
         LoopbackServer hostile;
-        hostile.route(QStringLiteral("/api/appdetails"), store);
-        hostile.route(QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"), charts);
+        hostile.route(u"/api/appdetails"_s, store);
+        hostile.route(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, charts);
         const ProfileEndpoints kept = ProfileEndpoints::current();
         ProfileEndpoints endpoints = kept;
         endpoints.steamStore = endpoints.steamWebAPI = hostile.url(QString());
@@ -198,14 +198,14 @@ private Q_SLOTS:
             const qint64 sent = hostile.bodyBytesSent() - sentBefore;
             return !found && clock.elapsed() < 1500 && sent < 18 * 1024 * 1024;
         };
-        QVERIFY(within([] { return SteamStoreAPI::fetchGameData(QStringLiteral("730")); }));
+        QVERIFY(within([] { return SteamStoreAPI::fetchGameData(u"730"_s); }));
         QVERIFY(within([] { return SteamChartsAPI::fetchPopularityRanks(); }));
     }
 
     void storeModelBatchesBySix()
     {
         chartBody = chart(0);
-        refusedApps = {QStringLiteral("12210")};
+        refusedApps = {u"12210"_s};
         const int before = server.arrivals().size();
         SteamGameStoreModel model;
         QSignalSpy loading(&model, &SteamGameStoreModel::loadingIDsChanged);
@@ -217,9 +217,9 @@ private Q_SLOTS:
         QStringList apps;
         QList<int> finishedBefore;
         for (const auto &[target, finished] : server.arrivals().mid(before)) {
-            if (!target.startsWith(QStringLiteral("/api/appdetails")))
+            if (!target.startsWith(u"/api/appdetails"_s))
                 continue;
-            apps << QUrlQuery(QUrl(target).query()).queryItemValue(QStringLiteral("appids"));
+            apps << QUrlQuery(QUrl(target).query()).queryItemValue(u"appids"_s);
             finishedBefore << finished;
         }
         QStringList expectedApps;
@@ -239,7 +239,7 @@ private Q_SLOTS:
 
         QVERIFY(model.loadingIDs().isEmpty());
         QCOMPARE(model.games().size(), 19);
-        QVERIFY(!model.games().contains(QStringLiteral("gta-iv-complete"))); // "success": false
+        QVERIFY(!model.games().contains(u"gta-iv-complete"_s)); // "success": false
         QCOMPARE(model.requestedIDs().size(), 20);
         QCOMPARE(
             model.popularityRanks(), SteamGameCatalog::fallbackPopularityRanks()); // empty chart
@@ -247,29 +247,28 @@ private Q_SLOTS:
 
         // Again: no store request, but the chart is asked once more and now replaces the table.
         chartBody = chart(100);
-        const int storeBefore = server.requestCount(QStringLiteral("/api/appdetails"));
-        const int chartsBefore = chartServer.requestCount(
-            QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/"));
+        const int storeBefore = server.requestCount(u"/api/appdetails"_s);
+        const int chartsBefore
+            = chartServer.requestCount(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s);
         QCoro::waitFor(model.load(SteamGameCatalog::games()));
-        QCOMPARE(server.requestCount(QStringLiteral("/api/appdetails")), storeBefore);
-        QCOMPARE(
-            chartServer.requestCount(QStringLiteral("/ISteamChartsService/GetMostPlayedGames/v1/")),
+        QCOMPARE(server.requestCount(u"/api/appdetails"_s), storeBefore);
+        QCOMPARE(chartServer.requestCount(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s),
             chartsBefore + 1);
         QCOMPARE(model.popularityRanks().size(), 100);
-        QVERIFY(!model.popularityRanks().contains(QStringLiteral("730")));
+        QVERIFY(!model.popularityRanks().contains(u"730"_s));
     }
 
     void sharedAppIDsAreFetchedPerProfile()
     {
         GameCompatibilityProfile first = SteamGameCatalog::games().last();
         GameCompatibilityProfile second = first;
-        second.id = QStringLiteral("counter-strike-2-again");
+        second.id = u"counter-strike-2-again"_s;
         SteamGameStoreModel model;
-        const int before = server.requestCount(QStringLiteral("/api/appdetails"));
+        const int before = server.requestCount(u"/api/appdetails"_s);
         QCoro::waitFor(model.load({first, second}));
-        QCOMPARE(server.requestCount(QStringLiteral("/api/appdetails")), before + 2);
+        QCOMPARE(server.requestCount(u"/api/appdetails"_s), before + 2);
         QCOMPARE(model.games().keys().size(), 2);
-        QVERIFY(model.games().contains(QStringLiteral("counter-strike-2-again")));
+        QVERIFY(model.games().contains(u"counter-strike-2-again"_s));
     }
 };
 
