@@ -24,7 +24,8 @@ Measured measure(const QStringList &command, const QString &outputFile)
         argv.push_back(part.data());
     argv.push_back(nullptr);
 
-    const QByteArray outPath = outputFile.isEmpty() ? QByteArray("/dev/null") : outputFile.toLocal8Bit();
+    const QByteArray outPath
+        = outputFile.isEmpty() ? QByteArray("/dev/null") : outputFile.toLocal8Bit();
     const QByteArray capture = QByteArray("/tmp/quillmere-bench-") + QByteArray::number(getpid());
     posix_spawn_file_actions_t actions;
     posix_spawn_file_actions_init(&actions);

@@ -85,7 +85,8 @@ int main(int argc, char *argv[])
     }
     if (mode == u"save"_s && args.size() == 2) {
         LibraryContext context {args.at(1),
-            std::make_shared<UserDefaults>(QDir(args.at(1)).filePath(u"defaults.ini"_s)), nullptr, {}};
+            std::make_shared<UserDefaults>(QDir(args.at(1)).filePath(u"defaults.ini"_s)), nullptr,
+            {}};
         LibraryModel model(context);
         GameEntry entry = Samples::entries(1).first();
         timer.start();

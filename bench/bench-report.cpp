@@ -140,7 +140,8 @@ void startup()
     const double paint = ours[2] / empty[2];
     const double memory = oursRss[2] / emptyRss[2];
     row(u"window start to first paint, 1,000 entries vs an empty Qt window"_s,
-        number(ours[2], 0) + u" ms vs "_s + number(empty[2], 0) + u" ms: "_s + number(paint) + u"×"_s,
+        number(ours[2], 0) + u" ms vs "_s + number(empty[2], 0) + u" ms: "_s + number(paint)
+            + u"×"_s,
         u"≤ 1.5×"_s, paint <= 1.5);
     row(u"resident memory 2 s after start"_s,
         number(oursRss[2] / 1024, 0) + u" MiB vs "_s + number(emptyRss[2] / 1024, 0) + u" MiB: "_s
@@ -151,10 +152,10 @@ void startup()
 void stalls(const QString &downloadMiB)
 {
     const auto found = values(measure({tool(u"bench-stall"_s), downloadMiB}).output);
-    const QList<QPair<QString, QString>> names = {
-        {u"download_extract_ms"_s, u"%1 MiB verified download + tar"_s.arg(downloadMiB)},
-        {u"wineboot_ms"_s, u"wineboot"_s}, {u"wineserver_stop_ms"_s, u"wineserver -k"_s},
-        {u"save_100k_ms"_s, u"saving 100,000 entries"_s}};
+    const QList<QPair<QString, QString>> names
+        = {{u"download_extract_ms"_s, u"%1 MiB verified download + tar"_s.arg(downloadMiB)},
+            {u"wineboot_ms"_s, u"wineboot"_s}, {u"wineserver_stop_ms"_s, u"wineserver -k"_s},
+            {u"save_100k_ms"_s, u"saving 100,000 entries"_s}};
     for (const auto &[key, label] : names) {
         row(u"longest GUI stall: "_s + label, number(found.value(key, -1), 1) + u" ms"_s,
             u"≤ 50 ms"_s, found.contains(key) && found.value(key) <= 50);

@@ -87,7 +87,8 @@ int main(int argc, char *argv[])
     }
     Theme::apply(app, Theme::Appearance::light);
     ProfileEndpoints endpoints = ProfileEndpoints::standard();
-    endpoints.website = endpoints.steamStore = endpoints.steamWebAPI = QUrl(u"http://127.0.0.1:9/"_s);
+    endpoints.website = endpoints.steamStore = endpoints.steamWebAPI
+        = QUrl(u"http://127.0.0.1:9/"_s);
     ProfileEndpoints::setCurrent(endpoints); // nothing leaves the machine
     auto defaults = std::make_shared<UserDefaults>(args.at(1) + u"/defaults.ini"_s);
     LibraryModel library({args.at(1), defaults, nullptr, {}});
