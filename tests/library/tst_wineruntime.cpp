@@ -155,52 +155,39 @@ private Q_SLOTS:
         }
     }
 
-    void createPrefixRefusesUnsuitableFolders_data()
+    // Each step mends what the check before refused while the later ones still fail, so the
+    // first failing check must win; a refused prefix runs nothing and touches nothing.
+    void createPrefixRefusesInOrder()
     {
-        QTest::addColumn<QString>("setup");
-        QTest::addColumn<QString>("expected"); // %1: the prefix, %2: the sandbox
-        QTest::newRow("hidden file only") << "hidden"
-                                          << "Choose an empty folder for the new Wine prefix. "
-                                             "Quillmere left this folder unchanged:\n%1";
-        QTest::newRow("initialised")
-            << "initialised"
-            << "That prefix already contains a Wine registry, so Quillmere left it unchanged:\n%1";
-        QTest::newRow("wine missing") << "no wine" << missing + "%2/no/wine";
-        QTest::newRow("wineserver missing") << "no wineserver" << missing + "%2/no/wineserver";
-    }
-    void createPrefixRefusesUnsuitableFolders()
-    {
-        QFETCH(QString, setup);
-        QFETCH(QString, expected);
         Sandbox sandbox;
-        GameEntry entry = sandbox.readyEntry();
+        const GameEntry ready = sandbox.readyEntry();
+        GameEntry entry = ready;
+        entry.winePath = sandbox.path("no/wine");
+        entry.wineServerPath = sandbox.path("no/wineserver");
         entry.prefixPath = sandbox.path("target");
-        if (setup == u"hidden") {
-            writeFile(entry.prefixPath + "/.hidden", "x");
-        } else if (setup == u"initialised") {
-            writeFile(entry.prefixPath + "/system.reg", "original");
-            writeFile(entry.prefixPath + "/user.reg", "original");
-        } else if (setup == u"no wine") {
-            entry.winePath = sandbox.path("no/wine");
-        } else {
-            entry.wineServerPath = sandbox.path("no/wineserver");
-        }
-        const auto contents = [&] {
-            return QDir(entry.prefixPath)
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-        };
-        const QStringList before = contents();
+        writeFile(entry.prefixPath + "/.hidden", "x");
+        writeFile(entry.prefixPath + "/system.reg", "original");
         const QString log = sandbox.path("prefix.log");
-        const auto result = WineRuntime::createPrefix(entry, log);
-        QVERIFY(!result.hasValue());
-        QCOMPARE(result.error().description(),
-            QString(expected).replace("%1", entry.prefixPath).replace("%2", sandbox.root()));
-        // Nothing was run and nothing was touched.
-        QCOMPARE(contents(), before);
+        const auto refusal
+            = [&] { return QString::fromUtf8(failureText(WineRuntime::createPrefix(entry, log))); };
+        QCOMPARE(refusal(), missing + entry.winePath);
+        entry.winePath = ready.winePath;
+        QCOMPARE(refusal(), missing + entry.wineServerPath);
+        entry.wineServerPath = ready.wineServerPath;
+        QCOMPARE(refusal(),
+            "That prefix already contains a Wine registry, so Quillmere left it unchanged:\n"
+                + entry.prefixPath);
+        QCOMPARE(readFile(entry.prefixPath + "/system.reg"), QByteArray("original"));
+        QVERIFY(QFile::remove(entry.prefixPath + "/system.reg"));
+        QCOMPARE(refusal(),
+            "Choose an empty folder for the new Wine prefix. Quillmere left this folder "
+            "unchanged:\n"
+                + entry.prefixPath);
+        QCOMPARE(QDir(entry.prefixPath)
+                     .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+            QStringList({".hidden"}));
         QVERIFY(!QFile::exists(sandbox.recordDir() + "/wineboot.args"));
         QVERIFY(!QFile::exists(log));
-        if (setup == u"initialised")
-            QCOMPARE(readFile(entry.prefixPath + "/system.reg"), QByteArray("original"));
     }
 
     void stopAsksWineserver()
