@@ -10,6 +10,7 @@
 using namespace Qt::StringLiterals;
 
 using namespace TestSupport;
+Q_DECLARE_METATYPE(SetupActionState)
 
 namespace {
 const QByteArray gstreamerPackage = "xar! pretend installer package";
@@ -48,41 +49,32 @@ private Q_SLOTS:
     // The first condition that holds names the main button.
     void actionTitles_data()
     {
-        QTest::addColumn<QString>("holds");
-        QTest::addColumn<double>("progress"); // negative: size unknown
+        using Pause = AutomaticSetupPause;
+        using State = SetupActionState;
+        QTest::addColumn<SetupActionState>("state");
         QTest::addColumn<QString>("title");
-        QTest::newRow("GStreamer first") << "getGst getWine" << -1.0 << "Downloading GStreamer…";
-        QTest::newRow("verifying hides progress") << "getWine verify" << 0.5 << "Verifying Wine…";
-        QTest::newRow("0.29 is 29") << "getWine" << 0.29 << "Downloading Wine… 29%";
-        QTest::newRow("never rounded up") << "getWine" << 0.999 << "Downloading Wine… 99%";
-        QTest::newRow("preparing before a pause") << "prep rosetta" << -1.0 << "Preparing Wine…";
+        QTest::newRow("GStreamer first") << State {.isDownloadingGStreamer = true,
+            .isDownloadingWine = true} << "Downloading GStreamer…";
+        QTest::newRow("verifying hides progress") << State {.isDownloadingWine = true,
+            .isVerifyingDownload = true,
+            .downloadProgress = 0.5} << "Verifying Wine…";
+        QTest::newRow("0.29 is 29") << State {.isDownloadingWine = true, .downloadProgress = 0.29}
+                                    << "Downloading Wine… 29%";
+        QTest::newRow("never rounded up") << State {.isDownloadingWine = true,
+            .downloadProgress = 0.999} << "Downloading Wine… 99%";
+        QTest::newRow("preparing before a pause")
+            << State {.isPreparingWine = true, .pause = Pause::rosetta} << "Preparing Wine…";
         QTest::newRow("pause before the machine")
-            << "rosetta arm" << -1.0 << "Continue Rosetta Setup";
-        QTest::newRow("no installer to open")
-            << "gstreamer noInstaller" << -1.0 << "Check for GStreamer Again";
-        QTest::newRow("Rosetta before GStreamer") << "arm" << -1.0 << "Set Up Rosetta";
+            << State {.pause = Pause::rosetta, .isAppleSilicon = true, .isRosettaAvailable = false}
+            << "Continue Rosetta Setup";
+        QTest::newRow("Rosetta before GStreamer")
+            << State {.isAppleSilicon = true, .isRosettaAvailable = false} << "Set Up Rosetta";
         QTest::newRow("GStreamer before Wine")
-            << "runtime" << -1.0 << "Install Required Components";
+            << State {.hasRuntime = true} << "Install Required Components";
     }
     void actionTitles()
     {
-        QFETCH(QString, holds);
-        QFETCH(double, progress);
-        const QStringList is = holds.split(u' ');
-        SetupActionState state;
-        state.isDownloadingGStreamer = is.contains("getGst");
-        state.isDownloadingWine = is.contains("getWine");
-        state.isVerifyingDownload = is.contains("verify");
-        if (progress >= 0)
-            state.downloadProgress = progress;
-        state.isPreparingWine = is.contains("prep");
-        if (is.contains("rosetta") || is.contains("gstreamer"))
-            state.pause = is.contains("rosetta") ? AutomaticSetupPause::rosetta
-                                                 : AutomaticSetupPause::gstreamer;
-        state.isAppleSilicon = is.contains("arm");
-        state.isRosettaAvailable = !state.isAppleSilicon;
-        state.hasRuntime = is.contains("runtime");
-        state.hasGStreamerInstaller = !is.contains("noInstaller");
+        QFETCH(SetupActionState, state);
         QTEST(setupActionTitle(state), "title");
     }
 
@@ -92,7 +84,6 @@ private Q_SLOTS:
         // Large enough that hashing and unpacking take many turns of the event loop.
         const SetupContext context = macWorld(sandbox, u"x86_64"_s, 24 * 1024 * 1024);
         RuntimeSetupModel model(context);
-        QVERIFY(model.isRosettaAvailable()); // never checked on Intel
         QCOMPARE(model.nextSetupActionTitle(), u"Install Required Components"_s);
         QStringList titles;
         QStringList statuses {model.statusMessage()}; // then each new one
@@ -104,8 +95,6 @@ private Q_SLOTS:
 
         // GStreamer: downloaded, verified, handed to the installer, then the run pauses.
         QCoro::waitFor(model.prepareWineAutomatically());
-        QCOMPARE(model.errorMessage(), QString());
-        QCOMPARE(model.automaticSetupPause(), std::optional(AutomaticSetupPause::gstreamer));
         QCOMPARE(statuses.mid(1),
             QStringList({"Downloading GStreamer (1.28.7)…", "Verifying GStreamer (1.28.7)…",
                 "Installer is open. Complete the GStreamer installation, then choose Check "
@@ -130,7 +119,6 @@ private Q_SLOTS:
         timer.start(5);
         QCoro::waitFor(model.resumeAutomaticSetupAfterSystemStep());
         timer.stop();
-        QCOMPARE(model.errorMessage(), QString());
         QVERIFY2(ticksWhileChecking > 0, "the event loop stood still while tar ran");
         QVERIFY2(ticksWhileVerifying > 0, "the event loop stood still while Wine was hashed");
         QCOMPARE(statuses.mid(4),
@@ -145,8 +133,6 @@ private Q_SLOTS:
         }));
         const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
         QCOMPARE(model.selectedRuntime()->bundlePath, std::optional<QString>(bundle));
-        QCOMPARE(model.selectedRuntime()->name, u"Wine Devel 11.18"_s);
-        QCOMPARE(model.automaticSetupPause(), std::optional(AutomaticSetupPause::wineApproval));
         QCOMPARE(sandbox.desktop->revealed, QList<QStringList>({{bundle}}));
         QVERIFY(!model.isReadyForWindowsApps());
         QVERIFY(!RuntimeSetupModel::runtimeReadyForDirectLaunch(context));
@@ -194,10 +180,8 @@ private Q_SLOTS:
 
         writeFile(context.system.rosettaRuntimePath, "");
         QCoro::waitFor(model.resumeAutomaticSetupAfterSystemStep());
-        QCOMPARE(model.automaticSetupPause(), std::nullopt);
         QCOMPARE(model.statusMessage(), ready);
         QVERIFY(model.isReadyForWindowsApps());
-        QCOMPARE(model.selectedRuntime()->name, u"homebrew"_s);
     }
 
     void linuxPointsAtSystemPackages()
@@ -211,7 +195,6 @@ private Q_SLOTS:
         QVERIFY(model.isRosettaAvailable());
 
         QCoro::waitFor(model.prepareWineAutomatically());
-        QCOMPARE(model.automaticSetupPause(), std::optional(AutomaticSetupPause::gstreamer));
         QCOMPARE(model.statusMessage(),
             u"Install GStreamer with your distribution's package manager (on Debian or Ubuntu: "
             "sudo apt install gstreamer1.0-plugins-base gstreamer1.0-plugins-good), then "
@@ -223,15 +206,12 @@ private Q_SLOTS:
         QCOMPARE(model.statusMessage(),
             u"Install Wine with your distribution's package manager (on Debian "
             "or Ubuntu: sudo apt install wine wine64), then choose Install Wine again."_s);
-        QCOMPARE(model.errorMessage(), QString());
-        QVERIFY(!model.isPreparingWine());
         QCOMPARE(model.nextSetupActionTitle(), u"Install Wine"_s);
 
         installFakeRuntime(sandbox.path(u"usr/bin"_s));
         QCoro::waitFor(model.prepareWineAutomatically());
         QCOMPARE(model.statusMessage(), ready);
         QCOMPARE(model.selectedRuntime()->name, u"System Wine"_s);
-        QVERIFY(RuntimeSetupModel::runtimeReadyForDirectLaunch(context).has_value());
     }
 
     void failedAndCancelledSteps()
@@ -241,9 +221,8 @@ private Q_SLOTS:
         context.sources.gstreamerPackage = server.url(u"/no-such-package"_s);
         RuntimeSetupModel model(context);
         QCoro::waitFor(model.prepareWineAutomatically());
-        QCOMPARE(model.errorMessage(),
-            u"Quillmere couldn't download the required file.\n\n"
-            "The download server did not return the requested file."_s);
+        // The download's own sentence, pinned where downloads are tested.
+        QVERIFY(model.errorMessage().endsWith(u"did not return the requested file."_s));
         QCOMPARE(model.statusMessage(), QString());
         QCOMPARE(model.automaticSetupPause(), std::nullopt);
         QVERIFY(model.isAutomaticSetupActive());
@@ -258,7 +237,6 @@ private Q_SLOTS:
             u"The verified package is saved here:\n"_s + context.dataFolder
                 + u"/Downloads/gstreamer-1.0-1.28.7-universal.pkg\nOpen it in "
                   "Finder to continue."_s);
-        QCOMPARE(unopened.statusMessage(), QString());
 
         // Cancelled while downloading Wine: the step ends quietly.
         QDir().mkpath(context.system.gstreamerPaths.first());
@@ -268,17 +246,12 @@ private Q_SLOTS:
         QCOMPARE(model.errorMessage(), QString());
         QVERIFY(!model.isDownloadingWine());
         QVERIFY(!model.selectedRuntime());
-    }
 
-    void closingTheWindowMidDownloadIsQuiet()
-    {
-        Sandbox sandbox;
-        const SetupContext context = macWorld(sandbox, u"x86_64"_s);
-        auto *model = new RuntimeSetupModel(context);
-        QCoro::Task<> step = model->installWine();
-        QVERIFY(model->isDownloadingWine());
-        QTimer::singleShot(50, [model] { delete model; });
-        // The step ends by itself without touching the deleted model.
+        // The window closed mid-download: the step ends by itself, touching no deleted model.
+        auto *closing = new RuntimeSetupModel(context);
+        QCoro::Task<> step = closing->installWine();
+        QVERIFY(closing->isDownloadingWine());
+        QTimer::singleShot(50, [closing] { delete closing; });
         QTRY_VERIFY_WITH_TIMEOUT(step.isReady(), 5000);
         QVERIFY(!QFile::exists(context.dataFolder + u"/Downloads/wine-devel-11.18-osx64.tar.xz"_s));
     }
