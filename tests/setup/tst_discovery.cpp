@@ -39,7 +39,6 @@ private Q_SLOTS:
         // An engine folder directly in Applications, and one inside a game of a game library.
         installFakeRuntime(apps + u"/engine-Proton/bin"_s);
         installFakeRuntime(games + u"/Some Game/engine-WS11/bin"_s);
-        writeFile(games + u"/loose-file"_s, "a file where a game folder is expected");
         // Quillmere's own runtime, and two names that differ only in letter case.
         installFakeRuntime(runtimes + u"/Wine Devel 11.18 Quillmere.app"_s + wineBin);
         installFakeRuntime(sandbox.path(u"fixed/alpha wine/bin"_s));
@@ -71,12 +70,10 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("path");
         QTest::addColumn<QString>("bundle");
-        QTest::newRow("innermost wins") << "/A.app/Contents/B.app/bin/wine"
-                                        << "/A.app/Contents/B.app";
-        QTest::newRow("none") << "/usr/bin/wine"
-                              << "";
-        QTest::newRow("capital extension is not a bundle") << "/X.APP/bin/wine"
-                                                           << "";
+        QTest::newRow("innermost wins")
+            << u"/A.app/Contents/B.app/bin/wine"_s << u"/A.app/Contents/B.app"_s;
+        QTest::newRow("none") << u"/usr/bin/wine"_s << QString();
+        QTest::newRow("capital extension is not a bundle") << u"/X.APP/bin/wine"_s << QString();
     }
     void containingBundle()
     {

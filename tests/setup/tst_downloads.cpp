@@ -68,7 +68,6 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         const QString folder = sandbox.root();
-        const int before = server.requestCount(u"/good"_s);
         const Attempt first = fetch(u"/good"_s, folder, sha256Hex(payload).toUpper());
         QVERIFY_OK(first.result);
         QCOMPARE(*first.result, folder + u"/file.bin"_s);
@@ -82,7 +81,7 @@ private Q_SLOTS:
         QCOMPARE(*again.result, *first.result);
         QCOMPARE(again.verifications, 1);
         QVERIFY(again.progress.isEmpty());
-        QCOMPARE(server.requestCount(u"/good"_s), before + 1);
+        QCOMPARE(server.requestCount(u"/good"_s), 1); // only this test asks for it
 
         // A file with the wrong digest in its place is replaced by a fresh download.
         writeFile(*first.result, "tampered");
@@ -90,7 +89,7 @@ private Q_SLOTS:
         QVERIFY_OK(replaced.result);
         QCOMPARE(readFile(*replaced.result), payload);
         QCOMPARE(replaced.verifications, 2);
-        QCOMPARE(server.requestCount(u"/good"_s), before + 2);
+        QCOMPARE(server.requestCount(u"/good"_s), 2);
     }
 
     void failuresLeaveNothingBehind_data()
@@ -182,11 +181,10 @@ private Q_SLOTS:
         QTEST(count, "reports");
     }
 
-    void downloadFolderIsCreatedOrExplained()
+    // Where it can be made, the setup flows show the folder in use.
+    void downloadFolderThatCannotBeMadeIsExplained()
     {
         Sandbox sandbox;
-        QCOMPARE(*Downloads::downloadDirectory(sandbox.root()), sandbox.path(u"Downloads"_s));
-        QVERIFY(QFileInfo(sandbox.path(u"Downloads"_s)).isDir());
         const QString blocked = sandbox.path(u"a file"_s);
         writeFile(blocked, "not a folder");
         QCOMPARE(Downloads::downloadDirectory(blocked).error().description(),
