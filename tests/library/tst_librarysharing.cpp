@@ -5,7 +5,6 @@
 #include <QDir>
 #include <QProcess>
 #include <QSet>
-#include <QSignalSpy>
 #include <QTest>
 
 using namespace TestSupport;
@@ -17,15 +16,10 @@ class TestLibrarySharing : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void concurrentWritersLoseNothing_data()
-    {
-        QTest::addColumn<int>("processes");
-        QTest::newRow("two") << 2;
-        QTest::newRow("four") << 4;
-    }
+    // Four writers contend more than two would; a lost update shows with either.
     void concurrentWritersLoseNothing()
     {
-        QFETCH(int, processes);
+        constexpr int processes = 4;
         constexpr int perProcess = 200;
         Sandbox sandbox;
         std::vector<std::unique_ptr<QProcess>> writers;
