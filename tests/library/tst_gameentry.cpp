@@ -61,7 +61,6 @@ private Q_SLOTS:
               "\"wineServerPath\":\"\\/s\",\"arguments\":[\"-x\",\"line\\nbreak\\u0001\",\"\"],"
               "\"environment\":{\"A\":\"1\\/2\",\"B\":\"2\"},\"addedAt\":786745123.4567891}]";
         QCOMPARE(LibraryFile::encode({entry}), expected);
-        QCOMPARE(LibraryFile::encode({}), QByteArray("[]"));
 
         // What is written reads back the same, the time bit for bit.
         GameEntry second;
@@ -160,8 +159,6 @@ private Q_SLOTS:
                                             << "Entry 1 of the library isn't a JSON object.";
         QTest::newRow("object, not array")
             << QJsonDocument(good).toJson() << "The file doesn't hold a list of library entries.";
-        QTest::newRow("truncated") << QByteArray("[{\"id\":")
-                                   << "The file isn't valid JSON (unterminated object at byte 7).";
         QTest::newRow("empty file")
             << QByteArray() << "The file isn't valid JSON (illegal value at byte 0).";
     }
