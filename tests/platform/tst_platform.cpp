@@ -11,23 +11,19 @@ class TestPlatform : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void userDefaultsKeepStringArrays_data()
-    {
-        QTest::addColumn<QStringList>("values");
-        QTest::newRow("none") << QStringList();
-        QTest::newRow("one") << QStringList({"/Applications/Wine Devel.app/bin/wine"});
-        QTest::newRow("several, with commas and quotes") << QStringList({"a,b", "\"c\"", "é", ""});
-    }
+    // One value is stored as a plain string, several as a list; each overwrites the last and a
+    // second store on the same file sees it.
     void userDefaultsKeepStringArrays()
     {
-        QFETCH(QStringList, values);
         QTemporaryDir dir;
         const QString file = dir.filePath(u"defaults.ini"_s);
-        UserDefaults(file).setStringArray(u"Quillmere.approvedRuntimePaths"_s, values);
-        // A second store on the same file sees what the first one wrote.
-        UserDefaults reread(file);
-        QCOMPARE(reread.stringArray(u"Quillmere.approvedRuntimePaths"_s), values);
-        QCOMPARE(reread.stringArray(u"Quillmere.unknown"_s), QStringList());
+        const QString key = u"Quillmere.approvedRuntimePaths"_s;
+        for (const QStringList &values : {QStringList({"a,b", "\"c\"", "é", ""}),
+                 QStringList({"/Applications/Wine Devel.app/bin/wine"}), QStringList()}) {
+            UserDefaults(file).setStringArray(key, values);
+            QCOMPARE(UserDefaults(file).stringArray(key), values);
+        }
+        QCOMPARE(UserDefaults(file).stringArray(u"Quillmere.unknown"_s), QStringList());
     }
 
     void exitStatusAndTerminationCallback_data()

@@ -37,11 +37,7 @@ private Q_SLOTS:
         QFETCH(bool, completes);
         Sandbox sandbox;
         const QString runtimes = sandbox.path(u"Runtimes"_s);
-        const QString installed = QDir(runtimes).filePath(WineInstaller::installedBundleName);
         const QString downloads = sandbox.path(u"Downloads"_s);
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert(u"FAKE_RECORD_DIR"_s, sandbox.recordDir());
-        environment.insert(u"FAKE_WINEBOOT_SLEEP"_s, childSleep);
         QStringList arguments {mode};
         if (mode == u"wineboot"_s) {
             const QString exe = sandbox.path(u"Tool/tool.exe"_s);
@@ -60,16 +56,18 @@ private Q_SLOTS:
         }
 
         QProcess app;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"FAKE_RECORD_DIR"_s, sandbox.recordDir());
+        environment.insert(u"FAKE_WINEBOOT_SLEEP"_s, childSleep);
         app.setProcessEnvironment(environment);
         QElapsedTimer clock;
         clock.start();
         app.start(QStringLiteral(QUILLMERE_QUITTING_APP), arguments);
         QVERIFY(app.waitForFinished(20000));
-        const qint64 elapsed = clock.elapsed();
         QCOMPARE(app.exitStatus(), QProcess::NormalExit);
         QVERIFY2(app.exitCode() == 0, app.readAllStandardError().constData());
-        QVERIFY2(elapsed < (Background::Pool::quitGrace.count() + 1500),
-            QByteArray::number(elapsed).constData());
+        QVERIFY2(clock.elapsed() < Background::Pool::quitGrace.count() + 1500,
+            QByteArray::number(clock.elapsed()).constData());
         // No result reaches a program that has quit.
         QCOMPARE(app.readAllStandardOutput(), QByteArray());
 
@@ -82,6 +80,7 @@ private Q_SLOTS:
             QTRY_VERIFY_WITH_TIMEOUT(
                 QFile::exists(prefixes.filePath(made.first() + u"/system.reg"_s)), 10000);
         } else if (mode == u"tar"_s) {
+            const QString installed = QDir(runtimes).filePath(WineInstaller::installedBundleName);
             QCOMPARE(QFile::exists(installed + u"/Contents/Resources/wine/bin/wine"_s), completes);
             if (completes) // the staging folder went with the finished install
                 QCOMPARE(QDir(runtimes).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
