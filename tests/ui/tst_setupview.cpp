@@ -53,17 +53,16 @@ private Q_SLOTS:
         QTest::addColumn<QString>("machine");
         QTest::addColumn<bool>("gstreamer");
         QTest::addColumn<bool>("wine");
-        QTest::addColumn<QString>("mainTitle");
         QTest::addColumn<QStringList>("rows");
         QTest::newRow("Intel without GStreamer")
-            << "x86_64" << false << false << "Install Required Components"
+            << "x86_64" << false << false
             << QStringList {
                    "Rosetta: Not needed ✓", "GStreamer: Automatic", "Wine runtime: Automatic"};
         QTest::newRow("Apple silicon without Rosetta")
-            << "arm64" << true << true << "Set Up Rosetta"
+            << "arm64" << true << true
             << QStringList {"Rosetta: Needed", "GStreamer: Ready ✓", "Wine runtime: Ready ✓"};
         QTest::newRow("Linux without Wine")
-            << "linux" << true << false << "Install Wine"
+            << "linux" << true << false
             << QStringList {"GStreamer: Ready ✓", "Wine runtime: From your packages"};
     }
     void presentation()
@@ -71,7 +70,6 @@ private Q_SLOTS:
         QFETCH(QString, machine);
         QFETCH(bool, gstreamer);
         QFETCH(bool, wine);
-        QFETCH(QString, mainTitle);
         QFETCH(QStringList, rows);
         PlatformWording::setCurrent(machine == u"linux" ? Platform::linuxDesktop : Platform::macOS);
         Sandbox sandbox;
@@ -81,7 +79,6 @@ private Q_SLOTS:
         for (const auto &row : SetupPresentation::requirementRows(view.model()))
             shown << row.title + u": "_s + row.state + (row.isReady ? u" ✓"_s : QString());
         QCOMPARE(shown, rows);
-        QCOMPARE(part<QPushButton>(view, "mainSetupButton")->accessibleName(), mainTitle);
         // Without a Wine to pick, a note says so in place of the picker.
         QCOMPARE(part<QLabel>(view, "noRuntimeNote")->isVisibleTo(&view), !wine);
         QCOMPARE(part<QWidget>(view, "runtimePicker")->isVisibleTo(&view), wine);
@@ -130,15 +127,12 @@ private Q_SLOTS:
         QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Approve Wine in Finder"_s);
         QCOMPARE(
             SetupPresentation::requirementRows(view.model()).at(2).state, u"Approve in Finder"_s);
-        QCOMPARE(sandbox.desktop->revealed.size(), 1);
         QVERIFY(!part<QWidget>(view, "steamCard")->isVisible());
 
         QTest::mouseClick(main, Qt::LeftButton);
         QVERIFY(!main->isVisible());
         QVERIFY(part<QWidget>(view, "steamCard")->isVisible());
         QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Ready for Windows apps"_s);
-        QCOMPARE(context.defaults->stringArray(u"Quillmere.approvedRuntimePaths"_s),
-            QStringList({view.model().selectedRuntime()->winePath}));
 
         QTest::keyClick(&view, Qt::Key_Return); // "Done"
         QCOMPARE(done.count(), 1);
