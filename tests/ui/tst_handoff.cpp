@@ -12,13 +12,8 @@ using TestSupport::Sandbox;
 
 namespace {
 
-// With XDG_DATA_HOME at the sandbox's root, the executable's data folder is "Quillmere" there.
-QString dataFolderOf(const Sandbox &sandbox)
-{
-    return sandbox.path(u"Quillmere"_s);
-}
-
-// The real executable, started for the window from `folder`.
+// The real executable, started for the window from `folder`. With XDG_DATA_HOME at the
+// sandbox's root, its data folder is the sandbox's "Quillmere".
 std::unique_ptr<QProcess> startQuillmere(
     const Sandbox &sandbox, const QStringList &arguments, const QString &folder)
 {
@@ -66,7 +61,7 @@ private Q_SLOTS:
         *harness.wineReady = true;
         LibraryView &window = harness.open();
         WindowHandoff handoff;
-        QCOMPARE(handoff.listen(dataFolderOf(harness.sandbox)), QString());
+        QCOMPARE(handoff.listen(harness.sandbox.path(u"Quillmere"_s)), QString());
         handoff.attach(window);
         QSignalSpy shown(&handoff, &WindowHandoff::showRequested);
         QSignalSpy run(&handoff, &WindowHandoff::runRequested);
@@ -134,16 +129,16 @@ private Q_SLOTS:
     void staleSocketIsReplaced()
     {
         Sandbox sandbox;
-        const QString socket = WindowHandoff::socketName(dataFolderOf(sandbox));
+        const QString socket = WindowHandoff::socketName(sandbox.path(u"Quillmere"_s));
         auto first = startQuillmere(sandbox, {}, sandbox.root());
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
         WindowHandoff handoff;
-        QVERIFY(!handoff.listen(dataFolderOf(sandbox)).isEmpty());
+        QVERIFY(!handoff.listen(sandbox.path(u"Quillmere"_s)).isEmpty());
         first->kill();
         QVERIFY(finishes(*first));
         QVERIFY(QFileInfo::exists(socket));
 
-        QCOMPARE(handoff.listen(dataFolderOf(sandbox)), QString());
+        QCOMPARE(handoff.listen(sandbox.path(u"Quillmere"_s)), QString());
         QSignalSpy shown(&handoff, &WindowHandoff::showRequested);
         auto second = startQuillmere(sandbox, {}, sandbox.root());
         QVERIFY(finishes(*second));
@@ -157,7 +152,7 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         QLocalServer silent;
-        QVERIFY(silent.listen(WindowHandoff::socketName(dataFolderOf(sandbox))));
+        QVERIFY(silent.listen(WindowHandoff::socketName(sandbox.path(u"Quillmere"_s))));
         auto second = startQuillmere(sandbox, {}, sandbox.root());
         QVERIFY(finishes(*second, 15000));
         QCOMPARE(second->exitCode(), 1);
@@ -182,7 +177,7 @@ private Q_SLOTS:
         QCOMPARE(handedOff(), 2);
         for (const auto &start : starts)
             start->kill();
-        QLocalServer::removeServer(WindowHandoff::socketName(dataFolderOf(sandbox)));
+        QLocalServer::removeServer(WindowHandoff::socketName(sandbox.path(u"Quillmere"_s)));
     }
 };
 
