@@ -34,11 +34,6 @@ void clickAction(const SteamGamesView &page)
     QTest::mouseClick(page.findChild<QPushButton *>(u"guideActionButton"_s), Qt::LeftButton);
 }
 
-void activateApplication()
-{
-    Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive);
-}
-
 } // namespace
 
 class TestGamesView : public QObject
@@ -110,7 +105,7 @@ private Q_SLOTS:
         QTRY_COMPARE(actionTitle(*page), u"Continue in Steam"_s);
 
         WindowHarness::installSteamGame(steam, u"730"_s);
-        activateApplication();
+        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive); // back from Steam
         QTRY_COMPARE(harness.library->entries().size(), 2); // the shortcut, added by itself
         QTRY_COMPARE(actionTitle(*page), u"Launch Counter-Strike 2"_s);
         clickAction(*page);

@@ -11,11 +11,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-DetectedWineRuntime fakeRuntime()
-{
-    return {u"Fake"_s, fakeWine(), fakeWineServer(), std::nullopt};
-}
-
 // A Steam client entry: the fake Wine running "steam.exe" in a prefix of its own.
 GameEntry steamEntry(const Sandbox &sandbox)
 {
@@ -87,8 +82,8 @@ private Q_SLOTS:
         writeFile(program, "MZ");
         auto library = sandbox.model();
         bool ready = false;
-        WindowFlow flow(
-            *library, [&ready] { return ready ? std::optional(fakeRuntime()) : std::nullopt; });
+        const DetectedWineRuntime wine {u"Fake"_s, fakeWine(), fakeWineServer(), std::nullopt};
+        WindowFlow flow(*library, [&] { return ready ? std::optional(wine) : std::nullopt; });
         QSignalSpy setupRequests(&flow, &WindowFlow::runtimeSetupRequested);
 
         flow.runExecutable(program);
