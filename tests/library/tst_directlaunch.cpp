@@ -19,12 +19,11 @@ class TestDirectLaunch : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
+    // The window's tests refuse a plain text file with the same sentence.
     void refusesWhatIsNotAWindowsProgram_data()
     {
         QTest::addColumn<QString>("file");
         QTest::addColumn<QString>("message"); // %1: the normalised path
-        QTest::newRow("text file") << "notes.txt"
-                                   << "Choose a Windows executable file ending in .exe.";
         QTest::newRow("folder named .exe") << "folder.exe"
                                            << "Choose a Windows executable file ending in .exe.";
         QTest::newRow("missing") << "missing.exe"
@@ -35,12 +34,11 @@ private Q_SLOTS:
         QFETCH(QString, file);
         QFETCH(QString, message);
         Sandbox sandbox;
-        writeFile(sandbox.path("notes.txt"), "hello");
         QDir().mkpath(sandbox.path("folder.exe"));
         auto model = sandbox.model();
         // A path with "." and ".." parts is normalised before anything else.
         model->launchExecutable(sandbox.root() + "/./x/../" + file, fakeRuntime());
-        QCOMPARE(model->errorMessage(), message.arg(sandbox.path(file)));
+        QCOMPARE(model->errorMessage(), QString(message).replace("%1", sandbox.path(file)));
         QVERIFY(model->entries().isEmpty());
         QVERIFY(model->preparingExecutable().isEmpty());
     }

@@ -49,8 +49,7 @@ class TestSteamShortcuts : public QObject
                 = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steam.exe";
             writeFile(steam.executablePath, "MZ");
             apps = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steamapps";
-            auto model = sandbox.model();
-            model->add(steam);
+            sandbox.model()->add(steam);
         }
         void install(const QString &appID, const QString &text)
         {
@@ -68,7 +67,7 @@ private Q_SLOTS:
     {
         const QString text
             = "\"AppState\"\r\n{\r\n\t\"appid\"\t\"  730 \"\r\n\t\"UserConfig\"\r\n\t{\r\n"
-               "\t\t\"language\"\t\"english\"\r\n\t}\r\n\t\"language\"\t\"german\"\r\n}\r\n";
+              "\t\t\"language\"\t\"english\"\r\n\t}\r\n\t\"language\"\t\"german\"\r\n}\r\n";
         QCOMPARE(SteamManifest::value("appid", text), std::optional<QString>("730"));
         QCOMPARE(SteamManifest::value("language", text), std::optional<QString>("english"));
         QCOMPARE(SteamManifest::value("AppID", text), std::optional<QString>());
