@@ -54,7 +54,7 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
     setPreparingExecutable(entry.name);
     Background::run(
         this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
-        [this, entry, log](Result<void> prepared) {
+        [this, entry, log](const Result<void> &prepared) {
             setPreparingExecutable({});
             if (!prepared) {
                 // No entry names this half-made prefix; its log stays for the message.

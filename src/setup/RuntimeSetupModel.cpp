@@ -253,7 +253,7 @@ std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunc
 std::optional<DetectedWineRuntime> RuntimeSetupModel::readyRuntime() const
 {
     // A pause is not consulted: for a fresh model the approval list alone decides.
-    const auto runtime = selectedRuntime();
+    auto runtime = selectedRuntime();
     if (!runtime || (isAppleSilicon() && !m_isRosettaAvailable) || !m_isGStreamerInstalled
         || requiresManualWineApproval())
         return std::nullopt;

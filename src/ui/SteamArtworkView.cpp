@@ -43,7 +43,7 @@ QImage fittedImage(const QImage &image, const QSize &devicePixels)
         QPointF((source.width() - crop.width()) / 2, (source.height() - crop.height()) / 2)
             .toPoint(),
         crop.toSize());
-    const QImage result = image.copy(cropRect).scaled(
+    QImage result = image.copy(cropRect).scaled(
         devicePixels, Qt::IgnoreAspectRatio, Qt::SmoothTransformation);
     fitted.insert(key, new QImage(result), qMax<qsizetype>(1, result.sizeInBytes() / 1024));
     return result;
