@@ -4,6 +4,7 @@
 // first painted frame, then the resident memory two seconds later, and quits.
 #include "library/LibraryModel.h"
 #include "platform/UserDefaults.h"
+#include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
 #include "setup/SetupContext.h"
 #include "ui/LibraryView.h"
@@ -11,6 +12,7 @@
 
 #include <QApplication>
 #include <QFile>
+#include <QNetworkAccessManager>
 #include <QTimer>
 
 #include <cstdio>
@@ -86,10 +88,12 @@ int main(int argc, char *argv[])
         return app.exec();
     }
     Theme::apply(app, Theme::Appearance::light);
-    ProfileEndpoints endpoints = ProfileEndpoints::standard();
-    endpoints.website = endpoints.steamStore = endpoints.steamWebAPI
+    // Nothing leaves the machine: the web site and Steam are a closed loopback port.
+    QNetworkAccessManager network;
+    WebAccess web {&network};
+    web.endpoints.website = web.endpoints.steamStore = web.endpoints.steamWebAPI
         = QUrl(u"http://127.0.0.1:9/"_s);
-    ProfileEndpoints::setCurrent(endpoints); // nothing leaves the machine
+    GameProfileCatalogStore catalog(web);
     auto defaults = std::make_shared<UserDefaults>(args.at(1) + u"/defaults.ini"_s);
     LibraryModel library({args.at(1), defaults, nullptr, {}});
     WindowContext context;
@@ -100,6 +104,7 @@ int main(int argc, char *argv[])
         return setup;
     };
     context.filePanels = [](QWidget *, const FilePanelRequest &, std::function<void(QString)>) {};
+    context.catalog = &catalog;
     LibraryView window(library, context);
     window.show();
     return app.exec();

@@ -5,12 +5,14 @@
 #include "platform/MachineInfo.h"
 #include "platform/SystemDesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
+#include "profiles/ProfileEndpoints.h"
 #include "ui/LibraryView.h"
 #include "ui/Theme.h"
 #include "ui/WindowHandoff.h"
 
 #include <QApplication>
 #include <QDir>
+#include <QNetworkAccessManager>
 
 #include <cstdio>
 
@@ -54,10 +56,17 @@ int runWindow(QApplication &app, const QStringList &arguments)
             : appearance == u"light"_s ? Theme::Appearance::light
                                        : Theme::systemAppearance());
 
+    // The one network access manager and the one catalogue store of the window's GUI thread.
+    QNetworkAccessManager network;
+    const WebAccess web {&network, ProfileEndpoints::fromEnvironment()};
+    GameProfileCatalogStore catalog(web);
+
     auto desktop = std::make_shared<SystemDesktopServices>();
-    const LibraryContext libraryContext = LibraryContext::system(desktop);
+    LibraryContext libraryContext = LibraryContext::system(desktop);
+    libraryContext.catalog = [&catalog] { return catalog.games(); };
     LibraryModel library(libraryContext);
     WindowContext context;
+    context.catalog = &catalog;
     context.setupContext = [defaults = libraryContext.defaults, desktop] {
         return SetupContext::standard(defaults, desktop);
     };
@@ -95,5 +104,7 @@ int main(int argc, char *argv[])
     QCoreApplication app(argc, argv);
     Background::Pool pool;
     nameApplication();
-    return pool.finish(Cli::run(arguments, LibraryContext::system(nullptr)));
+    QNetworkAccessManager network;
+    return pool.finish(Cli::run(arguments, LibraryContext::system(nullptr),
+        WebAccess {&network, ProfileEndpoints::fromEnvironment()}));
 }

@@ -211,7 +211,7 @@ QString profileLine(const GameCompatibilityProfile &profile)
         + u')';
 }
 
-int profiles(const QStringList &options)
+int profiles(const QStringList &options, const WebAccess &web)
 {
     bool json = false;
     QString search;
@@ -224,7 +224,7 @@ int profiles(const QStringList &options)
             return usageFailure(u"“profiles” takes the options --json and --search TEXT."_s);
         }
     }
-    GameProfileCatalogStore &store = GameProfileCatalogStore::shared();
+    GameProfileCatalogStore store(web);
     QCoro::waitFor(store.load());
     const QList<GameCompatibilityProfile> shown
         = GameProfileSearch::matchingGames(store.games(), search);
@@ -346,7 +346,7 @@ bool Cli::opensWindow(const QStringList &arguments)
         || argument.endsWith(u".exe"_s, Qt::CaseInsensitive);
 }
 
-int Cli::run(const QStringList &arguments, const LibraryContext &context)
+int Cli::run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web)
 {
     if (arguments.isEmpty() || arguments.first() == u"help"_s || arguments.first() == u"--help"_s
         || arguments.first() == u"-h"_s) {
@@ -359,7 +359,7 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context)
     if (command == u"runtimes"_s)
         return runtimes(context, rest);
     if (command == u"profiles"_s)
-        return profiles(rest);
+        return profiles(rest, web);
     if (command == u"run"_s) {
         if (rest.size() != 1)
             return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);

@@ -28,7 +28,7 @@ struct LibraryContext
     QString dataFolder; // the application data folder
     std::shared_ptr<UserDefaults> defaults;
     std::shared_ptr<DesktopServices> desktop; // may be null where there is no desktop (CLI)
-    // The game profiles in use; empty: the shared catalogue store's list.
+    // The game profiles in use; empty: the included catalogue.
     std::function<QList<GameCompatibilityProfile>()> catalog;
     // For commands that only look: nothing is written, and no clean-up runs at start.
     bool readOnly = false;

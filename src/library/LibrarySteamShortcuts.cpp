@@ -6,7 +6,7 @@
 #include "platform/Background.h"
 #include "platform/RegularFile.h"
 #include "platform/UserDefaults.h"
-#include "profiles/GameProfileCatalogStore.h"
+#include "profiles/SteamGameCatalog.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -77,7 +77,7 @@ const QString noAppID
 
 QList<GameCompatibilityProfile> LibraryModel::catalog() const
 {
-    return m_context.catalog ? m_context.catalog() : GameProfileCatalogStore::shared().games();
+    return m_context.catalog ? m_context.catalog() : SteamGameCatalog::games();
 }
 
 std::optional<GameEntry> LibraryModel::steamEntry() const

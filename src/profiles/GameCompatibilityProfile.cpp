@@ -32,7 +32,7 @@ QString Storefronts::displayName(GameStorefront storefront)
 
 QUrl Storefronts::downloadURL(GameStorefront storefront)
 {
-    const ProfileEndpoints &endpoints = ProfileEndpoints::current();
+    const ProfileEndpoints endpoints = ProfileEndpoints::standard();
     if (storefront == GameStorefront::steam)
         return ProfileEndpoints::at(endpoints.steamStore, u"/"_s);
     return ProfileEndpoints::at(endpoints.battleNet, u"/en-us/apps/battle.net/desktop"_s);
@@ -42,7 +42,7 @@ QUrl GameCompatibilityProfile::storePageURL(GameStorefront storefront) const
 {
     if (storefront == GameStorefront::steam && appID)
         return ProfileEndpoints::at(
-            ProfileEndpoints::current().steamStore, u"/app/"_s + *appID + u'/');
+            ProfileEndpoints::standard().steamStore, u"/app/"_s + *appID + u'/');
     return Storefronts::downloadURL(storefront);
 }
 

@@ -28,20 +28,14 @@ QString CatalogError::description() const
     return {};
 }
 
-GameProfileCatalogStore::GameProfileCatalogStore(QObject *parent)
+GameProfileCatalogStore::GameProfileCatalogStore(WebAccess web, QObject *parent)
     : QObject(parent)
-    , m_network(std::make_unique<QNetworkAccessManager>())
+    , m_web(std::move(web))
     , m_games(SteamGameCatalog::games())
 {
 }
 
 GameProfileCatalogStore::~GameProfileCatalogStore() = default;
-
-GameProfileCatalogStore &GameProfileCatalogStore::shared()
-{
-    static GameProfileCatalogStore *store = new GameProfileCatalogStore();
-    return *store;
-}
 
 bool GameProfileCatalogStore::isValid(const QList<GameCompatibilityProfile> &games)
 {
@@ -68,10 +62,11 @@ bool GameProfileCatalogStore::isValid(const QList<GameCompatibilityProfile> &gam
     return true;
 }
 
-QString GameProfileCatalogStore::statusLine(bool isUsingWebsiteCatalog, const QString &loadError)
+QString GameProfileCatalogStore::statusLine(
+    bool isUsingWebsiteCatalog, const QString &loadError, const QString &websiteHost)
 {
     if (isUsingWebsiteCatalog)
-        return u"Synced from "_s + ProfileEndpoints::current().website.host();
+        return u"Synced from "_s + websiteHost;
     if (!loadError.isEmpty())
         return u"Website list unavailable · using the included catalog"_s;
     return u"Using the included catalog"_s;
@@ -115,13 +110,15 @@ Expected<QList<GameCompatibilityProfile>, QString> GameProfileCatalogStore::deco
 QCoro::Task<> GameProfileCatalogStore::load()
 {
     QPointer<GameProfileCatalogStore> self(this);
-    QNetworkRequest request(SteamGameCatalog::feedURL());
+    if (!m_web.network)
+        co_return; // a store made without the web keeps the included catalogue
+    QNetworkRequest request(SteamGameCatalog::feedURL(m_web.endpoints));
     request.setAttribute(
         QNetworkRequest::CacheLoadControlAttribute, QNetworkRequest::AlwaysNetwork);
     request.setRawHeader("Accept", "application/json");
     request.setRawHeader("Cache-Control", "no-cache");
     auto fetching = HttpGet::fetch(
-        *m_network, request, ProfileEndpoints::current().catalogTimeoutMs, maximumDocumentBytes);
+        *m_web.network, request, m_web.endpoints.catalogTimeoutMs, maximumDocumentBytes);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!self)
         co_return;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profiles/GameCompatibilityProfile.h"
+#include "profiles/ProfileEndpoints.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -29,16 +30,15 @@ class GameProfileCatalogStore : public QObject
     Q_PROPERTY(QString loadError READ loadError NOTIFY changed)
 
 public:
-    explicit GameProfileCatalogStore(QObject *parent = nullptr);
+    explicit GameProfileCatalogStore(WebAccess web, QObject *parent = nullptr);
     ~GameProfileCatalogStore() override;
 
     // The included catalogue is under 20 KB; a document past this is refused as it arrives.
     static constexpr qint64 maximumDocumentBytes = 4 * 1024 * 1024;
 
-    // The one store of the process, made on first use.
-    static GameProfileCatalogStore &shared();
-
     const QList<GameCompatibilityProfile> &games() const { return m_games; }
+    // The web this store reads from; the screens showing its profiles ask Steam through it.
+    const WebAccess &web() const { return m_web; }
     bool isUsingWebsiteCatalog() const { return m_isUsingWebsiteCatalog; }
     QString loadError() const { return m_loadError; } // empty: none
 
@@ -55,8 +55,12 @@ public:
     static bool isValid(const QList<GameCompatibilityProfile> &games);
 
     // The browser's one-line status for this state.
-    static QString statusLine(bool isUsingWebsiteCatalog, const QString &loadError);
-    QString statusLine() const { return statusLine(m_isUsingWebsiteCatalog, m_loadError); }
+    static QString statusLine(
+        bool isUsingWebsiteCatalog, const QString &loadError, const QString &websiteHost);
+    QString statusLine() const
+    {
+        return statusLine(m_isUsingWebsiteCatalog, m_loadError, m_web.endpoints.website.host());
+    }
 
 Q_SIGNALS:
     void changed();
@@ -64,7 +68,7 @@ Q_SIGNALS:
 private:
     void fail(const QString &message);
 
-    std::unique_ptr<QNetworkAccessManager> m_network;
+    WebAccess m_web;
     QList<GameCompatibilityProfile> m_games;
     bool m_isUsingWebsiteCatalog = false;
     QString m_loadError;

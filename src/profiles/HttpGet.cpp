@@ -113,12 +113,6 @@ private:
 
 } // namespace
 
-QNetworkAccessManager &HttpGet::sharedNetwork()
-{
-    static QNetworkAccessManager *network = new QNetworkAccessManager();
-    return *network;
-}
-
 QCoro::Task<HttpAnswer> HttpGet::fetch(
     QNetworkAccessManager &network, QNetworkRequest request, int deadlineMs, qint64 maximumBytes)
 {

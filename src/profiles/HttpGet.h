@@ -26,9 +26,6 @@ struct HttpAnswer
 
 namespace HttpGet {
 
-// The process's network access for the GUI thread, shared by the stateless clients.
-QNetworkAccessManager &sharedNetwork();
-
 // One GET that ends within `deadlineMs` counted from the start, however the server trickles,
 // and holds at most `maximumBytes` of body (plus one read): a longer answer is cut off.
 QCoro::Task<HttpAnswer> fetch(

@@ -4,25 +4,6 @@
 
 using namespace Qt::StringLiterals;
 
-namespace {
-ProfileEndpoints &instance()
-{
-    static ProfileEndpoints endpoints = [] {
-        ProfileEndpoints standard = ProfileEndpoints::standard();
-        const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        auto override = [&](const QString &name, QUrl &target) {
-            if (environment.contains(name))
-                target = QUrl(environment.value(name));
-        };
-        override(u"QUILLMERE_WEBSITE_URL"_s, standard.website);
-        override(u"QUILLMERE_STEAM_STORE_URL"_s, standard.steamStore);
-        override(u"QUILLMERE_STEAM_API_URL"_s, standard.steamWebAPI);
-        return standard;
-    }();
-    return endpoints;
-}
-} // namespace
-
 ProfileEndpoints ProfileEndpoints::standard()
 {
     ProfileEndpoints endpoints;
@@ -34,14 +15,18 @@ ProfileEndpoints ProfileEndpoints::standard()
     return endpoints;
 }
 
-const ProfileEndpoints &ProfileEndpoints::current()
+ProfileEndpoints ProfileEndpoints::fromEnvironment()
 {
-    return instance();
-}
-
-void ProfileEndpoints::setCurrent(const ProfileEndpoints &endpoints)
-{
-    instance() = endpoints;
+    ProfileEndpoints endpoints = standard();
+    const QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    auto override = [&](const QString &name, QUrl &target) {
+        if (environment.contains(name))
+            target = QUrl(environment.value(name));
+    };
+    override(u"QUILLMERE_WEBSITE_URL"_s, endpoints.website);
+    override(u"QUILLMERE_STEAM_STORE_URL"_s, endpoints.steamStore);
+    override(u"QUILLMERE_STEAM_API_URL"_s, endpoints.steamWebAPI);
+    return endpoints;
 }
 
 QUrl ProfileEndpoints::at(const QUrl &base, const QString &path, const QString &query)

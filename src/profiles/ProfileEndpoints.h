@@ -2,8 +2,11 @@
 
 #include <QUrl>
 
+class QNetworkAccessManager;
+
 // The web hosts the profiles subsystem talks to or links to, kept in one place. Tests, and the
-// command line through QUILLMERE_*_URL variables, point them at a server of their own.
+// command line through QUILLMERE_*_URL variables, point them at a server of their own; pages
+// only opened in the browser always use the standard hosts.
 struct ProfileEndpoints
 {
     QUrl website; // the product web site: catalogue document and game directory
@@ -17,11 +20,18 @@ struct ProfileEndpoints
     int steamTimeoutMs = 15000;
 
     static ProfileEndpoints standard();
-    // The endpoints in use: the standard ones, with QUILLMERE_WEBSITE_URL,
-    // QUILLMERE_STEAM_STORE_URL and QUILLMERE_STEAM_API_URL applied when set.
-    static const ProfileEndpoints &current();
-    static void setCurrent(const ProfileEndpoints &endpoints);
+    // The standard ones, with QUILLMERE_WEBSITE_URL, QUILLMERE_STEAM_STORE_URL and
+    // QUILLMERE_STEAM_API_URL applied when set. Read once, where the application starts.
+    static ProfileEndpoints fromEnvironment();
 
     // `base` with `path` (and an optional query) in place of its own.
     static QUrl at(const QUrl &base, const QString &path, const QString &query = {});
+};
+
+// How the profiles reach the web: the hosts to ask, and the network access manager the
+// application made for its GUI thread (owned by the application, which outlives every user).
+struct WebAccess
+{
+    QNetworkAccessManager *network = nullptr;
+    ProfileEndpoints endpoints = ProfileEndpoints::standard();
 };

@@ -17,14 +17,14 @@ namespace {
 constexpr qint64 maximumAnswerBytes = 2 * 1024 * 1024;
 
 // The body of a successful JSON answer from a Steam service, or nothing.
-QCoro::Task<std::optional<QByteArray>> fetchJson(QUrl url)
+QCoro::Task<std::optional<QByteArray>> fetchJson(WebAccess web, QUrl url)
 {
-    if (!url.isValid())
+    if (!url.isValid() || !web.network)
         co_return std::nullopt;
     QNetworkRequest request(url);
     request.setRawHeader("Accept", "application/json");
-    auto fetching = HttpGet::fetch(HttpGet::sharedNetwork(), request,
-        ProfileEndpoints::current().steamTimeoutMs, maximumAnswerBytes);
+    auto fetching
+        = HttpGet::fetch(*web.network, request, web.endpoints.steamTimeoutMs, maximumAnswerBytes);
     const HttpAnswer answer = co_await std::move(fetching);
     if (!answer.isSuccess())
         co_return std::nullopt;
@@ -86,10 +86,12 @@ std::optional<SteamStoreGameData> SteamStoreAPI::decodeGameData(
     return game;
 }
 
-QCoro::Task<std::optional<SteamStoreGameData>> SteamStoreAPI::fetchGameData(QString appID)
+QCoro::Task<std::optional<SteamStoreGameData>> SteamStoreAPI::fetchGameData(
+    WebAccess web, QString appID)
 {
-    auto fetching = fetchJson(ProfileEndpoints::at(ProfileEndpoints::current().steamStore,
-        u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s));
+    const QUrl url = ProfileEndpoints::at(
+        web.endpoints.steamStore, u"/api/appdetails"_s, u"appids="_s + appID + u"&l=en"_s);
+    auto fetching = fetchJson(web, url);
     const std::optional<QByteArray> body = co_await std::move(fetching);
     co_return body ? decodeGameData(*body, appID) : std::nullopt;
 }
@@ -114,10 +116,11 @@ std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray 
     return out;
 }
 
-QCoro::Task<std::optional<QHash<QString, int>>> SteamChartsAPI::fetchPopularityRanks()
+QCoro::Task<std::optional<QHash<QString, int>>> SteamChartsAPI::fetchPopularityRanks(WebAccess web)
 {
-    auto fetching = fetchJson(ProfileEndpoints::at(
-        ProfileEndpoints::current().steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s));
+    const QUrl url = ProfileEndpoints::at(
+        web.endpoints.steamWebAPI, u"/ISteamChartsService/GetMostPlayedGames/v1/"_s);
+    auto fetching = fetchJson(web, url);
     const std::optional<QByteArray> body = co_await std::move(fetching);
     co_return body ? decodeRanks(*body) : std::nullopt;
 }

@@ -27,19 +27,19 @@ const QList<GameCompatibilityProfile> &SteamGameCatalog::games()
     return profiles;
 }
 
-QUrl SteamGameCatalog::feedURL()
+QUrl SteamGameCatalog::feedURL(const ProfileEndpoints &endpoints)
 {
-    return ProfileEndpoints::at(ProfileEndpoints::current().website, u"/game-profiles.json"_s);
+    return ProfileEndpoints::at(endpoints.website, u"/game-profiles.json"_s);
 }
 
-QUrl SteamGameCatalog::directoryURL()
+QUrl SteamGameCatalog::directoryURL(const ProfileEndpoints &endpoints)
 {
-    return ProfileEndpoints::at(ProfileEndpoints::current().website, u"/games/"_s);
+    return ProfileEndpoints::at(endpoints.website, u"/games/"_s);
 }
 
 QUrl SteamGameCatalog::guide(const QString &slug)
 {
-    return ProfileEndpoints::at(ProfileEndpoints::current().guideDirectory, u"/games/"_s + slug);
+    return ProfileEndpoints::at(ProfileEndpoints::standard().guideDirectory, u"/games/"_s + slug);
 }
 
 const QHash<QString, int> &SteamGameCatalog::fallbackPopularityRanks()

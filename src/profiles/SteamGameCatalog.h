@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profiles/GameCompatibilityProfile.h"
+#include "profiles/ProfileEndpoints.h"
 
 #include <QHash>
 #include <QList>
@@ -11,8 +12,8 @@
 namespace SteamGameCatalog {
 
 const QList<GameCompatibilityProfile> &games();
-QUrl feedURL();
-QUrl directoryURL();
+QUrl feedURL(const ProfileEndpoints &endpoints);
+QUrl directoryURL(const ProfileEndpoints &endpoints);
 QUrl guide(const QString &slug);
 // Steam app ID to most-played rank, until a live chart arrives.
 const QHash<QString, int> &fallbackPopularityRanks();

@@ -6,9 +6,10 @@
 
 #include <vector>
 
-SteamGameStoreModel::SteamGameStoreModel(QObject *parent)
+SteamGameStoreModel::SteamGameStoreModel(WebAccess web, QObject *parent)
     : QObject(parent)
     , m_popularityRanks(SteamGameCatalog::fallbackPopularityRanks())
+    , m_web(std::move(web))
 {
 }
 
@@ -16,7 +17,8 @@ QCoro::Task<> SteamGameStoreModel::load(QList<GameCompatibilityProfile> profiles
 {
     QPointer<SteamGameStoreModel> self(this);
     // The chart runs alongside the store requests; its answer is applied last.
-    QCoro::Task<std::optional<QHash<QString, int>>> chart = SteamChartsAPI::fetchPopularityRanks();
+    QCoro::Task<std::optional<QHash<QString, int>>> chart
+        = SteamChartsAPI::fetchPopularityRanks(m_web);
 
     QList<GameCompatibilityProfile> pending;
     for (const GameCompatibilityProfile &profile : profiles) {
@@ -33,7 +35,7 @@ QCoro::Task<> SteamGameStoreModel::load(QList<GameCompatibilityProfile> profiles
         const QList<GameCompatibilityProfile> batch = pending.mid(start, batchSize);
         std::vector<QCoro::Task<std::optional<SteamStoreGameData>>> requests;
         for (const GameCompatibilityProfile &profile : batch)
-            requests.push_back(SteamStoreAPI::fetchGameData(*profile.appID));
+            requests.push_back(SteamStoreAPI::fetchGameData(m_web, *profile.appID));
         QList<std::optional<SteamStoreGameData>> results;
         for (auto &request : requests)
             results.append(co_await std::move(request));

@@ -15,7 +15,7 @@ class SteamGameStoreModel : public QObject
     Q_OBJECT
 
 public:
-    explicit SteamGameStoreModel(QObject *parent = nullptr);
+    explicit SteamGameStoreModel(WebAccess web, QObject *parent = nullptr);
 
     const QHash<QString, SteamStoreGameData> &games() const { return m_games; }
     const QSet<QString> &loadingIDs() const { return m_loadingIDs; }
@@ -38,4 +38,5 @@ private:
     QSet<QString> m_loadingIDs;
     QHash<QString, int> m_popularityRanks;
     QSet<QString> m_requestedIDs;
+    WebAccess m_web;
 };

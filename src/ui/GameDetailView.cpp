@@ -41,7 +41,7 @@ QLabel *whiteLabel(const QString &text, const QFont &font, qreal opacity, QWidge
 GameDetailView::GameDetailView(GameProfileCatalogStore &catalog, QWidget *parent)
     : QWidget(parent)
     , m_catalog(catalog)
-    , m_store(new SteamGameStoreModel(this))
+    , m_store(new SteamGameStoreModel(catalog.web(), this))
 {
     setAutoFillBackground(true);
     auto *scroll = new QScrollArea(this);

@@ -35,7 +35,8 @@ namespace {
 
 GameProfileCatalogStore &catalogOf(const WindowContext &context)
 {
-    return context.catalog ? *context.catalog : GameProfileCatalogStore::shared();
+    Q_ASSERT_X(context.catalog, "LibraryView", "the window needs the application's catalogue");
+    return *context.catalog;
 }
 
 } // namespace

@@ -29,7 +29,7 @@ struct WindowContext
     std::function<SetupContext()> setupContext;
     FilePanels filePanels;
     std::shared_ptr<DesktopServices> desktop;
-    GameProfileCatalogStore *catalog = nullptr; // the shared store when null
+    GameProfileCatalogStore *catalog = nullptr; // the application's; required
 };
 
 // The one window: the sidebar of profiles and library entries, the detail pane, the toolbar,

@@ -36,6 +36,7 @@ SteamGamesView::SteamGamesView(LibraryModel &library, GameProfileCatalogStore &c
     , m_catalog(catalog)
     , m_isWineReady(std::move(isWineReady))
     , m_desktop(std::move(desktop))
+    , m_store(catalog.web())
 {
     setObjectName(u"game-profiles-page"_s);
     setMinimumSize(560, 500);
@@ -105,13 +106,13 @@ QWidget *SteamGamesView::buildHeader()
     texts->addWidget(m_statusLine);
     row->addLayout(texts, 1);
 
-    const QString host = ProfileEndpoints::current().website.host();
+    const QString host = m_catalog.web().endpoints.website.host();
     auto *directory = makeButton(u"Quillmere Game Directory"_s, u"arrow.up.right"_s, u"bordered"_s,
         u"gameDirectoryButton"_s, header);
     directory->setToolTip(u"Browse the game profiles on "_s + host);
     connect(directory, &QPushButton::clicked, this, [this] {
         if (m_desktop)
-            m_desktop->openUrl(SteamGameCatalog::directoryURL());
+            m_desktop->openUrl(SteamGameCatalog::directoryURL(m_catalog.web().endpoints));
     });
     row->addWidget(directory, 0, Qt::AlignTop);
     return header;

@@ -8,6 +8,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -46,6 +47,8 @@ class TestCatalogStore : public QObject
     Q_OBJECT
 
     LoopbackServer server;
+    QNetworkAccessManager network;
+    WebAccess web {&network};
 
     void serve(const QByteArray &body, int status = 200, int delayMs = 0)
     {
@@ -57,15 +60,13 @@ class TestCatalogStore : public QObject
 private Q_SLOTS:
     void initTestCase()
     {
-        ProfileEndpoints endpoints = ProfileEndpoints::standard();
-        endpoints.website = server.url(QString());
-        endpoints.catalogTimeoutMs = 700;
-        ProfileEndpoints::setCurrent(endpoints);
+        web.endpoints.website = server.url(QString());
+        web.endpoints.catalogTimeoutMs = 700;
     }
 
     void startsWithTheBuiltInList()
     {
-        GameProfileCatalogStore store;
+        GameProfileCatalogStore store(web);
         QCOMPARE(store.games(), SteamGameCatalog::games());
         QVERIFY(!store.isUsingWebsiteCatalog());
         QCOMPARE(store.statusLine(), u"Using the included catalog"_s);
@@ -73,7 +74,7 @@ private Q_SLOTS:
 
     void adoptsAGoodDocumentAndFallsBackLater()
     {
-        GameProfileCatalogStore store;
+        GameProfileCatalogStore store(web);
         QJsonArray rows = builtInRows();
         QJsonObject renamed = rows.at(0).toObject();
         renamed.insert(u"name"_s, u" Leading space kept"_s);
@@ -132,7 +133,7 @@ private Q_SLOTS:
     {
         QFETCH(QByteArray, body);
         QFETCH(QString, error);
-        GameProfileCatalogStore store;
+        GameProfileCatalogStore store(web);
         serve(body, QString::fromLatin1(QTest::currentDataTag()) == u"404" ? 404 : 200);
         QCoro::waitFor(store.load());
         QCOMPARE(store.loadError(), error);
@@ -149,7 +150,7 @@ private Q_SLOTS:
         upper.insert(u"id"_s, upper.value(u"id"_s).toString().toUpper());
         upper.insert(u"appID"_s, u"0730"_s);
         rows.append(upper);
-        GameProfileCatalogStore store;
+        GameProfileCatalogStore store(web);
         serve(document(rows));
         QCoro::waitFor(store.load());
         QCOMPARE(store.loadError(), QString());
@@ -187,7 +188,7 @@ private Q_SLOTS:
         QFETCH(LoopbackServer::Response, response);
         QFETCH(QString, error);
         server.route(u"/game-profiles.json"_s, response);
-        GameProfileCatalogStore store;
+        GameProfileCatalogStore store(web);
         const qint64 sentBefore = server.bodyBytesSent();
         QElapsedTimer clock;
         clock.start();

@@ -9,6 +9,7 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
+#include <QNetworkAccessManager>
 #include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
@@ -59,17 +60,17 @@ class TestSteamClients : public QObject
 
     LoopbackServer server;
     LoopbackServer chartServer; // another host, as in real life: its connection is its own
+    QNetworkAccessManager network;
+    WebAccess web {&network};
     QSet<QString> refusedApps; // answered with "success": false
     QByteArray chartBody = chart(0);
 
 private Q_SLOTS:
     void initTestCase()
     {
-        ProfileEndpoints endpoints = ProfileEndpoints::standard();
-        endpoints.steamStore = server.url(QString());
-        endpoints.steamWebAPI = chartServer.url(QString());
-        endpoints.steamTimeoutMs = 700;
-        ProfileEndpoints::setCurrent(endpoints);
+        web.endpoints.steamStore = server.url(QString());
+        web.endpoints.steamWebAPI = chartServer.url(QString());
+        web.endpoints.steamTimeoutMs = 700;
         server.handle(u"/api/appdetails"_s, [this](const QString &target) {
             const QString app = QUrlQuery(QUrl(target).query()).queryItemValue(u"appids"_s);
             QJsonObject data {{"name", "Game " + app}, {"is_free", false},
@@ -157,12 +158,12 @@ private Q_SLOTS:
 
     void fetchesOverHttp()
     {
-        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(u"730"_s));
+        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(web, u"730"_s));
         QVERIFY(data.has_value());
         QCOMPARE(data->name, std::optional<QString>(u"Game 730"_s));
         QVERIFY(server.arrivals().last().first.endsWith(u"/api/appdetails?appids=730&l=en"_s));
         chartBody = chart(2, 730);
-        QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks()),
+        QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks(web)),
             std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
     }
 
@@ -185,11 +186,8 @@ private Q_SLOTS:
         LoopbackServer hostile;
         hostile.route(u"/api/appdetails"_s, store);
         hostile.route(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, charts);
-        const ProfileEndpoints kept = ProfileEndpoints::current();
-        ProfileEndpoints endpoints = kept;
-        endpoints.steamStore = endpoints.steamWebAPI = hostile.url(QString());
-        ProfileEndpoints::setCurrent(endpoints);
-        const auto restore = qScopeGuard([&] { ProfileEndpoints::setCurrent(kept); });
+        WebAccess toHostile = web;
+        toHostile.endpoints.steamStore = toHostile.endpoints.steamWebAPI = hostile.url(QString());
         auto within = [&](auto &&fetch) {
             QElapsedTimer clock;
             clock.start();
@@ -198,8 +196,8 @@ private Q_SLOTS:
             const qint64 sent = hostile.bodyBytesSent() - sentBefore;
             return !found && clock.elapsed() < 1500 && sent < 18 * 1024 * 1024;
         };
-        QVERIFY(within([] { return SteamStoreAPI::fetchGameData(u"730"_s); }));
-        QVERIFY(within([] { return SteamChartsAPI::fetchPopularityRanks(); }));
+        QVERIFY(within([&] { return SteamStoreAPI::fetchGameData(toHostile, u"730"_s); }));
+        QVERIFY(within([&] { return SteamChartsAPI::fetchPopularityRanks(toHostile); }));
     }
 
     void storeModelBatchesBySix()
@@ -207,7 +205,7 @@ private Q_SLOTS:
         chartBody = chart(0);
         refusedApps = {u"12210"_s};
         const int before = server.arrivals().size();
-        SteamGameStoreModel model;
+        SteamGameStoreModel model(web);
         QSignalSpy loading(&model, &SteamGameStoreModel::loadingIDsChanged);
         QCoro::Task<> task = model.load(SteamGameCatalog::games());
         QCOMPARE(model.loadingIDs().size(), 20); // all at once, before any answer
@@ -263,7 +261,7 @@ private Q_SLOTS:
         GameCompatibilityProfile first = SteamGameCatalog::games().last();
         GameCompatibilityProfile second = first;
         second.id = u"counter-strike-2-again"_s;
-        SteamGameStoreModel model;
+        SteamGameStoreModel model(web);
         const int before = server.requestCount(u"/api/appdetails"_s);
         QCoro::waitFor(model.load({first, second}));
         QCOMPARE(server.requestCount(u"/api/appdetails"_s), before + 2);

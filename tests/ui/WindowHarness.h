@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/LibraryModel.h"
+#include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
 #include "setup/SetupContext.h"
 #include "support/SetupSupport.h"
@@ -11,6 +12,7 @@
 #include <QDragEnterEvent>
 #include <QMessageBox>
 #include <QMimeData>
+#include <QNetworkAccessManager>
 #include <QTest>
 #include <QUrl>
 
@@ -21,11 +23,20 @@
 struct WindowHarness
 {
     TestSupport::Sandbox sandbox;
-    LoopbackServer server; // the web site and Steam, unless the caller serves them already
+    LoopbackServer server; // the web site and Steam, unless the caller names another host
+    QNetworkAccessManager network;
+    WebAccess web {&network};
     std::shared_ptr<bool> wineReady = std::make_shared<bool>(false);
     std::shared_ptr<QString> nextChosenFile = std::make_shared<QString>();
+    std::unique_ptr<GameProfileCatalogStore> catalog;
     std::unique_ptr<LibraryModel> library;
     std::unique_ptr<LibraryView> window;
+
+    explicit WindowHarness(const QUrl &webHost = {})
+    {
+        web.endpoints.website = web.endpoints.steamStore = web.endpoints.steamWebAPI
+            = webHost.isEmpty() ? server.url(QStringLiteral("/")) : webHost;
+    }
 
     SetupContext setupContext() const
     {
@@ -52,15 +63,11 @@ struct WindowHarness
 
     LibraryView &open()
     {
-        if (ProfileEndpoints::current().steamStore.host() != QStringLiteral("127.0.0.1")) {
-            ProfileEndpoints endpoints = ProfileEndpoints::standard();
-            endpoints.website = endpoints.steamStore = endpoints.steamWebAPI
-                = server.url(QStringLiteral("/"));
-            ProfileEndpoints::setCurrent(endpoints);
-        }
         ImageLoader::shared().setCacheDirectory(sandbox.path(QStringLiteral("cache")));
+        catalog = std::make_unique<GameProfileCatalogStore>(web);
         library = sandbox.model();
         WindowContext context;
+        context.catalog = catalog.get();
         context.setupContext = [this] { return setupContext(); };
         context.filePanels = [chosen = nextChosenFile](QWidget *, const FilePanelRequest &,
                                  std::function<void(QString)> done) {

@@ -11,6 +11,7 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
+#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
 #include <QTemporaryDir>
@@ -26,7 +27,15 @@ class TestDetailView : public QObject
 
     LoopbackServer server;
     QTemporaryDir cache;
-    GameProfileCatalogStore catalog;
+    QNetworkAccessManager network;
+    GameProfileCatalogStore catalog {webTo(server, network)};
+
+    static WebAccess webTo(LoopbackServer &server, QNetworkAccessManager &network)
+    {
+        WebAccess web {&network};
+        web.endpoints.steamStore = web.endpoints.steamWebAPI = server.url(QString());
+        return web;
+    }
 
     static GameEntry entry(const QString &name)
     {
@@ -42,10 +51,6 @@ private Q_SLOTS:
     void initTestCase()
     {
         ImageLoader::shared().setCacheDirectory(cache.path());
-        ProfileEndpoints endpoints = ProfileEndpoints::standard();
-        endpoints.steamStore = server.url(QString());
-        endpoints.steamWebAPI = server.url(QString());
-        ProfileEndpoints::setCurrent(endpoints);
 
         QImage header(92, 43, QImage::Format_RGB32);
         header.fill(Qt::darkCyan);

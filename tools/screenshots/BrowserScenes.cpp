@@ -47,7 +47,7 @@ void guide(Renderer &renderer, const QString &name, SteamGamesView *page, const 
 void render(Renderer &renderer)
 {
     {
-        WindowHarness harness;
+        WindowHarness harness(renderer.webHost());
         LibraryView &window = harness.open();
         auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
         // Drawn at once, before Steam's answers arrive: placeholders and the built-in titles.
@@ -61,7 +61,7 @@ void render(Renderer &renderer)
         guide(renderer, u"guide-set-up-wine"_s, page, u"counter-strike-2"_s);
     }
 
-    WindowHarness harness;
+    WindowHarness harness(renderer.webHost());
     *harness.wineReady = true;
     LibraryView &window = harness.open();
     auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);

@@ -8,6 +8,7 @@
 #include <QImage>
 #include <QPainter>
 #include <QTimer>
+#include <QUrl>
 #include <QWidget>
 
 #include <cstdio>
@@ -40,11 +41,15 @@ inline bool waitFor(const std::function<bool()> &condition, int timeoutMs = 1000
 class Renderer
 {
 public:
-    explicit Renderer(QString folder, QString suffix)
+    Renderer(QString folder, QString suffix, QUrl webHost)
         : m_folder(std::move(folder))
         , m_suffix(std::move(suffix))
+        , m_webHost(std::move(webHost))
     {
     }
+
+    // The loopback server that plays the web site and Steam in every scene.
+    const QUrl &webHost() const { return m_webHost; }
 
     void save(const QString &name, const QImage &image)
     {
@@ -96,6 +101,7 @@ public:
 private:
     QString m_folder;
     QString m_suffix;
+    QUrl m_webHost;
 };
 
 } // namespace Screens

@@ -95,11 +95,6 @@ void serveSteam(LoopbackServer &server)
     server.route(u"/game-profiles.json"_s,
         {200, QJsonDocument(catalog).toJson(QJsonDocument::Compact),
             {{"Content-Type", "application/json"}}});
-    ProfileEndpoints endpoints = ProfileEndpoints::standard();
-    endpoints.website = server.url(u"/"_s);
-    endpoints.steamStore = server.url(u"/"_s);
-    endpoints.steamWebAPI = server.url(u"/"_s);
-    ProfileEndpoints::setCurrent(endpoints);
 }
 
 GameEntry sampleEntry(const Sandbox &sandbox, const QString &name)
@@ -111,13 +106,15 @@ GameEntry sampleEntry(const Sandbox &sandbox, const QString &name)
     return entry;
 }
 
-void renderAll(QApplication &app, Theme::Appearance appearance, const QString &folder)
+void renderAll(
+    QApplication &app, Theme::Appearance appearance, const QString &folder, const QUrl &webHost)
 {
     Theme::apply(app, appearance);
-    Renderer renderer(folder, appearance == Theme::Appearance::dark ? u"dark"_s : u"light"_s);
+    Renderer renderer(
+        folder, appearance == Theme::Appearance::dark ? u"dark"_s : u"light"_s, webHost);
 
     {
-        WindowHarness harness;
+        WindowHarness harness(renderer.webHost());
         LibraryView &window = harness.open();
         renderer.window(u"window-profiles-empty"_s, &window);
         window.setFileDropTargeted(true);
@@ -137,7 +134,7 @@ void renderAll(QApplication &app, Theme::Appearance appearance, const QString &f
     }
     BrowserScenes::render(renderer);
 
-    WindowHarness harness;
+    WindowHarness harness(renderer.webHost());
     *harness.wineReady = true;
     LibraryView &window = harness.open();
     const QStringList names
@@ -207,6 +204,6 @@ int main(int argc, char *argv[])
     LoopbackServer server;
     serveSteam(server);
     for (Theme::Appearance appearance : {Theme::Appearance::light, Theme::Appearance::dark})
-        renderAll(app, appearance, folder);
+        renderAll(app, appearance, folder, server.url(u"/"_s));
     return 0;
 }
