@@ -2,9 +2,9 @@
 
 #include "platform/Background.h"
 #include "setup/Cancellation.h"
+#include "setup/Sha256.h"
 
 #include <QCoroSignal>
-#include <QCryptographicHash>
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -96,6 +96,8 @@ private:
         } else if (m_file.write(data) != data.size()) {
             m_writeError = m_file.errorString();
             m_reply->abort();
+        } else {
+            m_hash.add(data); // hashed as it arrives, so the file is never read back
         }
     }
 
@@ -164,7 +166,8 @@ private:
             finish(unexpected(RuntimeSetupError::download(
                 u"The connection failed (the server closed it before the whole file arrived)."_s)));
         } else {
-            finish(DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url()});
+            finish(
+                DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url(), m_hash.hex()});
         }
     }
 
@@ -201,6 +204,7 @@ private:
     QTimer m_deadline;
     QTimer m_stallCheck;
     ProgressThrottle m_throttle;
+    Sha256 m_hash;
     QString m_writeError;
     qint64 m_written = 0;
     qint64 m_writtenAtWindowStart = 0;
@@ -256,7 +260,7 @@ SetupResult<QString> Downloads::sha256(const QString &path)
     if (!file.open(QIODevice::ReadOnly))
         return unexpected(RuntimeSetupError::system(
             u"Quillmere couldn't read “"_s + path + u"”: "_s + file.errorString() + u'.'));
-    QCryptographicHash hash(QCryptographicHash::Sha256);
+    Sha256 hash;
     QByteArray piece(hashPiece, Qt::Uninitialized);
     for (;;) {
         const qint64 read = file.read(piece.data(), hashPiece);
@@ -265,9 +269,9 @@ SetupResult<QString> Downloads::sha256(const QString &path)
                 u"Quillmere couldn't read “"_s + path + u"”: "_s + file.errorString() + u'.'));
         if (read == 0)
             break;
-        hash.addData(QByteArrayView(piece.constData(), read));
+        hash.add(QByteArrayView(piece.constData(), read));
     }
-    return QString::fromLatin1(hash.result().toHex());
+    return hash.hex();
 }
 
 QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
@@ -278,7 +282,7 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
         if (request.onVerificationStarted)
             request.onVerificationStarted();
     };
-    // Hashing hundreds of megabytes takes seconds: never on the GUI thread.
+    // Hashing a file already on disk reads hundreds of megabytes: never on the GUI thread.
     // (Awaiters and coroutine calls are made into named objects before co_await: GCC 12 may
     // destroy temporaries inside a co_await expression twice.)
     auto digestOf = [](const QString &path) {
@@ -291,7 +295,7 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
         const SetupResult<QString> existing = co_await hashing;
         if (!existing)
             co_return unexpected(existing.error());
-        if (*existing == request.expectedSHA256)
+        if (existing->compare(request.expectedSHA256, Qt::CaseInsensitive) == 0)
             co_return target;
     }
     removeQuietly(target);
@@ -309,11 +313,7 @@ QCoro::Task<SetupResult<QString>> Downloads::verifiedDownload(
         co_return unexpected(RuntimeSetupError::download(
             u"The download server did not return the requested file."_s));
     verificationStarted();
-    auto hashingDownload = digestOf(temporary);
-    const SetupResult<QString> digest = co_await hashingDownload;
-    if (!digest)
-        co_return unexpected(digest.error());
-    if (digest->compare(request.expectedSHA256, Qt::CaseInsensitive) != 0)
+    if (downloaded->sha256.compare(request.expectedSHA256, Qt::CaseInsensitive) != 0)
         co_return unexpected(RuntimeSetupError::integrity(request.fileName));
     // The temporary file sits in the same folder, so this is a rename, not a copy.
     if (!QFile::rename(temporary, target))

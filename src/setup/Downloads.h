@@ -13,13 +13,14 @@ class Cancellation;
 class QNetworkAccessManager;
 class QNetworkRequest;
 
-// A finished HTTP download: the file (the caller owns it), the status and the address after
-// redirects.
+// A finished HTTP download: the file (the caller owns it), the status, the address after
+// redirects, and the SHA-256 of the body as it was written.
 struct DownloadedFile
 {
     QString temporaryPath;
     int httpStatus = 0;
     QUrl finalUrl;
+    QString sha256;
 };
 
 using DownloadProgress = std::function<void(qint64 written, qint64 expected)>;
