@@ -58,28 +58,39 @@ QList<GameBrowser::SteamGameSection> GameBrowser::gameSections(
     const QList<GameCompatibilityProfile> &matching, const StoreGames &storeGames,
     const Ranks &ranks)
 {
+    return sectionsInOrder(sectionOrder(matching, ranks), storeGames, ranks);
+}
+
+QList<GameCompatibilityProfile> GameBrowser::sectionOrder(
+    QList<GameCompatibilityProfile> games, const Ranks &ranks)
+{
+    const QCollator names = nameCollator();
+    std::stable_sort(games.begin(), games.end(),
+        [&](const GameCompatibilityProfile &a, const GameCompatibilityProfile &b) {
+            return popularityOrder(a, b, ranks, names);
+        });
+    return games;
+}
+
+QList<GameBrowser::SteamGameSection> GameBrowser::sectionsInOrder(
+    const QList<GameCompatibilityProfile> &ordered, const StoreGames &storeGames,
+    const Ranks &ranks)
+{
     SteamGameSection unsupported {u"unsupported"_s, u"No native Mac version"_s,
         u"Steam-ranked titles first; other supported editions follow alphabetically"_s,
         u"wineglass"_s, {}};
     SteamGameSection popular {u"popular"_s, u"Popular on Steam"_s,
         u"Native Mac releases currently in Steam’s top 100"_s, u"chart.bar.fill"_s, {}};
-    for (const GameCompatibilityProfile &profile : matching) {
+    for (const GameCompatibilityProfile &profile : ordered) {
         if (!hasNativeMacVersion(profile, storeGames))
             unsupported.games.append(profile);
         else if (rank(profile, ranks))
             popular.games.append(profile);
     }
-
-    const QCollator names = nameCollator();
-    const auto before = [&](const GameCompatibilityProfile &a, const GameCompatibilityProfile &b) {
-        return popularityOrder(a, b, ranks, names);
-    };
     QList<SteamGameSection> sections;
     for (SteamGameSection *section : {&unsupported, &popular}) {
-        if (section->games.isEmpty())
-            continue;
-        std::stable_sort(section->games.begin(), section->games.end(), before);
-        sections.append(std::move(*section));
+        if (!section->games.isEmpty())
+            sections.append(std::move(*section));
     }
     return sections;
 }

@@ -49,6 +49,14 @@ bool popularityOrder(
 // left out and native, unranked profiles are shown nowhere.
 QList<SteamGameSection> gameSections(const QList<GameCompatibilityProfile> &matching,
     const StoreGames &storeGames, const Ranks &ranks);
+// The profiles in the order the sections show them. Sorting is the costly part of sectioning
+// and does not depend on the search, so the browser sorts once per catalogue, store data and
+// chart, and sections each search's matches with sectionsInOrder.
+QList<GameCompatibilityProfile> sectionOrder(
+    QList<GameCompatibilityProfile> games, const Ranks &ranks);
+// As gameSections, for profiles already in sectionOrder.
+QList<SteamGameSection> sectionsInOrder(const QList<GameCompatibilityProfile> &ordered,
+    const StoreGames &storeGames, const Ranks &ranks);
 QList<GameCompatibilityProfile> visibleProfiles(const QList<SteamGameSection> &sections);
 // The visible profile with that id, else the first visible one.
 std::optional<GameCompatibilityProfile> selectedGame(

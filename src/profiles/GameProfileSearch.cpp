@@ -18,23 +18,40 @@ bool GameProfileSearch::containsFolded(
 QList<GameCompatibilityProfile> GameProfileSearch::matchingGames(
     const QList<GameCompatibilityProfile> &games, const QString &searchText)
 {
+    if (searchText.trimmed().isEmpty())
+        return games;
+    return Index(games).matching(searchText);
+}
+
+GameProfileSearch::Index::Index(QList<GameCompatibilityProfile> games, const QLocale &locale)
+    : m_games(std::move(games))
+    , m_locale(locale)
+{
+    m_folded.reserve(m_games.size() * 3);
+    for (const GameCompatibilityProfile &profile : std::as_const(m_games)) {
+        m_folded << folded(profile.name, m_locale) << folded(profile.genre, m_locale)
+                 << folded(profile.edition, m_locale);
+    }
+}
+
+QList<GameCompatibilityProfile> GameProfileSearch::Index::matching(const QString &searchText) const
+{
     const QString trimmed = searchText.trimmed();
     if (trimmed.isEmpty())
-        return games;
-    const QLocale locale;
-    const QString part = folded(trimmed, locale);
+        return m_games;
+    const QString part = folded(trimmed, m_locale);
     // Storefront names are the same for every profile, so they are folded once per search.
     QList<GameStorefront> matchingStorefronts;
     for (GameStorefront storefront : Storefronts::allCases()) {
-        if (containsFolded(Storefronts::displayName(storefront), part, locale))
+        if (containsFolded(Storefronts::displayName(storefront), part, m_locale))
             matchingStorefronts.append(storefront);
     }
 
     QList<GameCompatibilityProfile> matching;
-    for (const GameCompatibilityProfile &profile : games) {
-        const bool found = containsFolded(profile.name, part, locale)
-            || containsFolded(profile.genre, part, locale)
-            || containsFolded(profile.edition, part, locale)
+    for (qsizetype i = 0; i < m_games.size(); ++i) {
+        const GameCompatibilityProfile &profile = m_games.at(i);
+        const bool found = m_folded.at(3 * i).contains(part)
+            || m_folded.at(3 * i + 1).contains(part) || m_folded.at(3 * i + 2).contains(part)
             || std::any_of(profile.storefronts.cbegin(), profile.storefronts.cend(),
                 [&](GameStorefront storefront) {
                     return matchingStorefronts.contains(storefront);

@@ -21,4 +21,21 @@ bool containsFolded(
 QList<GameCompatibilityProfile> matchingGames(
     const QList<GameCompatibilityProfile> &games, const QString &searchText);
 
+// A catalogue with its texts folded once, so that a search per keystroke only compares: folding
+// costs far more than finding, and the catalogue changes far less often than the search text.
+class Index
+{
+public:
+    explicit Index(QList<GameCompatibilityProfile> games = {}, const QLocale &locale = QLocale());
+
+    const QList<GameCompatibilityProfile> &games() const { return m_games; }
+    // As matchingGames, in this index's order.
+    QList<GameCompatibilityProfile> matching(const QString &searchText) const;
+
+private:
+    QList<GameCompatibilityProfile> m_games;
+    QStringList m_folded; // name, genre and edition of each profile in turn
+    QLocale m_locale;
+};
+
 } // namespace GameProfileSearch

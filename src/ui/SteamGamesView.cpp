@@ -64,6 +64,9 @@ SteamGamesView::SteamGamesView(LibraryModel &library, GameProfileCatalogStore &c
              &SteamGameStoreModel::popularityRanksChanged})
         connect(&m_store, signal, this, &SteamGamesView::scheduleUpdate);
     connect(&m_catalog, &GameProfileCatalogStore::changed, this, &SteamGamesView::scheduleUpdate);
+    const auto reorder = [this] { m_isIndexStale = true; };
+    connect(&m_catalog, &GameProfileCatalogStore::changed, this, reorder);
+    connect(&m_store, &SteamGameStoreModel::popularityRanksChanged, this, reorder);
     connect(&m_library, &LibraryModel::entriesChanged, this, &SteamGamesView::scheduleUpdate);
     connect(&m_library, &LibraryModel::runningIDsChanged, this, &SteamGamesView::scheduleUpdate);
     connect(
@@ -210,9 +213,13 @@ void SteamGamesView::updateList(bool rebuildGuide)
                 status.mid(synced.size()))
             : u"<span style=\"color:%1\">%2</span>"_s.arg(Theme::secondaryText().name(), status));
 
-    const auto sections
-        = GameBrowser::gameSections(GameProfileSearch::matchingGames(games, m_searchText),
-            m_store.games(), m_store.popularityRanks());
+    if (m_isIndexStale) {
+        m_index
+            = GameProfileSearch::Index(GameBrowser::sectionOrder(games, m_store.popularityRanks()));
+        m_isIndexStale = false;
+    }
+    const auto sections = GameBrowser::sectionsInOrder(
+        m_index.matching(m_searchText), m_store.games(), m_store.popularityRanks());
     m_visible = GameBrowser::visibleProfiles(sections);
     QStringList ids;
     ids.reserve(m_visible.size());

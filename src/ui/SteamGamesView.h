@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profiles/GameCompatibilityProfile.h"
+#include "profiles/GameProfileSearch.h"
 #include "profiles/SteamGameStoreModel.h"
 
 #include <QWidget>
@@ -68,6 +69,10 @@ private:
     QString m_selectedStorefrontID = QStringLiteral("steam");
     int m_installationStateRevision = 0;
     QList<GameCompatibilityProfile> m_visible;
+    // The catalogue in section order with its texts folded: rebuilt when the catalogue or the
+    // chart changes, so a keystroke only filters.
+    GameProfileSearch::Index m_index;
+    bool m_isIndexStale = true;
     QStringList m_visibleIDs;
     QString m_guideShownID; // empty: the guide's empty state
     bool m_updateScheduled = false;

@@ -1,4 +1,5 @@
 #include "profiles/GameBrowser.h"
+#include "profiles/GameProfileSearch.h"
 
 #include <QTest>
 
@@ -64,14 +65,23 @@ private Q_SLOTS:
         SteamStoreGameData data;
         data.mac = mac;
         const StoreGames store {{id, data}};
-        QStringList shown;
-        for (const SteamGameSection &section : gameSections(games, store, ranks)) {
-            QStringList ids;
-            for (const GameCompatibilityProfile &game : section.games)
-                ids << game.id;
-            shown << section.id + u": "_s + ids.join(u' ');
+        const auto shown = [](const QList<SteamGameSection> &sections) {
+            QStringList lines;
+            for (const SteamGameSection &section : sections) {
+                QStringList ids;
+                for (const GameCompatibilityProfile &game : section.games)
+                    ids << game.id;
+                lines << section.id + u": "_s + ids.join(u' ');
+            }
+            return lines;
+        };
+        QTEST(shown(gameSections(games, store, ranks)), "sections");
+        // The browser sorts once and sections each search's matches in that order.
+        const GameProfileSearch::Index index(sectionOrder(games, ranks));
+        for (const QString &text : {u" "_s, u"TA"_s}) {
+            QCOMPARE(shown(sectionsInOrder(index.matching(text), store, ranks)),
+                shown(gameSections(GameProfileSearch::matchingGames(games, text), store, ranks)));
         }
-        QTEST(shown, "sections");
         const auto changed = std::find_if(games.cbegin(), games.cend(),
             [&](const GameCompatibilityProfile &game) { return game.id == id; });
         QTEST(cardTag(*changed, store, ranks), "tag");
