@@ -74,7 +74,8 @@ void printRow(const QString &text)
 // JSON escapes what it must itself; scripts get the exact texts.
 void printJson(const QByteArray &json)
 {
-    write(stdout, json + '\n');
+    write(stdout, json);
+    write(stdout, "\n");
 }
 
 int usageFailure(const QString &problem)
@@ -125,7 +126,16 @@ int list(const LibraryModel &model, const QStringList &options)
     if (reportLoadError(model))
         return failure;
     if (!options.isEmpty()) {
-        printJson(LibraryFile::encode(model.entries()));
+        // Entry by entry: a large library is never held a second time as one block of text.
+        const QList<GameEntry> &entries = model.entries();
+        std::fputc('[', stdout);
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            const QByteArray entry = LibraryFile::encodeEntry(entries.at(i));
+            if (i > 0)
+                std::fputc(',', stdout);
+            std::fwrite(entry.constData(), 1, size_t(entry.size()), stdout);
+        }
+        write(stdout, "]\n");
     } else {
         for (const GameEntry &entry : model.entries())
             printRow(entry.idString() + u"  "_s + entry.name);

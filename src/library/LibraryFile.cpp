@@ -252,6 +252,13 @@ QByteArray LibraryFile::encode(const QList<GameEntry> &entries, Keys keys)
     return out;
 }
 
+QByteArray LibraryFile::encodeEntry(const GameEntry &entry, Keys keys)
+{
+    QByteArray out;
+    appendEntry(out, entry, keys);
+    return out;
+}
+
 Expected<QList<GameEntry>, QString> LibraryFile::decode(const QByteArray &json)
 {
     QJsonParseError parseError;

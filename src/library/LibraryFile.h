@@ -16,6 +16,8 @@ namespace LibraryFile {
 enum class Keys { documented, withUnknown };
 
 QByteArray encode(const QList<GameEntry> &entries, Keys keys = Keys::documented);
+// One entry as encode() writes it inside the list, for output that streams entry by entry.
+QByteArray encodeEntry(const GameEntry &entry, Keys keys = Keys::documented);
 
 // Strict: every element needs all nine keys in their forms and a valid UUID; other keys go to
 // the entry's unknownKeys as they are. The error is one sentence saying what is wrong and where.
