@@ -45,36 +45,46 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
         = QDir(m_context.dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
     // A prefix costs minutes and hundreds of megabytes; one whose entry can't be recorded
     // would be made again on every retry.
-    if (auto writable = m_store.canWrite(); !writable) {
-        setErrorMessage(u"Quillmere can't save its library, so it didn't prepare a Wine prefix "
-                        "for "_s
-            + entry.name + u":\n"_s + writable.error());
-        return;
+    {
+        const std::lock_guard storeInUse(*m_storeInUse); // after a save still running, if any
+        if (auto writable = m_store->canWrite(); !writable) {
+            setErrorMessage(u"Quillmere can't save its library, so it didn't prepare a Wine "
+                            "prefix for "_s
+                + entry.name + u":\n"_s + writable.error());
+            return;
+        }
     }
     setPreparingExecutable(entry.name);
     Background::run(
         this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
         [this, entry, log](const Result<void> &prepared) {
-            setPreparingExecutable({});
             if (!prepared) {
+                setPreparingExecutable({});
                 // No entry names this half-made prefix; its log stays for the message.
                 QDir(entry.prefixPath).removeRecursively();
                 setErrorMessage(u"Quillmere couldn't prepare "_s + entry.name + u":\n"_s
                     + prepared.error().description());
                 return;
             }
-            if (auto saved = save({{LibraryChange::Kind::add, entry}}); !saved) {
-                // Not retried later like other changes: the prefix it names is gone.
-                m_pending.removeIf(
-                    [&](const LibraryChange &change) { return change.entry.id == entry.id; });
-                QDir(entry.prefixPath).removeRecursively();
-                QFile::remove(log);
-                setErrorMessage(u"Quillmere couldn't save "_s + entry.name
-                    + u" in its library, so it removed the new Wine prefix and didn't run it:\n"_s
-                    + saved.error());
-                return;
-            }
-            setSelectedID(entry.id);
-            launch(entry);
+            save({{LibraryChange::Kind::add, entry}},
+                [this, entry, log](const Expected<void, QString> &saved) {
+                    // Preparing lasts until the entry is on disk, so nothing else starts first.
+                    setPreparingExecutable({});
+                    if (!saved) {
+                        // Not retried later like other changes: the prefix it names is gone.
+                        m_pending.removeIf([&](const LibraryChange &change) {
+                            return change.entry.id == entry.id;
+                        });
+                        QDir(entry.prefixPath).removeRecursively();
+                        QFile::remove(log);
+                        setErrorMessage(u"Quillmere couldn't save "_s + entry.name
+                            + u" in its library, so it removed the new Wine prefix and didn't "
+                              "run it:\n"_s
+                            + saved.error());
+                        return;
+                    }
+                    setSelectedID(entry.id);
+                    launch(entry);
+                });
         });
 }

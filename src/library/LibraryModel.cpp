@@ -23,7 +23,7 @@ LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     : QObject(parent)
     , m_context(std::move(context))
-    , m_store(m_context.dataFolder)
+    , m_store(std::make_shared<LibraryStore>(m_context.dataFolder))
 {
     load();
     if (!m_context.readOnly)
@@ -31,8 +31,16 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
 }
 
 // Launched programs are deliberately left running: the watcher threads hold only weak
-// references to this model, so their late reports are dropped.
-LibraryModel::~LibraryModel() = default;
+// references to this model, so their late reports are dropped. Changes still unsaved are
+// written before the model goes (after a background save still running, which applying the
+// same changes again by id cannot undo).
+LibraryModel::~LibraryModel()
+{
+    if (!m_context.saveInBackground || m_pending.isEmpty())
+        return;
+    const std::lock_guard lock(*m_storeInUse);
+    (void)m_store->apply(m_pending);
+}
 
 QString LibraryModel::libraryURL() const
 {
@@ -94,7 +102,7 @@ void LibraryModel::load()
             {u"Quillmere couldn't create the folder “"_s + m_context.dataFolder + u"”."_s, {}});
         return;
     }
-    auto read = m_store.read();
+    auto read = m_store->read();
     if (!read) {
         m_errorMessage = readFailureMessage(read.error());
         return;
@@ -114,26 +122,65 @@ QString LibraryModel::readFailureMessage(const LibraryStore::ReadFailure &failur
 
 void LibraryModel::commit(const QList<LibraryChange> &changes)
 {
-    if (auto saved = save(changes); !saved)
-        setErrorMessage(u"Quillmere couldn't save its library:\n"_s + saved.error());
+    save(changes, [this](const Expected<void, QString> &saved) {
+        if (!saved)
+            setErrorMessage(u"Quillmere couldn't save its library:\n"_s + saved.error());
+    });
 }
 
-Expected<void, QString> LibraryModel::save(const QList<LibraryChange> &changes)
+void LibraryModel::save(const QList<LibraryChange> &changes, SaveDone done)
 {
     // Changes that could not be saved stay queued and go with the next attempt, so the file
     // catches up with what the window shows once saving works again.
     m_pending += changes;
-    auto applied = m_store.apply(m_pending);
-    if (!applied)
-        return unexpected(applied.error());
-    m_pending.clear();
-    adopt(applied->entries);
-    for (const GameEntry &entry : std::as_const(applied->refusedUpdates)) {
-        setErrorMessage(u"“"_s + entry.name
-            + u"” was removed from the library by another Quillmere window or command, so "
-              "its changes weren't saved."_s);
+    m_waitingForSave.append(std::move(done));
+    if (m_context.saveInBackground) {
+        startBackgroundSave();
+        return;
     }
-    return {};
+    const QList<SaveDone> waiting = std::exchange(m_waitingForSave, {});
+    saved(m_store->apply(m_pending), m_pending.size(), waiting);
+}
+
+void LibraryModel::startBackgroundSave()
+{
+    // One save at a time, in order; what arrives meanwhile goes with the next one.
+    if (m_isSaving || m_waitingForSave.isEmpty())
+        return;
+    m_isSaving = true;
+    const QList<LibraryChange> changes = m_pending;
+    Background::run(
+        this,
+        [store = m_store, inUse = m_storeInUse, changes] {
+            const std::lock_guard lock(*inUse);
+            return store->apply(changes);
+        },
+        [this, count = changes.size(), waiting = std::exchange(m_waitingForSave, {})](
+            const Expected<LibraryStore::Applied, QString> &applied) {
+            m_isSaving = false;
+            saved(applied, count, waiting);
+            startBackgroundSave();
+            if (std::exchange(m_reloadAfterSave, false))
+                reloadIfChanged();
+        });
+}
+
+void LibraryModel::saved(const Expected<LibraryStore::Applied, QString> &applied,
+    qsizetype changeCount, const QList<SaveDone> &done)
+{
+    if (applied) {
+        m_pending.remove(0, std::min(changeCount, m_pending.size()));
+        adopt(applied->entries);
+        for (const GameEntry &entry : std::as_const(applied->refusedUpdates)) {
+            setErrorMessage(u"“"_s + entry.name
+                + u"” was removed from the library by another Quillmere window or command, so "
+                  "its changes weren't saved."_s);
+        }
+    }
+    const Expected<void, QString> outcome
+        = applied ? Expected<void, QString> {} : unexpected(applied.error());
+    for (const SaveDone &callback : done)
+        callback(outcome);
 }
 
 void LibraryModel::adopt(const QList<GameEntry> &onDisk)
@@ -170,9 +217,14 @@ void LibraryModel::reloadIfChanged()
 {
     if (m_watcher && QFileInfo::exists(libraryURL()) && !m_watcher->files().contains(libraryURL()))
         m_watcher->addPath(libraryURL());
-    if (!m_store.hasChangedOnDisk())
+    // While the writer has the store, its save takes in whatever changed; look again after it.
+    if (m_isSaving) {
+        m_reloadAfterSave = true;
         return;
-    auto read = m_store.read();
+    }
+    if (!m_store->hasChangedOnDisk())
+        return;
+    auto read = m_store->read();
     if (!read) {
         setErrorMessage(readFailureMessage(read.error()));
         return;

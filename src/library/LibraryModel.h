@@ -15,6 +15,7 @@
 
 #include <functional>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class DesktopServices;
@@ -32,6 +33,9 @@ struct LibraryContext
     std::function<QList<GameCompatibilityProfile>()> catalog;
     // For commands that only look: nothing is written, and no clean-up runs at start.
     bool readOnly = false;
+    // The window's: saves run in turn on a worker thread, since one can wait seconds for another
+    // process's lock and take a while on a large library. Commands save before they return.
+    bool saveInBackground = false;
     // How long a stop waits for `wineserver -k` before it gives up.
     std::chrono::milliseconds stopTimeLimit = WineRuntime::stopTimeLimit;
 
@@ -121,8 +125,12 @@ private:
     // Saves the changes to the file as it is now (see LibraryStore) and takes on whatever other
     // processes changed meanwhile.
     void commit(const QList<LibraryChange> &changes);
-    // The same, leaving the failure to the caller: the reason nothing was written.
-    Expected<void, QString> save(const QList<LibraryChange> &changes);
+    // The same, telling `done` (on this thread) once the changes are on disk or why they aren't.
+    using SaveDone = std::function<void(const Expected<void, QString> &)>;
+    void save(const QList<LibraryChange> &changes, SaveDone done);
+    void startBackgroundSave();
+    void saved(const Expected<LibraryStore::Applied, QString> &applied, qsizetype changeCount,
+        const QList<SaveDone> &done);
     void adopt(const QList<GameEntry> &onDisk);
     void reloadIfChanged();
     static QString readFailureMessage(const LibraryStore::ReadFailure &failure);
@@ -145,7 +153,12 @@ private:
     QString m_notice;
     QString m_errorMessage;
     QHash<QUuid, ProcessHandle> m_processes;
-    LibraryStore m_store;
-    QList<LibraryChange> m_pending; // changes not saved yet
+    // The store is used by one thread at a time: the writer while a save runs, else this one.
+    std::shared_ptr<LibraryStore> m_store;
+    std::shared_ptr<std::mutex> m_storeInUse = std::make_shared<std::mutex>();
+    QList<LibraryChange> m_pending; // changes not saved yet, in order
+    QList<SaveDone> m_waitingForSave; // callers whose changes the next save carries
+    bool m_isSaving = false; // a background save is running
+    bool m_reloadAfterSave = false;
     QFileSystemWatcher *m_watcher = nullptr;
 };

@@ -3,6 +3,7 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QLockFile>
 #include <QProcess>
 #include <QSet>
 #include <QTest>
@@ -72,7 +73,9 @@ private Q_SLOTS:
         Sandbox sandbox;
         GameEntry game = sandbox.readyEntry(u"Game"_s);
         game.environment.insert(u"FAKE_WINE_SLEEP"_s, u"5"_s);
-        auto window = sandbox.model();
+        LibraryContext context = sandbox.context();
+        context.saveInBackground = true;
+        auto window = std::make_unique<LibraryModel>(context);
         window->add(game);
         window->followFileChanges();
         window->launch(game);
@@ -88,7 +91,36 @@ private Q_SLOTS:
         QVERIFY(window->isRunning(game.id));
 
         window->add(sandbox.readyEntry(u"Third"_s));
-        QCOMPARE(LibraryFile::decode(readFile(window->libraryURL()))->size(), 3);
+        QTRY_COMPARE(LibraryFile::decode(readFile(window->libraryURL()))->size(), 3);
+    }
+
+    // The window's saves wait for another process's lock on a worker thread: its list changes
+    // at once, the file once the lock is free, in order, and nothing unsaved is lost at the end.
+    void theWindowNeverWaitsForTheLock()
+    {
+        Sandbox sandbox;
+        LibraryContext context = sandbox.context();
+        context.saveInBackground = true;
+        auto window = std::make_unique<LibraryModel>(context);
+        QLockFile other(sandbox.dataFolder() + u"/library.json.lock"_s);
+        QVERIFY(other.lock());
+        window->add(sandbox.readyEntry(u"First"_s));
+        window->add(sandbox.readyEntry(u"Second"_s));
+        QCOMPARE(window->entries().size(), 2);
+        QVERIFY(window->errorMessage().isEmpty()); // a wait here would have timed out
+        QVERIFY(!QFile::exists(window->libraryURL()));
+        other.unlock();
+        const auto names = [file = window->libraryURL()] {
+            QStringList shown;
+            const auto entries = LibraryFile::decode(readFile(file));
+            for (const GameEntry &entry : entries ? *entries : QList<GameEntry>())
+                shown << entry.name;
+            return shown;
+        };
+        QTRY_COMPARE(names(), QStringList({u"First"_s, u"Second"_s}));
+        window->add(sandbox.readyEntry(u"Last"_s));
+        window.reset();
+        QCOMPARE(names(), QStringList({u"First"_s, u"Second"_s, u"Last"_s}));
     }
 };
 

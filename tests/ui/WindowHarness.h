@@ -65,7 +65,9 @@ struct WindowHarness
     {
         ImageLoader::shared().setCacheDirectory(sandbox.path(QStringLiteral("cache")));
         catalog = std::make_unique<GameProfileCatalogStore>(web);
-        library = sandbox.model();
+        LibraryContext libraryContext = sandbox.context();
+        libraryContext.saveInBackground = true; // as the window saves
+        library = std::make_unique<LibraryModel>(libraryContext);
         WindowContext context;
         context.catalog = catalog.get();
         context.setupContext = [this] { return setupContext(); };
