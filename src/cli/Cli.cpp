@@ -363,7 +363,7 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context, const 
         printLine(usage());
         return success;
     }
-    const QString command = arguments.first();
+    const QString &command = arguments.first();
     const QStringList rest = arguments.mid(1);
     const QStringList entryCommands = {u"launch"_s, u"stop"_s, u"log"_s};
     if (command == u"runtimes"_s)

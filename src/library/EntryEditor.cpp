@@ -151,7 +151,7 @@ void EntryEditor::save()
     Q_EMIT changed();
     Background::run(
         this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
-        [this, entry](Result<void> prepared) {
+        [this, entry](const Result<void> &prepared) {
             m_isPreparing = false;
             Q_EMIT changed();
             if (!prepared) {

@@ -210,7 +210,7 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
     const QJsonValue arguments = object.value(u"arguments"_s);
     if (!arguments.isArray())
         return wrongType("arguments", "an array of strings");
-    for (const QJsonValue &argument : arguments.toArray()) {
+    for (const QJsonValue argument : arguments.toArray()) {
         if (!argument.isString())
             return wrongType("arguments", "an array of strings");
         entry.arguments.append(argument.toString());

@@ -180,7 +180,7 @@ std::optional<GameEntry> LibraryModel::steamForGame(
         setErrorMessage(noAppID);
         return std::nullopt;
     }
-    const auto steam = steamEntry();
+    auto steam = steamEntry();
     if (!steam)
         setErrorMessage(withoutSteam);
     return steam;

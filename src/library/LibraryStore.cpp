@@ -150,7 +150,7 @@ QString LibraryStore::setAsideUnreadableFile(const QByteArray &bytes)
     const QStringList earlier
         = folder.entryList({u"library-unreadable-*.json"_s}, QDir::Files, QDir::Name);
     for (const QString &name : earlier) {
-        const QString copy = folder.filePath(name);
+        QString copy = folder.filePath(name);
         if (QFileInfo(copy).size() != bytes.size())
             continue;
         const auto copied = RegularFile::read(copy, maximumFileSize);

@@ -99,7 +99,7 @@ public:
             fail(key, "a list of strings");
             return out;
         }
-        for (const QJsonValue &item : value.toArray()) {
+        for (const QJsonValue item : value.toArray()) {
             if (!item.isString()) {
                 fail(key, "a list of strings");
                 return {};

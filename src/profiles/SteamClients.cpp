@@ -103,7 +103,7 @@ std::optional<QHash<QString, int>> SteamChartsAPI::decodeRanks(const QByteArray 
     if (!ranks.isArray())
         return std::nullopt;
     QHash<QString, int> out;
-    for (const QJsonValue &row : ranks.toArray()) {
+    for (const QJsonValue row : ranks.toArray()) {
         const QJsonValue rank = row.toObject().value(u"rank"_s);
         const QJsonValue appID = row.toObject().value(u"appid"_s);
         if (!rank.isDouble() || !appID.isDouble())

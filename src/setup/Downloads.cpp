@@ -34,9 +34,9 @@ class FileDownload : public QObject
     Q_OBJECT
 
 public:
-    FileDownload(QNetworkAccessManager &network, QNetworkRequest request, const QString &folder,
-        DownloadProgress onProgress, std::shared_ptr<Cancellation> cancellation,
-        const DownloadLimits &limits)
+    FileDownload(QNetworkAccessManager &network, const QNetworkRequest &request,
+        const QString &folder, DownloadProgress onProgress,
+        std::shared_ptr<Cancellation> cancellation, const DownloadLimits &limits)
         : m_onProgress(std::move(onProgress))
         , m_cancellation(std::move(cancellation))
         , m_limits(limits)
@@ -238,8 +238,8 @@ QCoro::Task<SetupResult<DownloadedFile>> Downloads::download(QNetworkAccessManag
 {
     if (cancellation && cancellation->isCancelled())
         co_return unexpected(RuntimeSetupError::cancelled());
-    FileDownload job(network, std::move(request), temporaryFolder, std::move(onProgress),
-        std::move(cancellation), limits);
+    FileDownload job(
+        network, request, temporaryFolder, std::move(onProgress), std::move(cancellation), limits);
     if (!job.isFinished())
         co_await qCoro(&job, &FileDownload::done);
     co_return job.result();

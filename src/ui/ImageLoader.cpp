@@ -94,7 +94,7 @@ void ImageLoader::fetch(const QUrl &url)
     connect(reply, &QNetworkReply::finished, this, [this, reply, url] {
         reply->deleteLater();
         const int status = reply->attribute(QNetworkRequest::HttpStatusCodeAttribute).toInt();
-        if (reply->error() != QNetworkReply::NoError || (status != 0 && status >= 300)) {
+        if (reply->error() != QNetworkReply::NoError || status >= 300) {
             finish(url, QImage());
             return;
         }

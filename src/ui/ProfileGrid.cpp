@@ -79,8 +79,7 @@ QVariant ProfileGridModel::data(const QModelIndex &index, int role) const
     case sectionIDRole:
         return row.isHeading ? row.id : QString();
     case subtitleRole:
-        return row.subtitle;
-    case genreRole:
+    case genreRole: // a card's genre line is its subtitle
         return row.subtitle;
     case symbolRole:
         return row.symbol;

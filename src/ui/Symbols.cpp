@@ -132,22 +132,23 @@ void render(QPainter &painter, const QRectF &rect, const QString &symbol, const 
     const QColor opaque = QColor(color.red(), color.green(), color.blue());
     const QString key = symbol + u'|' + opaque.name() + u'|' + QString::number(pixels.width())
         + u'x' + QString::number(pixels.height());
-    QPixmap *drawn = cache.object(key);
-    if (!drawn) {
+    // A copy, not the cached pointer: the cache deletes at once a pixmap larger than itself.
+    QPixmap drawn = cache.object(key) ? *cache.object(key) : QPixmap();
+    if (drawn.isNull()) {
         QImage image(pixels, QImage::Format_ARGB32_Premultiplied);
         image.fill(Qt::transparent);
         QPainter canvas(&image);
         canvas.setRenderHint(QPainter::Antialiasing);
         QSvgRenderer(tinted(symbol, opaque)).render(&canvas, QRectF(QPointF(0, 0), QSizeF(pixels)));
         canvas.end();
-        drawn = new QPixmap(QPixmap::fromImage(std::move(image)));
-        cache.insert(key, drawn, qMax(1, pixels.width() * pixels.height() * 4 / 1024));
+        drawn = QPixmap::fromImage(std::move(image));
+        cache.insert(key, new QPixmap(drawn), qMax(1, pixels.width() * pixels.height() * 4 / 1024));
     }
     painter.save();
     if (color.alphaF() < 1.0)
         painter.setOpacity(painter.opacity() * color.alphaF());
     painter.setRenderHint(QPainter::SmoothPixmapTransform);
-    painter.drawPixmap(rect, *drawn, QRectF(drawn->rect()));
+    painter.drawPixmap(rect, drawn, QRectF(drawn.rect()));
     painter.restore();
 }
 
@@ -156,7 +157,7 @@ class TintedIconEngine final : public QIconEngine
 public:
     TintedIconEngine(QString symbol, QColor color)
         : m_symbol(std::move(symbol))
-        , m_color(std::move(color))
+        , m_color(color)
     {
     }
 

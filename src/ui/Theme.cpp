@@ -209,8 +209,6 @@ QFont font(TextStyle style, QFont::Weight weight)
         size = 14;
         break;
     case TextStyle::callout:
-        size = 13;
-        break;
     case TextStyle::subheadline:
         size = 13;
         break;

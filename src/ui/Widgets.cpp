@@ -66,7 +66,7 @@ void SymbolView::paintEvent(QPaintEvent *)
 Spinner::Spinner(int size, QWidget *parent, QColor color)
     : QWidget(parent)
     , m_size(size)
-    , m_color(std::move(color))
+    , m_color(color)
     , m_timer(new QTimer(this))
 {
     setFixedSize(size, size);
