@@ -43,21 +43,34 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
     entry.wineServerPath = runtime.wineServerPath;
     const QString log
         = QDir(m_context.dataFolder).filePath(u"Logs/prefix-"_s + entry.idString() + u".log"_s);
-    // A prefix costs minutes and hundreds of megabytes; one whose entry can't be recorded
-    // would be made again on every retry.
+    struct Preparation
     {
-        const std::lock_guard storeInUse(*m_storeInUse); // after a save still running, if any
-        if (auto writable = m_store->canWrite(); !writable) {
-            setErrorMessage(u"Quillmere can't save its library, so it didn't prepare a Wine "
-                            "prefix for "_s
-                + entry.name + u":\n"_s + writable.error());
-            return;
-        }
-    }
+        QString unsavable; // why the library can't be saved; then nothing was prepared
+        Result<void> prepared = {};
+    };
     setPreparingExecutable(entry.name);
     Background::run(
-        this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
-        [this, entry, log](const Result<void> &prepared) {
+        this,
+        [store = m_store, inUse = m_storeInUse, entry, log] {
+            // A prefix costs minutes and hundreds of megabytes; one whose entry can't be
+            // recorded would be made again on every retry. The check may wait for another
+            // process's lock, so it runs here rather than on the GUI thread.
+            {
+                const std::lock_guard storeInUse(*inUse);
+                if (auto writable = store->canWrite(); !writable)
+                    return Preparation {writable.error()};
+            }
+            return Preparation {{}, WineRuntime::createPrefix(entry, log)};
+        },
+        [this, entry, log](const Preparation &preparation) {
+            const Result<void> &prepared = preparation.prepared;
+            if (!preparation.unsavable.isEmpty()) {
+                setPreparingExecutable({});
+                setErrorMessage(u"Quillmere can't save its library, so it didn't prepare a Wine "
+                                "prefix for "_s
+                    + entry.name + u":\n"_s + preparation.unsavable);
+                return;
+            }
             if (!prepared) {
                 setPreparingExecutable({});
                 // No entry names this half-made prefix; its log stays for the message.

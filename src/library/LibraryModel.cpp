@@ -139,7 +139,10 @@ void LibraryModel::save(const QList<LibraryChange> &changes, SaveDone done)
         return;
     }
     const QList<SaveDone> waiting = std::exchange(m_waitingForSave, {});
-    saved(m_store->apply(m_pending), m_pending.size(), waiting);
+    std::unique_lock storeInUse(*m_storeInUse);
+    auto applied = m_store->apply(m_pending);
+    storeInUse.unlock();
+    saved(applied, m_pending.size(), waiting);
 }
 
 void LibraryModel::startBackgroundSave()
@@ -220,6 +223,12 @@ void LibraryModel::reloadIfChanged()
     // While the writer has the store, its save takes in whatever changed; look again after it.
     if (m_isSaving) {
         m_reloadAfterSave = true;
+        return;
+    }
+    // A worker may be checking that the library can be saved: never wait for it here.
+    std::unique_lock storeInUse(*m_storeInUse, std::try_to_lock);
+    if (!storeInUse.owns_lock()) {
+        QTimer::singleShot(100, this, &LibraryModel::reloadIfChanged);
         return;
     }
     if (!m_store->hasChangedOnDisk())

@@ -2,6 +2,8 @@
 #include "support/TestSupport.h"
 
 #include <QDir>
+#include <QFileInfo>
+#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 
@@ -133,9 +135,17 @@ private Q_SLOTS:
             QDir().mkpath(library);
         auto model = sandbox.model();
         model->setErrorMessage({});
+        // Once wineboot runs, the check that the library can be saved has passed.
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        qputenv("FAKE_WINEBOOT_SLEEP", "1");
+        const auto unset = qScopeGuard([] {
+            qunsetenv("FAKE_RECORD_DIR");
+            qunsetenv("FAKE_WINEBOOT_SLEEP");
+        });
         model->launchExecutable(sandbox.path("Game.exe"), fakeRuntime());
         if (breaksDuringPreparation) {
             QCOMPARE(model->preparingExecutable(), "Game");
+            QTRY_VERIFY(QFileInfo::exists(sandbox.recordDir() + "/wineboot.args"));
             QDir().mkpath(library);
         }
         QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
