@@ -1,7 +1,6 @@
 #include "library/GameGuide.h"
 #include "library/LibraryModel.h"
 #include "platform/UserDefaults.h"
-#include "profiles/SteamGameCatalog.h"
 #include "support/TestSupport.h"
 
 #include <QTest>
@@ -14,10 +13,7 @@ namespace {
 // A built-in profile by id; "steam-no-app" is Counter-Strike 2 without its app ID.
 GameCompatibilityProfile profile(const QString &id)
 {
-    const auto &games = SteamGameCatalog::games();
-    const QString wanted = id == "steam-no-app" ? QStringLiteral("counter-strike-2") : id;
-    GameCompatibilityProfile found = *std::find_if(
-        games.cbegin(), games.cend(), [&](const auto &p) { return p.id == wanted; });
+    GameCompatibilityProfile found = catalogProfile(id == "steam-no-app" ? "counter-strike-2" : id);
     if (id == "steam-no-app")
         found.appID.reset();
     return found;
@@ -32,13 +28,7 @@ InstallFacts facts(const QString &flags)
 }
 
 // "profile store facts": what the guide is given.
-struct Situation
-{
-    GameCompatibilityProfile profile;
-    GameStorefront store;
-    InstallFacts facts;
-};
-Situation situation(const QString &text)
+std::tuple<GameCompatibilityProfile, GameStorefront, InstallFacts> situation(const QString &text)
 {
     const QStringList parts = text.split(u' ');
     return {profile(parts[0]), *Storefronts::fromRawValue(parts[1]), facts(parts.value(2))};
@@ -53,13 +43,8 @@ private Q_SLOTS:
     void factsComeFromTheLibrary()
     {
         Sandbox sandbox;
-        GameEntry steam = sandbox.readyEntry(QStringLiteral("Steam"));
-        const QString steamFolder = steam.prefixPath + "/drive_c/Program Files (x86)/Steam";
-        steam.executablePath = steamFolder + "/steam.exe";
-        writeFile(steamFolder + "/steamapps/appmanifest_730.acf",
-            "\"AppState\"\n{\n\t\"appid\"\t\"730\"\n\t\"StateFlags\"\t\"4\"\n"
-            "\t\"installdir\"\t\"CS2\"\n}\n");
-        writeFile(steamFolder + "/steamapps/common/CS2/cs2.exe", "MZ");
+        const GameEntry steam = sandbox.steamEntry();
+        installSteamGame(steam, "730");
         UserDefaults(sandbox.path("defaults.ini"))
             .setStringArray(QLatin1String(LibraryModel::pendingSteamGamesKey), {"2357570"});
         auto library = sandbox.model();

@@ -11,26 +11,6 @@
 
 using namespace TestSupport;
 
-namespace {
-const GameCompatibilityProfile &profile(const QString &id)
-{
-    const auto &games = SteamGameCatalog::games();
-    return *std::find_if(games.cbegin(), games.cend(), [&](const auto &p) { return p.id == id; });
-}
-
-// An app manifest as Steam writes it; a null `bytes` leaves out the download count.
-QString manifest(
-    const QString &appID, const QString &flags, const QString &folder, const QString &bytes = "0")
-{
-    QString text = QString("\"AppState\"\n{\n\t\"appid\"\t\t\"%1\"\n\t\"StateFlags\"\t\t\"%2\"\n"
-                           "\t\"installdir\"\t\t\"%3\"\n")
-                       .arg(appID, flags, folder);
-    if (!bytes.isNull())
-        text += "\t\"BytesToDownload\"\t\t\"" + bytes + "\"\n";
-    return text + "}\n";
-}
-} // namespace
-
 class TestSteamShortcuts : public QObject
 {
     Q_OBJECT
@@ -39,27 +19,10 @@ class TestSteamShortcuts : public QObject
     struct World
     {
         Sandbox sandbox;
-        GameEntry steam;
-        QString apps;
+        GameEntry steam = sandbox.steamEntry();
+        QString apps = steamApps(steam);
 
-        World()
-        {
-            steam = sandbox.readyEntry("Steam");
-            steam.executablePath
-                = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steam.exe";
-            writeFile(steam.executablePath, "MZ");
-            apps = steam.prefixPath + "/drive_c/Program Files (x86)/Steam/steamapps";
-            sandbox.model()->add(steam);
-        }
-        void install(const QString &appID, const QString &text)
-        {
-            writeFile(apps + "/appmanifest_" + appID + ".acf", text.toUtf8());
-            writeFile(apps + "/common/Game" + appID + "/game.exe", "MZ");
-        }
-        void installed(const QString &appID)
-        {
-            install(appID, manifest(appID, "4", "Game" + appID));
-        }
+        World() { sandbox.model()->add(steam); }
     };
 
 private Q_SLOTS:
@@ -80,20 +43,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("folder"); // the install folder: "files", "empty" or "none"
         QTest::addColumn<bool>("installed");
-        const QString game = "Game730";
-        QTest::newRow("complete") << manifest("730", "4", game) << "files" << true;
-        QTest::newRow("no download count") << manifest("730", "4", game, {}) << "files" << true;
-        QTest::newRow("signed flags") << manifest("730", "+4", game) << "files" << true;
-        QTest::newRow("bytes to download") << manifest("730", "4", game, "1") << "files" << false;
-        QTest::newRow("updating, flags 1026") << manifest("730", "1026", game) << "files" << false;
-        QTest::newRow("flags not a number") << manifest("730", "4x", game) << "files" << false;
-        QTest::newRow("other app id") << manifest("731", "4", game) << "files" << false;
-        QTest::newRow("install folder ..") << manifest("730", "4", "..") << "files" << false;
-        QTest::newRow("install folder with slash")
-            << manifest("730", "4", "Game730/sub") << "files" << false;
-        QTest::newRow("empty install folder name") << manifest("730", "4", "") << "files" << false;
-        QTest::newRow("install folder missing") << manifest("730", "4", game) << "none" << false;
-        QTest::newRow("install folder empty") << manifest("730", "4", game) << "empty" << false;
+        // App 730's manifest, installed in "Game730" unless the row says otherwise.
+        const auto m = [](const QString &flags, const QString &folder = "Game730",
+                           const QString &bytes = "0", const QString &appID = "730") {
+            return steamManifest(appID, flags, folder, bytes);
+        };
+        QTest::newRow("complete") << m("4") << "files" << true;
+        QTest::newRow("no download count") << m("4", "Game730", {}) << "files" << true;
+        QTest::newRow("signed flags") << m("+4") << "files" << true;
+        QTest::newRow("bytes to download") << m("4", "Game730", "1") << "files" << false;
+        QTest::newRow("updating, flags 1026") << m("1026") << "files" << false;
+        QTest::newRow("flags not a number") << m("4x") << "files" << false;
+        QTest::newRow("other app id") << m("4", "Game730", "0", "731") << "files" << false;
+        QTest::newRow("install folder ..") << m("4", "..") << "files" << false;
+        QTest::newRow("install folder with slash") << m("4", "Game730/sub") << "files" << false;
+        QTest::newRow("empty install folder name") << m("4", "") << "files" << false;
+        QTest::newRow("install folder missing") << m("4") << "none" << false;
+        QTest::newRow("install folder empty") << m("4") << "empty" << false;
     }
     void installedOnlyWhenComplete()
     {
@@ -101,21 +67,21 @@ private Q_SLOTS:
         QFETCH(QString, folder);
         QFETCH(bool, installed);
         World world;
-        world.install("730", text);
+        installSteamGame(world.steam, "730", text);
         // The sub folder a slash would point into exists, so only the rule can refuse it.
         writeFile(world.apps + "/common/Game730/sub/file", "x");
         if (folder != u"files")
             QDir(world.apps + "/common").removeRecursively();
         if (folder == u"empty")
             QDir().mkpath(world.apps + "/common/Game730");
-        QCOMPARE(
-            world.sandbox.model()->isSteamGameInstalled(profile("counter-strike-2")), installed);
+        QCOMPARE(world.sandbox.model()->isSteamGameInstalled(catalogProfile("counter-strike-2")),
+            installed);
     }
 
     void openingAPageRemembersTheInstall()
     {
         World world;
-        const GameCompatibilityProfile &cs = profile("counter-strike-2");
+        const GameCompatibilityProfile cs = catalogProfile("counter-strike-2");
         {
             auto model = world.sandbox.model();
             model->openSteamGamePage(cs);
@@ -132,7 +98,7 @@ private Q_SLOTS:
 
         // Another model (a later start of the app) still knows, and adds the game once Steam is
         // done.
-        world.installed("730");
+        installSteamGame(world.steam, "730");
         auto later = world.sandbox.model();
         QVERIFY(later->isSteamGamePendingInstall(cs));
         later->refreshGameProfiles(SteamGameCatalog::games());
@@ -155,13 +121,13 @@ private Q_SLOTS:
         UserDefaults defaults(world.sandbox.path("defaults.ini"));
         defaults.setStringArray(
             QLatin1String(LibraryModel::pendingSteamGamesKey), {"990080", "730", "292030", "730"});
-        world.installed("730");
-        world.installed("990080");
+        installSteamGame(world.steam, "730");
+        installSteamGame(world.steam, "990080");
         auto model = world.sandbox.model();
         model->refreshPendingSteamGameInstalls(SteamGameCatalog::games());
         QCOMPARE(model->notice(),
-            "Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in "
-            "your Quillmere library.");
+            "Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in your "
+            "Quillmere library.");
         QCOMPARE(model->entries().size(), 3);
         // The rest stays pending, stored sorted and without duplicates.
         QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
@@ -173,16 +139,15 @@ private Q_SLOTS:
     {
         World world;
         auto model = world.sandbox.model();
-        const GameCompatibilityProfile &elden = profile("elden-ring");
-        model->addSteamGameShortcut(profile("diablo-ii-resurrected"));
+        const GameCompatibilityProfile elden = catalogProfile("elden-ring");
+        model->addSteamGameShortcut(catalogProfile("diablo-ii-resurrected"));
         QCOMPARE(model->errorMessage(),
-            "This profile does not have a Steam app ID. Choose its listed "
-            "storefront instead.");
+            "This profile does not have a Steam app ID. Choose its listed storefront instead.");
         model->addSteamGameShortcut(elden);
         QCOMPARE(model->errorMessage(),
-            "Steam hasn't finished installing Elden Ring yet. Finish the download "
-            "and let Steam verify the files first.");
-        world.installed("1245620");
+            "Steam hasn't finished installing Elden Ring yet. Finish the download and let Steam "
+            "verify the files first.");
+        installSteamGame(world.steam, "1245620");
         model->openSteamGamePage(elden); // installed: adds instead of opening Steam
         QCOMPARE(model->notice(), "Added Elden Ring to your Quillmere library.");
         QVERIFY(!QFile::exists(world.sandbox.recordDir() + "/wine.args"));
@@ -196,12 +161,13 @@ private Q_SLOTS:
 
     void withoutSteam()
     {
+        const GameCompatibilityProfile elden = catalogProfile("elden-ring");
         Sandbox sandbox;
         auto model = sandbox.model();
-        model->openSteamGamePage(profile("elden-ring"));
+        model->openSteamGamePage(elden);
         QCOMPARE(model->errorMessage(),
             "Install Steam from Wine Setup before opening Steam game pages.");
-        model->addSteamGameShortcut(profile("elden-ring"));
+        model->addSteamGameShortcut(elden);
         QCOMPARE(
             model->errorMessage(), "Install Steam from Wine Setup before adding a game shortcut.");
 
@@ -210,12 +176,11 @@ private Q_SLOTS:
         steam.winePath = broken.sandbox.path("missing/wine");
         auto other = broken.sandbox.model();
         other->update(steam);
-        other->openSteamGamePage(profile("elden-ring"));
+        other->openSteamGamePage(elden);
         QCOMPARE(other->errorMessage(),
-            "Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or "
-            "folder:\n"
+            "Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or folder:\n"
                 + steam.winePath);
-        QVERIFY(!other->isSteamGamePendingInstall(profile("elden-ring")));
+        QVERIFY(!other->isSteamGamePendingInstall(elden));
     }
 
     // A start drops a game's shortcut only when the game is certainly gone, never because it
@@ -225,9 +190,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("kept");
         QTest::newRow("manifest gone") << "remove" << false;
-        QTest::newRow("manifest names another app") << manifest("731", "4", "Game730") << false;
+        QTest::newRow("manifest names another app")
+            << steamManifest("731", "4", "Game730") << false;
         QTest::newRow("prefix renamed away") << "rename" << true;
-        QTest::newRow("updating in Steam") << manifest("730", "1026", "Game730", "1024") << true;
+        QTest::newRow("updating in Steam")
+            << steamManifest("730", "1026", "Game730", "1024") << true;
         QTest::newRow("manifest not UTF-8") << "latin1" << true;
         QTest::newRow("manifest a named pipe") << "pipe" << true;
     }
@@ -236,8 +203,8 @@ private Q_SLOTS:
         QFETCH(QString, change);
         QFETCH(bool, kept);
         World world;
-        world.installed("730");
-        const GameCompatibilityProfile &cs = profile("counter-strike-2");
+        installSteamGame(world.steam, "730");
+        const GameCompatibilityProfile cs = catalogProfile("counter-strike-2");
         {
             auto model = world.sandbox.model();
             model->addSteamGameShortcut(cs);
@@ -253,7 +220,7 @@ private Q_SLOTS:
         else if (change == u"pipe")
             QCOMPARE(::mkfifo(QFile::encodeName(manifestPath).constData(), 0600), 0);
         else if (change == u"latin1") // it would name another app, could it be read
-            writeFile(manifestPath, manifest("731", "4", "Game730").toUtf8() + "\xff");
+            writeFile(manifestPath, steamManifest("731", "4", "Game730").toUtf8() + "\xff");
         else if (change != u"remove")
             writeFile(manifestPath, change.toUtf8());
 

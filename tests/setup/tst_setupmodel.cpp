@@ -26,12 +26,10 @@ class TestSetupModel : public QObject
     LoopbackServer server;
 
     // Serves the GStreamer package and a Wine archive, with their digests in the context.
-    SetupContext macWorld(const Sandbox &sandbox, const QString &machine, qsizetype padding = 0)
+    SetupContext macWorld(const Sandbox &sandbox, const QString &machine, bool gstreamer = false,
+        bool packagedWine = false, qsizetype padding = 0)
     {
-        SetupSystem system = SetupSystem::forMac(machine);
-        system.rosettaRuntimePath = sandbox.path(u"probe/libRosettaRuntime"_s);
-        system.gstreamerPaths = {sandbox.path(u"probe/GStreamer.framework/Versions/Current"_s)};
-        SetupContext context = setupContext(sandbox, server, system);
+        SetupContext context = machineContext(sandbox, server, machine, gstreamer, packagedWine);
         const QString archive
             = buildWineArchive(sandbox.path(u"served.tar.xz"_s), ArchiveLayout::good, padding);
         const QByteArray bytes = readFile(archive);
@@ -82,7 +80,7 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         // Large enough that hashing and unpacking take many turns of the event loop.
-        const SetupContext context = macWorld(sandbox, u"x86_64"_s, 24 * 1024 * 1024);
+        const SetupContext context = macWorld(sandbox, u"x86_64"_s, false, false, 24 * 1024 * 1024);
         RuntimeSetupModel model(context);
         QCOMPARE(model.nextSetupActionTitle(), u"Install Required Components"_s);
         QStringList titles;
@@ -160,11 +158,8 @@ private Q_SLOTS:
     void appleSiliconWaitsForRosetta()
     {
         Sandbox sandbox;
-        SetupContext context = macWorld(sandbox, u"arm64"_s);
-        QDir().mkpath(context.system.gstreamerPaths.first());
         // A package-manager Wine outside Quillmere's folder needs no approval.
-        installFakeRuntime(sandbox.path(u"homebrew/bin"_s));
-        context.places.binaries = {{sandbox.path(u"homebrew/bin/wine"_s), {}}};
+        const SetupContext context = macWorld(sandbox, u"arm64"_s, true, true);
         RuntimeSetupModel model(context);
         QCOMPARE(model.nextSetupActionTitle(), u"Set Up Rosetta"_s);
 
@@ -187,9 +182,7 @@ private Q_SLOTS:
     void linuxPointsAtSystemPackages()
     {
         Sandbox sandbox;
-        SetupSystem system = SetupSystem::forLinux();
-        system.gstreamerPaths = {sandbox.path(u"lib/libgstreamer-1.0.so.0"_s)};
-        SetupContext context = setupContext(sandbox, server, system);
+        SetupContext context = machineContext(sandbox, server, u"linux"_s, false, false);
         context.places.binaries = {{sandbox.path(u"usr/bin/wine"_s), u"System Wine"_s}};
         RuntimeSetupModel model(context);
         QVERIFY(model.isRosettaAvailable());
@@ -205,7 +198,7 @@ private Q_SLOTS:
             "Debian or Ubuntu: sudo apt install gstreamer1.0-plugins-base "
             "gstreamer1.0-plugins-good), then try again."_s);
 
-        writeFile(system.gstreamerPaths.first(), "");
+        writeFile(context.system.gstreamerPaths.first(), "");
         QCoro::waitFor(model.resumeAutomaticSetupAfterSystemStep());
         QCOMPARE(model.statusMessage(),
             u"Install Wine with your distribution's package manager (on Debian "

@@ -24,18 +24,6 @@ class TestSteamInstall : public QObject
 
     LoopbackServer server;
 
-    // A ready Linux machine with the fake Wine as its only runtime.
-    SetupContext readyWorld(const Sandbox &sandbox)
-    {
-        SetupSystem system = SetupSystem::forLinux();
-        system.gstreamerPaths = {sandbox.path(u"gst"_s)};
-        writeFile(system.gstreamerPaths.first(), "");
-        SetupContext context = setupContext(sandbox, server, system);
-        installFakeRuntime(sandbox.path(u"wine/bin"_s));
-        context.places.binaries = {{sandbox.path(u"wine/bin/wine"_s), {}}};
-        return context;
-    }
-
 private Q_SLOTS:
     void init()
     {
@@ -64,7 +52,7 @@ private Q_SLOTS:
     void installsSteamIntoItsOwnPrefix()
     {
         Sandbox sandbox;
-        const SetupContext context = readyWorld(sandbox);
+        const SetupContext context = machineContext(sandbox, server, u"linux"_s, true, true);
         RuntimeSetupModel model(context);
         const int before = server.requestCount(installerPath);
         QStringList statuses {model.statusMessage()}; // then each new one
@@ -109,7 +97,7 @@ private Q_SLOTS:
     void noSteamIsExplained()
     {
         Sandbox sandbox;
-        SetupContext context = readyWorld(sandbox);
+        SetupContext context = machineContext(sandbox, server, u"linux"_s, true, true);
         SetupContext withoutWine = context;
         withoutWine.places.binaries.clear();
         RuntimeSetupModel unready(withoutWine);
@@ -154,7 +142,7 @@ private Q_SLOTS:
     {
         QFETCH(Response, response);
         Sandbox sandbox;
-        SetupContext context = readyWorld(sandbox);
+        SetupContext context = machineContext(sandbox, server, u"linux"_s, true, true);
         server.route(u"/refused"_s, response);
         context.sources.steamInstaller = server.url(u"/refused"_s);
         RuntimeSetupModel model(context);

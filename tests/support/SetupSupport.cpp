@@ -88,4 +88,21 @@ SetupContext setupContext(
     return context;
 }
 
+SetupContext machineContext(const Sandbox &sandbox, const LoopbackServer &server,
+    const QString &machine, bool gstreamer, bool wine)
+{
+    SetupSystem system = machine == QStringLiteral("linux") ? SetupSystem::forLinux()
+                                                            : SetupSystem::forMac(machine);
+    system.rosettaRuntimePath = sandbox.path(QStringLiteral("probe/libRosettaRuntime"));
+    system.gstreamerPaths = {sandbox.path(QStringLiteral("probe/GStreamer"))};
+    if (gstreamer)
+        writeFile(system.gstreamerPaths.first(), "");
+    SetupContext context = setupContext(sandbox, server, system);
+    if (wine) {
+        installFakeRuntime(sandbox.path(QStringLiteral("homebrew/bin")));
+        context.places.binaries = {{sandbox.path(QStringLiteral("homebrew/bin/wine")), {}}};
+    }
+    return context;
+}
+
 } // namespace TestSupport

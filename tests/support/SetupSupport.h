@@ -30,5 +30,9 @@ QString sha256Hex(const QByteArray &bytes);
 // until the test puts it there, and every source points at the loopback server.
 SetupContext setupContext(
     const Sandbox &sandbox, const LoopbackServer &server, const SetupSystem &system);
+// The same for a machine ("linux", or a Mac's "x86_64" or "arm64") with GStreamer and a
+// package-manager Wine (outside Quillmere's folder) in place or not.
+SetupContext machineContext(const Sandbox &sandbox, const LoopbackServer &server,
+    const QString &machine, bool gstreamer, bool wine);
 
 } // namespace TestSupport

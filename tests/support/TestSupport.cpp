@@ -1,6 +1,7 @@
 #include "TestSupport.h"
 
 #include "platform/UserDefaults.h"
+#include "profiles/SteamGameCatalog.h"
 
 #include <QDir>
 #include <QFile>
@@ -32,6 +33,43 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+GameCompatibilityProfile catalogProfile(const QString &id)
+{
+    const auto &games = SteamGameCatalog::games();
+    const auto found = std::find_if(
+        games.cbegin(), games.cend(), [&](const auto &game) { return game.id == id; });
+    if (found == games.cend())
+        qFatal("no built-in profile %s", qPrintable(id));
+    return *found;
+}
+
+QString steamManifest(
+    const QString &appID, const QString &flags, const QString &folder, const QString &bytes)
+{
+    QString text
+        = QStringLiteral("\"AppState\"\n{\n\t\"appid\"\t\t\"%1\"\n\t\"StateFlags\"\t\t\"%2\"\n"
+                         "\t\"installdir\"\t\t\"%3\"\n")
+              .arg(appID, flags, folder);
+    if (!bytes.isNull())
+        text += QStringLiteral("\t\"BytesToDownload\"\t\t\"") + bytes + QStringLiteral("\"\n");
+    return text + QStringLiteral("}\n");
+}
+
+QString steamApps(const GameEntry &steam)
+{
+    return QFileInfo(steam.executablePath).path() + QStringLiteral("/steamapps");
+}
+
+void installSteamGame(const GameEntry &steam, const QString &appID, const QString &manifest)
+{
+    const QString apps = steamApps(steam);
+    const QString folder = QStringLiteral("Game") + appID;
+    writeFile(apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
+        (manifest.isNull() ? steamManifest(appID, QStringLiteral("4"), folder) : manifest)
+            .toUtf8());
+    writeFile(apps + QStringLiteral("/common/") + folder + QStringLiteral("/game.exe"), "MZ");
 }
 
 static QList<QByteArray> nulSeparated(const QString &path)
@@ -98,6 +136,15 @@ GameEntry Sandbox::readyEntry(const QString &name) const
     writeFile(entry.executablePath, "MZ");
     writeFile(entry.prefixPath + QStringLiteral("/system.reg"), "WINE REGISTRY Version 2\n");
     return entry;
+}
+
+GameEntry Sandbox::steamEntry() const
+{
+    GameEntry steam = readyEntry(QStringLiteral("Steam"));
+    steam.executablePath
+        = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steam.exe");
+    writeFile(steam.executablePath, "MZ");
+    return steam;
 }
 
 } // namespace TestSupport

@@ -3,6 +3,7 @@
 #include "library/GameEntry.h"
 #include "library/LibraryModel.h"
 #include "library/WineRuntime.h"
+#include "profiles/GameCompatibilityProfile.h"
 #include "support/RecordingDesktopServices.h"
 
 #include <QByteArray>
@@ -32,6 +33,27 @@ QString fakeWineServer();
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
 
+// A built-in profile by id.
+GameCompatibilityProfile catalogProfile(const QString &id);
+
+// An app manifest as Steam writes it; a null `bytes` leaves out the download count.
+QString steamManifest(const QString &appID, const QString &flags, const QString &folder,
+    const QString &bytes = QStringLiteral("0"));
+// Steam's library folder inside the client's prefix.
+QString steamApps(const GameEntry &steam);
+// What Steam leaves behind once a game has installed: its manifest (a complete one unless
+// given) and the game's program in "common/Game<app ID>".
+void installSteamGame(const GameEntry &steam, const QString &appID, const QString &manifest = {});
+
+// A named child of a window or sheet; a missing one stops the test with its name, not a crash.
+template <class T> T *child(const QObject &parent, const QString &name)
+{
+    T *found = parent.findChild<T *>(name);
+    if (!found)
+        qFatal("no child named %s", qPrintable(name));
+    return found;
+}
+
 // What the fake wine or wineserver recorded for a call ("wine", "wineboot", "wineserver-k", ...).
 QStringList recordedArguments(const QString &recordDir, const QString &call);
 Environment recordedEnvironment(const QString &recordDir, const QString &call);
@@ -53,6 +75,8 @@ public:
 
     // An entry that passes validation; `name` also names its executable and prefix folders.
     GameEntry readyEntry(const QString &name = QStringLiteral("Game")) const;
+    // The Steam client in its own prefix, run by the fake Wine; in no library yet.
+    GameEntry steamEntry() const;
 
     std::shared_ptr<RecordingDesktopServices> desktop
         = std::make_shared<RecordingDesktopServices>();

@@ -23,28 +23,6 @@ class TestSetupView : public QObject
 
     LoopbackServer server;
 
-    // A machine with GStreamer and a package-manager Wine (outside Quillmere's folder) or not.
-    SetupContext world(const Sandbox &sandbox, const QString &machine, bool gstreamer, bool wine)
-    {
-        SetupSystem system
-            = machine == u"linux" ? SetupSystem::forLinux() : SetupSystem::forMac(machine);
-        system.rosettaRuntimePath = sandbox.path(u"probe/libRosettaRuntime"_s);
-        system.gstreamerPaths = {sandbox.path(u"probe/GStreamer"_s)};
-        if (gstreamer)
-            writeFile(system.gstreamerPaths.first(), "");
-        SetupContext context = setupContext(sandbox, server, system);
-        if (wine) {
-            installFakeRuntime(sandbox.path(u"homebrew/bin"_s));
-            context.places.binaries = {{sandbox.path(u"homebrew/bin/wine"_s), {}}};
-        }
-        return context;
-    }
-
-    template <class T> static T *part(QWidget &view, const char *name)
-    {
-        return view.findChild<T *>(QString::fromLatin1(name));
-    }
-
 private Q_SLOTS:
     void init() { PlatformWording::setCurrent(Platform::macOS); }
 
@@ -74,14 +52,14 @@ private Q_SLOTS:
         PlatformWording::setCurrent(machine == u"linux" ? Platform::linuxDesktop : Platform::macOS);
         Sandbox sandbox;
         RuntimeSetupView view(
-            world(sandbox, machine, gstreamer, wine), true); // never shown: no run
+            machineContext(sandbox, server, machine, gstreamer, wine), true); // never shown: no run
         QStringList shown;
         for (const auto &row : SetupPresentation::requirementRows(view.model()))
             shown << row.title + u": "_s + row.state + (row.isReady ? u" ✓"_s : QString());
         QCOMPARE(shown, rows);
         // Without a Wine to pick, a note says so in place of the picker.
-        QCOMPARE(part<QLabel>(view, "noRuntimeNote")->isVisibleTo(&view), !wine);
-        QCOMPARE(part<QWidget>(view, "runtimePicker")->isVisibleTo(&view), wine);
+        QCOMPARE(child<QLabel>(view, u"noRuntimeNote"_s)->isVisibleTo(&view), !wine);
+        QCOMPARE(child<QWidget>(view, u"runtimePicker"_s)->isVisibleTo(&view), wine);
     }
 
     void downloadShowsProgressAndClosingLeavesNothing()
@@ -92,14 +70,13 @@ private Q_SLOTS:
         slow.chunkDelayMs = 30000;
         slow.delayMs = 200; // Qt reports no progress in a reply's first 100 ms
         server.route(u"/wine.tar.xz"_s, slow);
-        RuntimeSetupView view(world(sandbox, u"x86_64"_s, true, false), false);
+        RuntimeSetupView view(machineContext(sandbox, server, u"x86_64"_s, true, false), false);
         QSignalSpy done(&view, &RuntimeSetupView::doneRequested);
         view.show();
-        auto *main = part<QPushButton>(view, "mainSetupButton");
+        auto *main = child<QPushButton>(view, u"mainSetupButton"_s);
         QTRY_COMPARE(main->accessibleName(), u"Downloading Wine… 42%"_s);
-        QVERIFY(part<QProgressBar>(view, "downloadProgress")->isVisible());
-        QCOMPARE(part<QProgressBar>(view, "downloadProgress")->value(), 420);
-        QVERIFY(!part<QWidget>(view, "mainSetupButtonArrow")->isVisible());
+        QVERIFY(child<QProgressBar>(view, u"downloadProgress"_s)->isVisible());
+        QCOMPARE(child<QProgressBar>(view, u"downloadProgress"_s)->value(), 420);
         QVERIFY(!main->isEnabled());
 
         QTest::keyClick(&view, Qt::Key_Escape);
@@ -114,7 +91,7 @@ private Q_SLOTS:
     void approvalThenReady()
     {
         Sandbox sandbox;
-        SetupContext context = world(sandbox, u"x86_64"_s, true, false);
+        SetupContext context = machineContext(sandbox, server, u"x86_64"_s, true, false);
         const QByteArray archive
             = readFile(buildWineArchive(sandbox.path(u"wine.tar.xz"_s), ArchiveLayout::good));
         server.route(u"/wine.tar.xz"_s, {200, archive});
@@ -122,17 +99,17 @@ private Q_SLOTS:
         RuntimeSetupView view(context, false);
         QSignalSpy done(&view, &RuntimeSetupView::doneRequested);
         view.show();
-        auto *main = part<QPushButton>(view, "mainSetupButton");
+        auto *main = child<QPushButton>(view, u"mainSetupButton"_s);
         QTRY_COMPARE_WITH_TIMEOUT(main->accessibleName(), u"Continue after Approval"_s, 20000);
-        QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Approve Wine in Finder"_s);
+        QCOMPARE(child<QLabel>(view, u"introTitle"_s)->text(), u"Approve Wine in Finder"_s);
         QCOMPARE(
             SetupPresentation::requirementRows(view.model()).at(2).state, u"Approve in Finder"_s);
-        QVERIFY(!part<QWidget>(view, "steamCard")->isVisible());
+        QVERIFY(!child<QWidget>(view, u"steamCard"_s)->isVisible());
 
         QTest::mouseClick(main, Qt::LeftButton);
         QVERIFY(!main->isVisible());
-        QVERIFY(part<QWidget>(view, "steamCard")->isVisible());
-        QCOMPARE(part<QLabel>(view, "introTitle")->text(), u"Ready for Windows apps"_s);
+        QVERIFY(child<QWidget>(view, u"steamCard"_s)->isVisible());
+        QCOMPARE(child<QLabel>(view, u"introTitle"_s)->text(), u"Ready for Windows apps"_s);
 
         QTest::keyClick(&view, Qt::Key_Return); // "Done"
         QCOMPARE(done.count(), 1);
@@ -142,7 +119,7 @@ private Q_SLOTS:
     void dismissingTheAlertClearsTheError()
     {
         Sandbox sandbox;
-        SetupContext context = world(sandbox, u"x86_64"_s, false, false);
+        SetupContext context = machineContext(sandbox, server, u"x86_64"_s, false, false);
         context.sources.gstreamerPackage = server.url(u"/missing.pkg"_s);
         RuntimeSetupView view(context, false);
         view.show();
@@ -162,13 +139,13 @@ private Q_SLOTS:
         Sandbox sandbox;
         server.route(u"/client/installer/SteamSetup.exe"_s, {200, "MZ\x90 setup"});
         qputenv("FAKE_WINE_CREATE", "drive_c/Program Files (x86)/Steam/steam.exe");
-        RuntimeSetupView view(world(sandbox, u"x86_64"_s, true, true), false);
+        RuntimeSetupView view(machineContext(sandbox, server, u"x86_64"_s, true, true), false);
         QStringList events;
         connect(&view, &RuntimeSetupView::steamAdded, this,
             [&](const GameEntry &entry) { events << u"added "_s + entry.name; });
         connect(&view, &RuntimeSetupView::doneRequested, this, [&] { events << u"done"_s; });
         view.show();
-        auto *steam = part<QPushButton>(view, "installSteamButton");
+        auto *steam = child<QPushButton>(view, u"installSteamButton"_s);
         QTRY_VERIFY(steam->isVisible());
         QTest::mouseClick(steam, Qt::LeftButton);
         QCOMPARE(steam->accessibleName(), u"Installing Steam…"_s);
