@@ -22,47 +22,89 @@ constexpr std::pair<const char *, QString GameEntry::*> textFields[] = {
     {"wineServerPath", &GameEntry::wineServerPath},
 };
 
-void appendString(QByteArray &out, const QString &text)
+// The letter of a two-character escape, or 0 for none.
+char escapeLetter(char c)
+{
+    switch (c) {
+    case '"':
+        return '"';
+    case '\\':
+        return '\\';
+    case '/':
+        return '/';
+    case '\b':
+        return 'b';
+    case '\f':
+        return 'f';
+    case '\n':
+        return 'n';
+    case '\r':
+        return 'r';
+    case '\t':
+        return 't';
+    default:
+        return 0;
+    }
+}
+
+void appendStringThroughQt(QByteArray &out, QStringView text)
 {
     out += '"';
     for (const char byte : text.toUtf8()) {
-        const auto c = static_cast<unsigned char>(byte);
-        switch (c) {
-        case '"':
-            out += "\\\"";
-            break;
-        case '\\':
-            out += "\\\\";
-            break;
-        case '/':
-            out += "\\/";
-            break;
-        case '\b':
-            out += "\\b";
-            break;
-        case '\f':
-            out += "\\f";
-            break;
-        case '\n':
-            out += "\\n";
-            break;
-        case '\r':
-            out += "\\r";
-            break;
-        case '\t':
-            out += "\\t";
-            break;
-        default:
-            if (c < 0x20) {
-                char escaped[8];
-                std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-                out += escaped;
-            } else {
-                out += byte;
-            }
+        const char escape = escapeLetter(byte);
+        if (escape != 0) {
+            out += '\\';
+            out += escape;
+        } else if (static_cast<unsigned char>(byte) < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(byte));
+            out += escaped;
+        } else {
+            out += byte;
         }
     }
     out += '"';
+}
+
+// Straight from UTF-16, with room made once per string: a large library is written in one go.
+void appendString(QByteArray &out, QStringView text)
+{
+    // At most six bytes ("\u001f") per unit, and three for any unit beyond ASCII.
+    const qsizetype start = out.size();
+    out.resize(start + 2 + 6 * text.size());
+    char *to = out.data() + start;
+    *to++ = '"';
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        if (c >= 0x80) {
+            if (QChar::isSurrogate(c)) {
+                // Pairs (and the halves no file holds) the way Qt writes them.
+                out.truncate(start);
+                appendStringThroughQt(out, text);
+                return;
+            }
+            if (c < 0x800) {
+                *to++ = char(0xc0 | (c >> 6));
+            } else {
+                *to++ = char(0xe0 | (c >> 12));
+                *to++ = char(0x80 | ((c >> 6) & 0x3f));
+            }
+            *to++ = char(0x80 | (c & 0x3f));
+            continue;
+        }
+        const char escape = escapeLetter(char(c));
+        if (escape != 0) {
+            *to++ = '\\';
+            *to++ = escape;
+        } else if (c < 0x20) {
+            std::snprintf(to, 7, "\\u%04x", unsigned(c));
+            to += 6;
+        } else {
+            *to++ = char(c);
+        }
+    }
+    *to++ = '"';
+    out.truncate(to - out.constData());
 }
 
 void appendNumber(QByteArray &out, double value)
@@ -260,6 +302,13 @@ QByteArray LibraryFile::encodeEntry(const GameEntry &entry, Keys keys)
 }
 
 Expected<QList<GameEntry>, QString> LibraryFile::decode(const QByteArray &json)
+{
+    if (auto entries = decodeQuickly(json))
+        return std::move(*entries);
+    return decodeGenerally(json);
+}
+
+Expected<QList<GameEntry>, QString> LibraryFile::decodeGenerally(const QByteArray &json)
 {
     QJsonParseError parseError;
     const QJsonDocument document = QJsonDocument::fromJson(json, &parseError);

@@ -7,6 +7,8 @@
 #include <QList>
 #include <QString>
 
+#include <optional>
+
 // The library file's JSON form: an array of entries, compact, keys in field order, "/" escaped
 // as "\/", ids upper-case, addedAt as seconds since 2001 at full double precision.
 namespace LibraryFile {
@@ -22,6 +24,12 @@ QByteArray encodeEntry(const GameEntry &entry, Keys keys = Keys::documented);
 // Strict: every element needs all nine keys in their forms and a valid UUID; other keys go to
 // the entry's unknownKeys as they are. The error is one sentence saying what is wrong and where.
 Expected<QList<GameEntry>, QString> decode(const QByteArray &json);
+
+// The two readers behind decode(), public so that a fuzzer can hold them to the same answers:
+// a quick one for the form this program writes, which answers nothing for anything else
+// (unknown keys and every error included), and the general one over Qt's JSON document.
+std::optional<QList<GameEntry>> decodeQuickly(const QByteArray &json);
+Expected<QList<GameEntry>, QString> decodeGenerally(const QByteArray &json);
 
 // Writes the file whole through a temporary file and a rename. The error is the system's reason.
 Expected<void, QString> write(const QString &path, const QByteArray &bytes);

@@ -7,6 +7,8 @@
 #include <QJsonObject>
 #include <QTest>
 
+#include <bit>
+
 using EnvironmentMap = QMap<QString, QString>;
 
 class TestGameEntry : public QObject
@@ -110,6 +112,63 @@ private Q_SLOTS:
         GameEntry changed = reread->first();
         changed.unknownKeys.insert("off", true);
         QVERIFY(!(changed == reread->first()));
+    }
+
+    // decode() reads the common form quickly and leaves the rest to Qt's parser; where the
+    // quick reader answers, its entries must be the general reader's, the time bit for bit.
+    void quickReaderAgreesWithTheGeneralOne_data()
+    {
+        QTest::addColumn<QByteArray>("json");
+        QTest::addColumn<bool>("quick");
+        const QByteArray entry = R"({"id":"6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b","name":NAME,)"
+                                 R"("executablePath":"\/e","prefixPath":"p","winePath":"w",)"
+                                 R"("wineServerPath":"s","arguments":["a"],"environment":ENV,)"
+                                 R"("addedAt":TIME})";
+        const auto row = [&](const char *name, bool quick, const QByteArray &text,
+                             const QByteArray &environment, const QByteArray &time) {
+            QByteArray json = "[" + entry + "]";
+            json.replace("NAME", text).replace("ENV", environment).replace("TIME", time);
+            QTest::newRow(name) << json << quick;
+        };
+        row("escapes", true, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u00e9\\ud83c\\udfae\"", "{}", "1.5");
+        row("raw UTF-8", true, "\"\xc3\xa9\xf0\x9f\x8e\xae\"", R"({"B":"2","A":"1"})", "7.8e8");
+        row("integer time", true, R"("n")", "{}", "700000000");
+        row("negative zero", true, R"("n")", "{}", "-0");
+        row("beyond 64 bits", false, R"("n")", "{}", "18446744073709551616");
+        row("beyond a double", false, R"("n")", "{}", "1e999");
+        row("invalid UTF-8", false, "\"\xc3\"", "{}", "1");
+        row("half a pair", false, R"("\udfae")", "{}", "1");
+        row("repeated variable", false, R"("n")", R"({"A":"1","A":"2"})", "1");
+        row("unknown key", false, R"("n","x":1)", "{}", "1");
+        row("repeated key", false, R"("n","name":"m")", "{}", "1");
+        QTest::newRow("spacing") << QByteArray(" [\n\t" + entry + " ] \r\n")
+                                        .replace("NAME", "\"n\"")
+                                        .replace("ENV", "{ }")
+                                        .replace("TIME", "2")
+                                        .replace(",", " ,\n ")
+                                        .replace(":", " : ")
+                                 << true;
+        QTest::newRow("trailing text") << QByteArray("[]x") << false;
+        // The second entry repeats values of the first, which the quick reader shares.
+        QByteArray two = "[" + entry + "," + entry + "]";
+        two.replace("NAME", "\"n\"").replace("ENV", "{}").replace("TIME", "1");
+        QTest::newRow("shared values")
+            << two.replace(two.lastIndexOf("\"a\""), 3, "\"a\",\"b\"") << true;
+    }
+    void quickReaderAgreesWithTheGeneralOne()
+    {
+        QFETCH(QByteArray, json);
+        QFETCH(bool, quick);
+        const auto quickly = LibraryFile::decodeQuickly(json);
+        QCOMPARE(quickly.has_value(), quick);
+        if (!quickly)
+            return;
+        const auto generally = LibraryFile::decodeGenerally(json);
+        QVERIFY_OK(generally);
+        QVERIFY(!quickly->isEmpty());
+        QVERIFY(*quickly == *generally);
+        QCOMPARE(std::bit_cast<quint64>(quickly->last().addedAt),
+            std::bit_cast<quint64>(generally->last().addedAt));
     }
 
     void rejectsMalformedFiles_data()
