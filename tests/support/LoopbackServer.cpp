@@ -10,35 +10,9 @@ LoopbackServer::LoopbackServer()
     m_server.listen(QHostAddress::LocalHost);
 }
 
-void LoopbackServer::route(const QString &path, const Response &response)
-{
-    m_routes.insert(path, response);
-}
-
-void LoopbackServer::handle(const QString &path, std::function<Response(const QString &)> handler)
-{
-    m_handlers.insert(path, std::move(handler));
-}
-
-void LoopbackServer::redirect(const QString &path, const QUrl &target, int status)
-{
-    Response response;
-    response.status = status;
-    response.headers = {{"Location", target.toEncoded()}};
-    route(path, response);
-}
-
 QUrl LoopbackServer::url(const QString &path) const
 {
     return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
-}
-
-int LoopbackServer::totalRequests() const
-{
-    int total = 0;
-    for (int count : m_counts)
-        total += count;
-    return total;
 }
 
 void LoopbackServer::accept()
@@ -72,7 +46,7 @@ void LoopbackServer::answer(QTcpSocket *socket, const QString &target)
 
     const Response response = m_handlers.contains(path)
         ? m_handlers.value(path)(target)
-        : m_routes.value(path, Response {404, "no such route\n", {}, true, -1, 0, 0, 0, false});
+        : m_routes.value(path, Response {.status = 404, .body = "no such route\n"});
     QPointer<QTcpSocket> guard(socket);
     QTimer::singleShot(response.delayMs, this, [this, guard, response] {
         if (!guard)

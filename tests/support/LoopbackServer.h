@@ -9,6 +9,7 @@
 #include <QUrl>
 
 #include <functional>
+#include <numeric>
 
 class QTcpSocket;
 
@@ -38,15 +39,21 @@ public:
 
     LoopbackServer();
 
-    void route(const QString &path, const Response &response);
+    void route(const QString &path, const Response &response) { m_routes.insert(path, response); }
     // Answers every request for `path` from its full target (path and query).
-    void handle(const QString &path, std::function<Response(const QString &target)> handler);
-    void redirect(const QString &path, const QUrl &target, int status = 302);
+    void handle(const QString &path, std::function<Response(const QString &target)> handler)
+    {
+        m_handlers.insert(path, std::move(handler));
+    }
+    void redirect(const QString &path, const QUrl &target, int status = 302)
+    {
+        route(path, {.status = status, .headers = {{"Location", target.toEncoded()}}});
+    }
     QUrl url(const QString &path) const;
     quint16 port() const { return m_server.serverPort(); }
 
     int requestCount(const QString &path) const { return m_counts.value(path); }
-    int totalRequests() const;
+    int totalRequests() const { return std::accumulate(m_counts.cbegin(), m_counts.cend(), 0); }
     int maxOpenRequests() const { return m_maxOpen; }
     QList<QByteArray> requestHeaders() const { return m_requestHeads; }
     // Every request's target with the number of answers sent in full before it arrived.

@@ -60,20 +60,17 @@ int runScenario(QCoreApplication &app, const QStringList &arguments)
         task.emplace(install(arguments.at(2), arguments.at(3), arguments.at(4)));
         QTimer::singleShot(0, &app, &QCoreApplication::quit);
     } else if (mode == QStringLiteral("download") && arguments.size() == 3) {
-        LoopbackServer::Response slow;
-        slow.body = QByteArray(1 << 20, 'x');
-        slow.chunkSize = 4096;
-        slow.chunkDelayMs = 50;
-        server.route(QStringLiteral("/wine.tar.xz"), slow);
-        Downloads::VerifiedDownloadRequest request;
-        request.url = server.url(QStringLiteral("/wine.tar.xz"));
-        request.fileName = QStringLiteral("wine.tar.xz");
-        request.expectedSHA256 = QString(64, u'0');
-        request.folder = arguments.at(2);
-        request.onProgress = [&app](qint64 written, qint64) {
-            if (written > 0)
-                app.quit();
-        };
+        server.route(QStringLiteral("/wine.tar.xz"),
+            {.body = QByteArray(1 << 20, 'x'), .chunkSize = 4096, .chunkDelayMs = 50});
+        Downloads::VerifiedDownloadRequest request {
+            .url = server.url(QStringLiteral("/wine.tar.xz")),
+            .fileName = QStringLiteral("wine.tar.xz"),
+            .expectedSHA256 = QString(64, u'0'),
+            .folder = arguments.at(2),
+            .onProgress = [&app](qint64 written, qint64) {
+                if (written > 0)
+                    app.quit();
+            }};
         task.emplace(download(network, std::move(request)));
     } else {
         std::fputs("usage: quitting-app wineboot|tar|download ARGUMENTS\n", stderr);
