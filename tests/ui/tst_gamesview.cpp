@@ -14,15 +14,6 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-GameCompatibilityProfile profileWith(const QList<GameStorefront> &storefronts)
-{
-    for (const GameCompatibilityProfile &profile : SteamGameCatalog::games()) {
-        if (profile.storefronts == storefronts)
-            return profile;
-    }
-    return {};
-}
-
 QString actionTitle(const SteamGamesView &page)
 {
     auto *button = page.findChild<QPushButton *>(u"guideActionButton"_s);
@@ -49,7 +40,7 @@ private Q_SLOTS:
         QCOMPARE(page->selectedGameID(), u"counter-strike-2"_s);
         QCOMPARE(page->visibleProfiles().size(), SteamGameCatalog::games().size());
 
-        const GameCompatibilityProfile battleNet = profileWith({GameStorefront::battleNet});
+        const GameCompatibilityProfile battleNet = catalogProfile(u"diablo-ii-resurrected"_s);
         harness.find<QLineEdit>(u"searchField"_s)->setText(battleNet.name.toUpper());
         QCOMPARE(page->selectedGameID(), battleNet.id);
         QCOMPARE(page->selectedStorefrontID(), u"battleNet"_s);
@@ -73,9 +64,7 @@ private Q_SLOTS:
         *harness.wineReady = true;
         harness.open();
         auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
-        const GameCompatibilityProfile both
-            = profileWith({GameStorefront::steam, GameStorefront::battleNet});
-        page->selectGame(both.id);
+        page->selectGame(u"diablo-iv"_s); // on Steam and Battle.net
         QCOMPARE(actionTitle(*page), u"Set Up Steam"_s);
 
         QTest::mouseClick(
