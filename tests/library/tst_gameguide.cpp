@@ -64,10 +64,7 @@ private Q_SLOTS:
     void launcherEntries()
     {
         const auto launcher = [](const QString &name, const QString &executable) {
-            GameEntry entry;
-            entry.name = name;
-            entry.executablePath = executable;
-            return isLauncherEntry(entry);
+            return isLauncherEntry({.name = name, .executablePath = executable});
         };
         QVERIFY(launcher("BATTLE.NET Setup", "/p/setup.exe")); // by file name: the facts test
         QVERIFY(!launcher("Tools", "/Battle.net.exe/game.exe")); // only the file name counts

@@ -126,13 +126,12 @@ std::unique_ptr<LibraryModel> Sandbox::model() const
 
 GameEntry Sandbox::readyEntry(const QString &name) const
 {
-    GameEntry entry;
-    entry.name = name;
-    entry.executablePath = path(name + QStringLiteral("/bin/game.exe"));
-    entry.prefixPath = path(name + QStringLiteral("/prefix"));
-    entry.winePath = fakeWine();
-    entry.wineServerPath = fakeWineServer();
-    entry.environment.insert(QStringLiteral("FAKE_RECORD_DIR"), recordDir());
+    const GameEntry entry {.name = name,
+        .executablePath = path(name + QStringLiteral("/bin/game.exe")),
+        .prefixPath = path(name + QStringLiteral("/prefix")),
+        .winePath = fakeWine(),
+        .wineServerPath = fakeWineServer(),
+        .environment = {{QStringLiteral("FAKE_RECORD_DIR"), recordDir()}}};
     writeFile(entry.executablePath, "MZ");
     writeFile(entry.prefixPath + QStringLiteral("/system.reg"), "WINE REGISTRY Version 2\n");
     return entry;

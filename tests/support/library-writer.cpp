@@ -22,9 +22,7 @@ int main(int argc, char *argv[])
         nullptr, {}};
     LibraryModel model(context);
     for (int i = 0; i < arguments.at(2).toInt(); ++i) {
-        GameEntry entry;
-        entry.name = arguments.at(3) + u' ' + QString::number(i);
-        model.add(entry);
+        model.add({.name = arguments.at(3) + u' ' + QString::number(i)});
         if (!model.errorMessage().isEmpty()) {
             std::fprintf(stderr, "%s\n", qPrintable(model.errorMessage()));
             return 1;

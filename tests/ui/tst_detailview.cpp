@@ -39,12 +39,10 @@ class TestDetailView : public QObject
 
     static GameEntry entry(const QString &name)
     {
-        GameEntry game;
-        game.name = name;
-        game.executablePath = u"/games/"_s + name + u"/Game.exe"_s;
-        game.prefixPath = u"/prefixes/"_s + name;
-        game.winePath = u"/opt/wine/bin/wine"_s;
-        return game;
+        return {.name = name,
+            .executablePath = u"/games/"_s + name + u"/Game.exe"_s,
+            .prefixPath = u"/prefixes/"_s + name,
+            .winePath = u"/opt/wine/bin/wine"_s};
     }
 
 private Q_SLOTS:

@@ -37,9 +37,7 @@ class TestEditorView : public QObject
 private Q_SLOTS:
     void editingShowsTheEntry()
     {
-        GameEntry entry;
-        entry.name = u"Old"_s;
-        EntryEditorView view(u"/tmp/unused"_s, entry, {});
+        EntryEditorView view(u"/tmp/unused"_s, GameEntry {.name = u"Old"_s}, {});
         QCOMPARE(view.windowTitle(), u"Edit Wine App"_s);
         QCOMPARE(child<QPushButton>(view, u"saveButton"_s)->text(), u"Save Changes"_s);
         QCOMPARE(child<QLineEdit>(view, u"nameField"_s)->text(), u"Old"_s);
