@@ -78,6 +78,21 @@ void printJson(const QByteArray &json)
     write(stdout, "\n");
 }
 
+// Element by element: a long list is never held a second time as one block of text.
+template <typename List, typename Encode> void printJsonArray(const List &items, Encode encode)
+{
+    std::fputc('[', stdout);
+    bool first = true;
+    for (const auto &item : items) {
+        const QByteArray text = encode(item);
+        if (!first)
+            std::fputc(',', stdout);
+        first = false;
+        std::fwrite(text.constData(), 1, size_t(text.size()), stdout);
+    }
+    write(stdout, "]\n");
+}
+
 int usageFailure(const QString &problem)
 {
     printError(problem);
@@ -126,16 +141,8 @@ int list(const LibraryModel &model, const QStringList &options)
     if (reportLoadError(model))
         return failure;
     if (!options.isEmpty()) {
-        // Entry by entry: a large library is never held a second time as one block of text.
-        const QList<GameEntry> &entries = model.entries();
-        std::fputc('[', stdout);
-        for (qsizetype i = 0; i < entries.size(); ++i) {
-            const QByteArray entry = LibraryFile::encodeEntry(entries.at(i));
-            if (i > 0)
-                std::fputc(',', stdout);
-            std::fwrite(entry.constData(), 1, size_t(entry.size()), stdout);
-        }
-        write(stdout, "]\n");
+        printJsonArray(model.entries(),
+            [](const GameEntry &entry) { return LibraryFile::encodeEntry(entry); });
     } else {
         for (const GameEntry &entry : model.entries())
             printRow(entry.idString() + u"  "_s + entry.name);
@@ -241,10 +248,9 @@ int profiles(const QStringList &options, const WebAccess &web)
     // The status goes to standard error so that standard output stays one JSON document.
     printError(store.statusLine());
     if (json) {
-        QJsonArray array;
-        for (const GameCompatibilityProfile &profile : shown)
-            array.append(profile.toJson());
-        printJson(QJsonDocument(array).toJson(QJsonDocument::Compact));
+        printJsonArray(shown, [](const GameCompatibilityProfile &profile) {
+            return QJsonDocument(profile.toJson()).toJson(QJsonDocument::Compact);
+        });
     } else {
         for (const GameCompatibilityProfile &profile : shown)
             printRow(profileLine(profile));

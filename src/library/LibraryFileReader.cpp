@@ -105,9 +105,12 @@ public:
         QList<GameEntry> out;
         if (!take('['))
             return std::nullopt;
+        // Every key is read, so each entry starts as a copy: a new entry's fresh id and clock
+        // reading cost more than the rest of its reading.
+        const GameEntry blank;
         if (!take(']')) {
             do {
-                GameEntry entry;
+                GameEntry entry = blank;
                 if (!readEntry(entry))
                     return std::nullopt;
                 out.append(std::move(entry));
