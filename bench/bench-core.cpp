@@ -36,7 +36,7 @@ int search(int count)
     // Once per catalogue and chart: the order the sections show and the folded texts.
     QElapsedTimer indexing;
     indexing.start();
-    const GameProfileSearch::Index index(GameBrowser::sectionOrder(profiles, ranks));
+    GameProfileSearch::Index index(GameBrowser::sectionOrder(profiles, ranks));
     print("index_ms", indexing.nsecsElapsed() / 1e6);
     // Typing "counter strike" one key at a time, then deleting it again.
     const QString typed = u"counter strike"_s;

@@ -4,6 +4,8 @@
 
 #include <algorithm>
 #include <limits>
+#include <memory>
+#include <vector>
 
 using namespace Qt::StringLiterals;
 
@@ -58,7 +60,7 @@ QList<GameBrowser::SteamGameSection> GameBrowser::gameSections(
     const QList<GameCompatibilityProfile> &matching, const StoreGames &storeGames,
     const Ranks &ranks)
 {
-    return sectionsInOrder(sectionOrder(matching, ranks), storeGames, ranks);
+    return sectionsInOrder(ProfileSelection(sectionOrder(matching, ranks)), storeGames, ranks);
 }
 
 QList<GameCompatibilityProfile> GameBrowser::sectionOrder(
@@ -72,44 +74,92 @@ QList<GameCompatibilityProfile> GameBrowser::sectionOrder(
     return games;
 }
 
-QList<GameBrowser::SteamGameSection> GameBrowser::sectionsInOrder(
-    const QList<GameCompatibilityProfile> &ordered, const StoreGames &storeGames,
-    const Ranks &ranks)
+namespace {
+
+// Each profile's section under some store data and chart, which change far less often than the
+// search: worked out once for the whole catalogue, a keystroke reads a byte per profile instead
+// of looking two hashes up in scattered strings.
+struct Sections : ProfileSelection::Memo
 {
-    SteamGameSection unsupported {u"unsupported"_s, u"No native Mac version"_s,
-        u"Steam-ranked titles first; other supported editions follow alphabetically"_s,
-        u"wineglass"_s, {}};
-    SteamGameSection popular {u"popular"_s, u"Popular on Steam"_s,
-        u"Native Mac releases currently in Steam’s top 100"_s, u"chart.bar.fill"_s, {}};
-    for (const GameCompatibilityProfile &profile : ordered) {
-        if (!hasNativeMacVersion(profile, storeGames))
-            unsupported.games.append(profile);
-        else if (rank(profile, ranks))
-            popular.games.append(profile);
+    enum Section : quint8 { unsupported, popular, none };
+
+    // Copies: as long as the caller's still share their data, nothing has changed.
+    GameBrowser::StoreGames storeGames;
+    GameBrowser::Ranks ranks;
+    std::vector<quint8> of; // by catalogue position
+};
+
+} // namespace
+
+QList<GameBrowser::SteamGameSection> GameBrowser::sectionsInOrder(
+    const ProfileSelection &ordered, const StoreGames &storeGames, const Ranks &ranks)
+{
+    const auto memo = std::static_pointer_cast<const Sections>(ordered.memo(
+        [&](const ProfileSelection::Memo &memo) {
+            const auto *sections = dynamic_cast<const Sections *>(&memo);
+            return sections && sections->storeGames.isSharedWith(storeGames)
+                && sections->ranks.isSharedWith(ranks);
+        },
+        [&] {
+            auto made = std::make_shared<Sections>();
+            made->storeGames = storeGames;
+            made->ranks = ranks;
+            made->of.reserve(ordered.catalog().size());
+            for (const GameCompatibilityProfile &profile : ordered.catalog()) {
+                made->of.push_back(!hasNativeMacVersion(profile, storeGames) ? Sections::unsupported
+                        : rank(profile, ranks)                               ? Sections::popular
+                                                                             : Sections::none);
+            }
+            return made;
+        }));
+    QList<int> unsupported;
+    QList<int> popular;
+    for (const int position : ordered.positions()) {
+        const quint8 section = memo->of[position];
+        if (section == Sections::unsupported)
+            unsupported.append(position);
+        else if (section == Sections::popular)
+            popular.append(position);
     }
     QList<SteamGameSection> sections;
-    for (SteamGameSection *section : {&unsupported, &popular}) {
-        if (!section->games.isEmpty())
-            sections.append(std::move(*section));
+    if (!unsupported.isEmpty()) {
+        sections.append({u"unsupported"_s, u"No native Mac version"_s,
+            u"Steam-ranked titles first; other supported editions follow alphabetically"_s,
+            u"wineglass"_s, ProfileSelection(ordered, std::move(unsupported))});
+    }
+    if (!popular.isEmpty()) {
+        sections.append({u"popular"_s, u"Popular on Steam"_s,
+            u"Native Mac releases currently in Steam’s top 100"_s, u"chart.bar.fill"_s,
+            ProfileSelection(ordered, std::move(popular))});
     }
     return sections;
 }
 
-QList<GameCompatibilityProfile> GameBrowser::visibleProfiles(
-    const QList<SteamGameSection> &sections)
+ProfileSelection GameBrowser::visibleProfiles(const QList<SteamGameSection> &sections)
 {
-    QList<GameCompatibilityProfile> visible;
+    if (sections.isEmpty())
+        return {};
+    const ProfileSelection &first = sections.first().games;
+    const bool shared = std::all_of(sections.cbegin(), sections.cend(),
+        [&](const SteamGameSection &section) { return section.games.sharesCatalogWith(first); });
+    if (!shared) { // sections put together by hand from several catalogues
+        QList<GameCompatibilityProfile> visible;
+        for (const SteamGameSection &section : sections)
+            visible.append(section.games.toList());
+        return ProfileSelection(std::move(visible));
+    }
+    QList<int> positions;
     for (const SteamGameSection &section : sections)
-        visible.append(section.games);
-    return visible;
+        positions.append(section.games.positions());
+    return {first, std::move(positions)};
 }
 
 std::optional<GameCompatibilityProfile> GameBrowser::selectedGame(
-    const QList<GameCompatibilityProfile> &visible, const QString &selectedGameID)
+    const ProfileSelection &visible, const QString &selectedGameID)
 {
-    const auto found = std::find_if(visible.cbegin(), visible.cend(),
+    const auto found = std::find_if(visible.begin(), visible.end(),
         [&](const GameCompatibilityProfile &profile) { return profile.id == selectedGameID; });
-    if (found != visible.cend())
+    if (found != visible.end())
         return *found;
     if (visible.isEmpty())
         return std::nullopt;

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "profiles/GameCompatibilityProfile.h"
+#include "profiles/ProfileSelection.h"
 #include "profiles/SteamClients.h"
 
 #include <QCollator>
@@ -24,7 +25,7 @@ struct SteamGameSection
     QString title;
     QString subtitle;
     QString symbol;
-    QList<GameCompatibilityProfile> games;
+    ProfileSelection games;
 
     bool operator==(const SteamGameSection &) const = default;
 };
@@ -54,13 +55,14 @@ QList<SteamGameSection> gameSections(const QList<GameCompatibilityProfile> &matc
 // chart, and sections each search's matches with sectionsInOrder.
 QList<GameCompatibilityProfile> sectionOrder(
     QList<GameCompatibilityProfile> games, const Ranks &ranks);
-// As gameSections, for profiles already in sectionOrder.
-QList<SteamGameSection> sectionsInOrder(const QList<GameCompatibilityProfile> &ordered,
-    const StoreGames &storeGames, const Ranks &ranks);
-QList<GameCompatibilityProfile> visibleProfiles(const QList<SteamGameSection> &sections);
+// As gameSections, for profiles already in sectionOrder. Each profile's section is worked out once
+// for the whole catalogue and kept with it until other store data or another chart is passed.
+QList<SteamGameSection> sectionsInOrder(
+    const ProfileSelection &ordered, const StoreGames &storeGames, const Ranks &ranks);
+ProfileSelection visibleProfiles(const QList<SteamGameSection> &sections);
 // The visible profile with that id, else the first visible one.
 std::optional<GameCompatibilityProfile> selectedGame(
-    const QList<GameCompatibilityProfile> &visible, const QString &selectedGameID);
+    const ProfileSelection &visible, const QString &selectedGameID);
 
 // "NO MAC VERSION" or "STEAM #" and the rank; empty for a native, unranked profile (never shown).
 QString cardTag(

@@ -35,7 +35,7 @@ public:
     QString selectedGameID() const { return m_selectedGameID; }
     QString selectedStorefrontID() const { return m_selectedStorefrontID; }
     int installationStateRevision() const { return m_installationStateRevision; }
-    const QList<GameCompatibilityProfile> &visibleProfiles() const { return m_visible; }
+    const ProfileSelection &visibleProfiles() const { return m_visible; }
     // What a card's press does.
     void selectGame(const QString &id);
     // Done once the page's refresh after showing has finished (tests and screenshots wait).
@@ -68,7 +68,7 @@ private:
     QString m_selectedGameID = QStringLiteral("counter-strike-2");
     QString m_selectedStorefrontID = QStringLiteral("steam");
     int m_installationStateRevision = 0;
-    QList<GameCompatibilityProfile> m_visible;
+    ProfileSelection m_visible;
     // The catalogue in section order with its texts folded: rebuilt when the catalogue or the
     // chart changes, so a keystroke only filters.
     GameProfileSearch::Index m_index;
