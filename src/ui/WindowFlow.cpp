@@ -83,12 +83,11 @@ void WindowFlow::resumeAfterSetup()
         const QString path = std::exchange(m_pendingExecutable, QString());
         // Closing the sheet without "Done" drops the program silently.
         if (std::exchange(m_shouldResumeExecutableAfterSetup, false)) {
-            const auto runtime = m_runtimeReady();
-            if (!runtime) {
+            // A store install waiting on the same sheet still goes on below.
+            if (const auto runtime = m_runtimeReady())
+                m_library.launchExecutable(path, *runtime);
+            else
                 m_library.setErrorMessage(wineNotReadyMessage());
-                return;
-            }
-            m_library.launchExecutable(path, *runtime);
         }
     }
     m_shouldResumeExecutableAfterSetup = false;

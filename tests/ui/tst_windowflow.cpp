@@ -73,6 +73,8 @@ private Q_SLOTS:
         QSignalSpy setupRequests(&flow, &WindowFlow::runtimeSetupRequested);
 
         flow.runExecutable(program);
+        // A store install asked for while the sheet is open goes on however the program fares.
+        flow.setUpStore(SteamGameCatalog::games().first(), GameStorefront::battleNet);
         QCOMPARE(setupRequests.size(), 1);
         QCOMPARE(flow.pendingExecutable(), program);
         QVERIFY(library->errorMessage().isEmpty()); // no message while setup is open
@@ -81,6 +83,8 @@ private Q_SLOTS:
             flow.setupDone();
         flow.resumeAfterSetup();
         QVERIFY(flow.pendingExecutable().isEmpty());
+        QVERIFY(!flow.pendingGameSetup());
+        QCOMPARE(library->notice(), WindowFlow::battleNetNotice());
         QCOMPARE(library->errorMessage(), error);
         QCOMPARE(library->preparingExecutable(), launches ? u"Setup"_s : QString());
         QTRY_VERIFY_WITH_TIMEOUT(library->preparingExecutable().isEmpty(), 10000);
