@@ -88,24 +88,9 @@ struct WindowHarness
     // The Steam client in its own prefix, run by the fake Wine, added to the library.
     GameEntry addSteam() const
     {
-        GameEntry steam = sandbox.readyEntry(QStringLiteral("Steam"));
-        steam.executablePath
-            = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steam.exe");
-        TestSupport::writeFile(steam.executablePath, "MZ");
+        const GameEntry steam = sandbox.steamEntry();
         library->add(steam);
         return steam;
-    }
-
-    // What Steam leaves behind once a game has finished installing.
-    static void installSteamGame(const GameEntry &steam, const QString &appID)
-    {
-        const QString apps
-            = steam.prefixPath + QStringLiteral("/drive_c/Program Files (x86)/Steam/steamapps");
-        TestSupport::writeFile(
-            apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
-            "\"AppState\"\n{\n\t\"appid\"\t\t\"" + appID.toUtf8()
-                + "\"\n\t\"StateFlags\"\t\t\"4\"\n\t\"installdir\"\t\t\"Game\"\n}\n");
-        TestSupport::writeFile(apps + QStringLiteral("/common/Game/game.exe"), "MZ");
     }
 
     template <class T = QWidget> T *find(const QString &name) const

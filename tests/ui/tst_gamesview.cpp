@@ -91,7 +91,7 @@ private Q_SLOTS:
         clickAction(*page); // Steam opened the page: the install is pending
         QTRY_COMPARE(actionTitle(*page), u"Continue in Steam"_s);
 
-        WindowHarness::installSteamGame(steam, u"730"_s);
+        installSteamGame(steam, u"730"_s);
         Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive); // back from Steam
         QTRY_COMPARE(harness.library->entries().size(), 2); // the shortcut, added by itself
         QTRY_COMPARE(actionTitle(*page), u"Launch Counter-Strike 2"_s);
