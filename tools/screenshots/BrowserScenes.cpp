@@ -84,7 +84,7 @@ void render(Renderer &renderer)
     harness.library->openSteamGamePage(game);
     harness.library->setNotice({});
     guide(renderer, u"guide-continue-in-steam"_s, page, id);
-    WindowHarness::installSteamGame(steam, *game.appID);
+    TestSupport::installSteamGame(steam, *game.appID);
     guide(renderer, u"guide-add-to-library"_s, page, id);
     harness.library->addSteamGameShortcut(game);
     harness.library->setNotice({});
