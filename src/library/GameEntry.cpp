@@ -81,3 +81,18 @@ QString uuidText(const QUuid &id)
 {
     return id.toString(QUuid::WithoutBraces).toUpper();
 }
+
+bool isUuidText(QStringView text)
+{
+    if (text.size() != 36)
+        return false;
+    for (qsizetype i = 0; i < text.size(); ++i) {
+        const char16_t c = text[i].unicode();
+        const bool dash = i == 8 || i == 13 || i == 18 || i == 23;
+        const bool hex
+            = (c >= u'0' && c <= u'9') || (c >= u'a' && c <= u'f') || (c >= u'A' && c <= u'F');
+        if (dash ? c != u'-' : !hex)
+            return false;
+    }
+    return true;
+}

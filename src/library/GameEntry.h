@@ -47,3 +47,6 @@ Q_DECLARE_METATYPE(GameEntry)
 
 // The canonical upper-case form of any UUID.
 QString uuidText(const QUuid &id);
+
+// Whether the text is a UUID in the 8-4-4-4-12 form, in either letter case (no braces).
+bool isUuidText(QStringView text);

@@ -3,7 +3,6 @@
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QRegularExpression>
 #include <QSaveFile>
 
 #include <charconv>
@@ -47,25 +46,6 @@ char escapeLetter(char c)
     }
 }
 
-void appendStringThroughQt(QByteArray &out, QStringView text)
-{
-    out += '"';
-    for (const char byte : text.toUtf8()) {
-        const char escape = escapeLetter(byte);
-        if (escape != 0) {
-            out += '\\';
-            out += escape;
-        } else if (static_cast<unsigned char>(byte) < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", unsigned(byte));
-            out += escaped;
-        } else {
-            out += byte;
-        }
-    }
-    out += '"';
-}
-
 // Straight from UTF-16, with room made once per string: a large library is written in one go.
 void appendString(QByteArray &out, QStringView text)
 {
@@ -78,10 +58,17 @@ void appendString(QByteArray &out, QStringView text)
         const char16_t c = text[i].unicode();
         if (c >= 0x80) {
             if (QChar::isSurrogate(c)) {
-                // Pairs (and the halves no file holds) the way Qt writes them.
-                out.truncate(start);
-                appendStringThroughQt(out, text);
-                return;
+                if (QChar::isHighSurrogate(c) && i + 1 < text.size()
+                    && text[i + 1].isLowSurrogate()) {
+                    const char32_t code = QChar::surrogateToUcs4(c, text[++i].unicode());
+                    *to++ = char(0xf0 | (code >> 18));
+                    *to++ = char(0x80 | ((code >> 12) & 0x3f));
+                    *to++ = char(0x80 | ((code >> 6) & 0x3f));
+                    *to++ = char(0x80 | (code & 0x3f));
+                } else {
+                    *to++ = '?'; // half a pair, as Qt's UTF-8 writes it
+                }
+                continue;
             }
             if (c < 0x800) {
                 *to++ = char(0xc0 | (c >> 6));
@@ -179,13 +166,6 @@ void appendEntry(QByteArray &out, const GameEntry &entry, LibraryFile::Keys keys
     out += '}';
 }
 
-bool isCanonicalUuid(const QString &text)
-{
-    static const QRegularExpression form(
-        u"^[0-9A-Fa-f]{8}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{4}-[0-9A-Fa-f]{12}$"_s);
-    return form.match(text).hasMatch();
-}
-
 constexpr const char *documentedKeys[] = {"id", "name", "executablePath", "prefixPath", "winePath",
     "wineServerPath", "arguments", "environment", "addedAt"};
 
@@ -238,7 +218,7 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
     const QJsonValue id = object.value(u"id"_s);
     if (!id.isString())
         return wrongType("id", "a string");
-    if (!isCanonicalUuid(id.toString()))
+    if (!isUuidText(id.toString()))
         return unexpected(where(index) + u" has an “id” that isn't a valid UUID."_s);
     entry.id = QUuid::fromString(id.toString());
 

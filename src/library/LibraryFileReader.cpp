@@ -55,23 +55,6 @@ int hexDigit(char c)
     return -1;
 }
 
-// The 8-4-4-4-12 form, either case, as the general reader demands.
-bool isCanonicalUuid(QStringView text)
-{
-    if (text.size() != 36)
-        return false;
-    for (qsizetype i = 0; i < text.size(); ++i) {
-        const char16_t c = text[i].unicode();
-        if (i == 8 || i == 13 || i == 18 || i == 23) {
-            if (c != u'-')
-                return false;
-        } else if (c > 0x7f || hexDigit(char(c)) < 0) {
-            return false;
-        }
-    }
-    return true;
-}
-
 void appendUtf8(QByteArray &out, char32_t code)
 {
     if (code < 0x80) {
@@ -207,7 +190,7 @@ private:
         switch (key) {
         case idKey: {
             QString text;
-            if (!readString(text) || !isCanonicalUuid(text))
+            if (!readString(text) || !isUuidText(text))
                 return false;
             entry.id = QUuid::fromString(text);
             return true;
