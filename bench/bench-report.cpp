@@ -231,6 +231,25 @@ void stalls(const QString &downloadMiB)
     }
 }
 
+// A program that prints 1 GiB as fast as it can: its time with its output going straight to a
+// file, and through the log keeper with the launch log's cap, and the log's size afterwards.
+void launchLog()
+{
+    const QString log = g_work + u"/launch.log"_s;
+    const QString keeper = g_build + u"/src/app/quillmere-logkeeper"_s;
+    const QString print = u"head -c 1073741824 /dev/zero"_s;
+    const Measured direct = medianOf(3, {u"sh"_s, u"-c"_s, print + u" > '"_s + log + u"'"_s});
+    const Measured kept = medianOf(
+        3, {u"sh"_s, u"-c"_s, print + u" | '"_s + keeper + u"' 16777216 > '"_s + log + u"'"_s});
+    const double size = QFileInfo(log).size() / 1048576.0;
+    const double slower = kept.seconds / direct.seconds;
+    row(u"1 GiB of program output: time without / with the log cap, log size"_s,
+        number(direct.seconds) + u" s / "_s + number(kept.seconds) + u" s ("_s + number(slower)
+            + u"×), "_s + number(size, 1) + u" MiB"_s,
+        u"≤ 16 MiB"_s, kept.exitStatus == 0 && size <= 16);
+    QFile::remove(log);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -248,6 +267,7 @@ int main(int argc, char *argv[])
     sha256();
     library(g_build + u"/src/app/quillmere"_s);
     search();
+    launchLog();
     startup(u"offscreen"_s);
     startupUnderXvfb();
     stalls(args.value(2, u"500"_s));

@@ -2,6 +2,7 @@
 
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "platform/LaunchLog.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/GameProfileSearch.h"
 #include "setup/RuntimeDiscovery.h"
@@ -37,7 +38,12 @@ QString printable(const QString &text, bool keepLineBreaks)
     out.reserve(text.size());
     for (const QChar c : text) {
         const char16_t code = c.unicode();
-        const bool control = code < 0x20 || (code >= 0x7f && code <= 0x9f);
+        // Bidirectional overrides, embeddings, isolates and marks, and the Unicode line and
+        // paragraph separators, would let a name show as something else ("exe.jpg").
+        const bool reorders = (code >= 0x202a && code <= 0x202e)
+            || (code >= 0x2066 && code <= 0x2069) || code == 0x200e || code == 0x200f
+            || code == 0x061c || code == 0x2028 || code == 0x2029;
+        const bool control = code < 0x20 || (code >= 0x7f && code <= 0x9f) || reorders;
         if (!control || (keepLineBreaks && (code == u'\n' || code == u'\t')))
             out += c;
         else if (code == 0x1b)
@@ -48,6 +54,8 @@ QString printable(const QString &text, bool keepLineBreaks)
             out += u"\\r"_s;
         else if (code == u'\t')
             out += u"\\t"_s;
+        else if (reorders)
+            out += u"\\u"_s + QString::number(code, 16);
         else
             out += u"\\x"_s + QString::number(code, 16).rightJustified(2, u'0');
     }
@@ -306,19 +314,18 @@ int stop(LibraryModel &model, const GameEntry &entry)
 
 int printLog(const LibraryModel &model, const GameEntry &entry)
 {
-    QFile log(model.logURL(entry));
-    if (!log.exists()) {
-        printError(LibraryModel::noLaunchLogMessage());
-        return failure;
-    }
-    if (!log.open(QIODevice::ReadOnly)) {
-        printError(u"Quillmere couldn't read the launch log “"_s + log.fileName() + u"”: "_s
-            + log.errorString() + u'.');
+    const QString path = model.logURL(entry);
+    QString whyNot;
+    const std::unique_ptr<QFile> log = LaunchLog::openForReading(path, &whyNot);
+    if (!log) {
+        printError(whyNot.isEmpty()
+                ? LibraryModel::noLaunchLogMessage()
+                : u"Quillmere couldn't read the launch log “"_s + path + u"”: "_s + whyNot + u'.');
         return failure;
     }
     // In pieces: a chatty game can leave a large log.
-    while (!log.atEnd()) {
-        const QByteArray piece = log.read(1 << 16);
+    while (!log->atEnd()) {
+        const QByteArray piece = log->read(1 << 16);
         std::fwrite(piece.constData(), 1, static_cast<size_t>(piece.size()), stdout);
     }
     std::fflush(stdout);

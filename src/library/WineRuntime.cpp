@@ -1,5 +1,7 @@
 #include "WineRuntime.h"
 
+#include "platform/LaunchLog.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcessEnvironment>
@@ -51,11 +53,14 @@ Result<void> makeFolder(const QString &path)
         + u"”. Check that the disk is writable."_s));
 }
 
-Result<std::shared_ptr<OutputFile>> freshLog(const QString &logPath)
+// Long enough for the log keeper to write what a launcher printed just before it exited.
+constexpr std::chrono::milliseconds logSettleLimit {2000};
+
+Result<std::shared_ptr<LaunchLog>> freshLog(const QString &logPath)
 {
     if (auto made = makeFolder(QFileInfo(logPath).absolutePath()); !made)
         return unexpected(made.error());
-    auto log = OutputFile::createEmpty(logPath);
+    auto log = LaunchLog::create(logPath);
     if (!log)
         return unexpected(QuillmereError::system(log.error()));
     return *log;
@@ -155,8 +160,11 @@ Result<ProcessHandle> WineRuntime::start(
     command.environment = baseEnvironment(entry);
     command.workingDirectory = QFileInfo(executable).absolutePath();
     command.outputFd = (*log)->fd();
-    // Our copy of the log closes when `log` goes out of scope; the child keeps its own.
-    return launch(command, std::move(onTermination));
+    // The log is complete by the time anyone hears the launcher has exited.
+    command.beforeExitIsKnown = [log = *log] { log->settle(logSettleLimit); };
+    auto process = launch(command, std::move(onTermination));
+    (*log)->closeForChildren();
+    return process;
 }
 
 Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &logPath)
@@ -197,6 +205,8 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
             return unexpected(wait.error());
         (*wait)->waitForExit();
     }
+    (*log)->closeForChildren();
+    (*log)->settle(logSettleLimit);
     if (status == 0 && isInitializedPrefix(entry.prefixPath))
         return {};
     return unexpected(QuillmereError::processFailed(

@@ -100,7 +100,19 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
         envp.append(QFile::encodeName(it.key()) + '=' + QFile::encodeName(it.value()));
 
     SpawnSetup setup;
-    posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    if (command.inputFd >= 0)
+        posix_spawn_file_actions_adddup2(&setup.actions, command.inputFd, STDIN_FILENO);
+    else
+        posix_spawn_file_actions_addopen(&setup.actions, STDIN_FILENO, "/dev/null", O_RDONLY, 0);
+    // Our descriptors close on exec, and a dup2 onto itself would keep that flag: a control
+    // descriptor that already is 3 goes through a copy.
+    int controlCopy = -1;
+    if (command.controlFd == 3)
+        controlCopy = ::fcntl(3, F_DUPFD_CLOEXEC, 4);
+    if (command.controlFd >= 0) {
+        posix_spawn_file_actions_adddup2(
+            &setup.actions, controlCopy >= 0 ? controlCopy : command.controlFd, 3);
+    }
     if (command.outputFd >= 0) {
         posix_spawn_file_actions_adddup2(&setup.actions, command.outputFd, STDOUT_FILENO);
         posix_spawn_file_actions_adddup2(&setup.actions, command.outputFd, STDERR_FILENO);
@@ -129,11 +141,14 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
     std::vector<char *> env = envp.pointers();
     const int failure = posix_spawn(&state->pid, program.constData(), &setup.actions,
         &setup.attributes, args.data(), env.data());
+    if (controlCopy >= 0)
+        ::close(controlCopy);
     if (failure != 0) {
         return unexpected(u"Couldn't start “%1”: %2."_s.arg(command.program, systemError(failure)));
     }
 
-    std::thread([state, onTermination = std::move(onTermination)] {
+    std::thread([state, beforeExitIsKnown = command.beforeExitIsKnown,
+                    onTermination = std::move(onTermination)] {
         // Wait without reaping first, then reap under the lock: until `status` is set the pid
         // still names our child (or its zombie), so kill() can never hit a recycled pid.
         siginfo_t info {};
@@ -141,6 +156,8 @@ Expected<std::shared_ptr<ChildProcess>, QString> ChildProcess::launch(
         do {
             waited = waitid(P_PID, static_cast<id_t>(state->pid), &info, WEXITED | WNOWAIT);
         } while (waited < 0 && errno == EINTR);
+        if (beforeExitIsKnown)
+            beforeExitIsKnown();
         int status = -1;
         {
             std::lock_guard lock(state->mutex);
@@ -186,23 +203,4 @@ std::optional<int> ChildProcess::exitStatus() const
 {
     std::lock_guard lock(m_state->mutex);
     return m_state->status;
-}
-
-Expected<std::shared_ptr<OutputFile>, QString> OutputFile::createEmpty(const QString &path)
-{
-    // Appending: a writer from an earlier run that still holds the file (a game the launcher
-    // left running) then writes at the new end after the truncation, instead of at its old
-    // offset, which would leave a hole of zero bytes.
-    const int fd = ::open(QFile::encodeName(path).constData(),
-        O_WRONLY | O_CREAT | O_TRUNC | O_APPEND | O_CLOEXEC, 0644);
-    if (fd < 0)
-        return unexpected(
-            u"Couldn't create the log file “%1”: %2."_s.arg(path, systemError(errno)));
-    return std::shared_ptr<OutputFile>(new OutputFile(fd));
-}
-
-OutputFile::~OutputFile()
-{
-    // A failed close changes nothing for the child, which writes through its own copy.
-    ::close(m_fd);
 }

@@ -24,6 +24,10 @@ public:
         QMap<QString, QString> environment; // the complete environment; nothing is inherited
         QString workingDirectory; // empty: the parent's
         int outputFd = -1; // standard output and error; -1 discards them
+        int inputFd = -1; // standard input; -1 reads nothing
+        int controlFd = -1; // handed over as descriptor 3, when given
+        // Runs on the watcher thread once the process has exited, before anyone learns so.
+        std::function<void()> beforeExitIsKnown;
     };
 
     // Called once, on the watcher thread, with the exit status: the exit code, or minus the
@@ -50,24 +54,4 @@ public:
 private:
     explicit ChildProcess(std::shared_ptr<State> state);
     std::shared_ptr<State> m_state;
-};
-
-// A file opened for a child's output: created empty (replacing an earlier one), written only at
-// its end, and closed when the last owner lets go. The child keeps its own copy of the descriptor.
-class OutputFile
-{
-public:
-    static Expected<std::shared_ptr<OutputFile>, QString> createEmpty(const QString &path);
-    ~OutputFile();
-    int fd() const { return m_fd; }
-
-    OutputFile(const OutputFile &) = delete;
-    OutputFile &operator=(const OutputFile &) = delete;
-
-private:
-    explicit OutputFile(int fd)
-        : m_fd(fd)
-    {
-    }
-    int m_fd;
 };

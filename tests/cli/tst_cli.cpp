@@ -10,6 +10,8 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <sys/stat.h>
+
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
@@ -64,8 +66,8 @@ private Q_SLOTS:
         Sandbox sandbox;
         GameEntry hand = sandbox.readyEntry(u"Hand"_s);
         hand.arguments = {u"-x"_s, u"b c"_s};
-        const QList<GameEntry> entries
-            = {hand, sandbox.readyEntry(u"Bad\u001b]0;owned\u0007\tName\u009b"_s)};
+        const QList<GameEntry> entries = {hand,
+            sandbox.readyEntry(u"Bad\u001b]0;owned\u0007\tName\u009b\u202egpj.exe\u2069\u2028"_s)};
         writeFile(libraryPath(sandbox), LibraryFile::encode(entries));
 
         const Run plain = quillmere(sandbox, {u"list"_s});
@@ -73,7 +75,7 @@ private Q_SLOTS:
         QCOMPARE(plain.exitCode, 0);
         QCOMPARE(plain.out,
             entries.at(0).idString() + u"  Hand\n"_s + entries.at(1).idString()
-                + u"  Bad\\e]0;owned\\x07\\tName\\x9b\n"_s);
+                + u"  Bad\\e]0;owned\\x07\\tName\\x9b\\u202egpj.exe\\u2069\\u2028\n"_s);
         const Run json = quillmere(sandbox, {u"list"_s, u"--json"_s});
         QCOMPARE(json.exitCode, 0);
         QCOMPARE(json.out.toUtf8(), LibraryFile::encode(entries) + '\n');
@@ -127,6 +129,15 @@ private Q_SLOTS:
         row("log Twin", 1, u"Several library entries are named “Twin”; give its id instead."_s);
         row("log Solo", 1, LibraryModel::noLaunchLogMessage());
         row("launch Broken", 1, u"Can't find this file or folder:\n/nonexistent/wine"_s);
+        // Whatever is at a log's place other than a file is never opened, followed or waited on.
+        const QString notAFile = u"Quillmere won’t write the log “LOG” because something other "
+                                 "than a file is there. Move it away and try again."_s;
+        row("launch Piped", 1, notAFile);
+        row("launch Linked", 1, notAFile);
+        row("log Piped", 1,
+            u"Quillmere couldn't read the launch log “LOG”: it is not a regular file."_s);
+        row("log Linked", 1,
+            u"Quillmere couldn't read the launch log “LOG”: it is a link, not a file."_s);
         row("stop Stuck", 1,
             u"Wine's wineserver returned exit code 4. Check the session log for details."_s);
     }
@@ -140,10 +151,24 @@ private Q_SLOTS:
         broken.winePath = u"/nonexistent/wine"_s;
         GameEntry stuck = sandbox.readyEntry(u"Stuck"_s);
         stuck.environment.insert(u"FAKE_WINESERVER_EXIT"_s, u"4"_s);
-        const QByteArray library = LibraryFile::encode({sandbox.readyEntry(u"Twin"_s),
-            sandbox.readyEntry(u"Twin"_s), sandbox.readyEntry(u"Solo"_s), broken, stuck});
+        const GameEntry piped = sandbox.readyEntry(u"Piped"_s);
+        const GameEntry linked = sandbox.readyEntry(u"Linked"_s);
+        const auto logOf = [&](const GameEntry &entry) {
+            return sandbox.path(u"Quillmere/Logs/"_s + entry.idString() + u".log"_s);
+        };
+        QVERIFY(QDir().mkpath(sandbox.path(u"Quillmere/Logs"_s)));
+        QVERIFY(::mkfifo(QFile::encodeName(logOf(piped)).constData(), 0600) == 0);
+        const QString precious = sandbox.path(u"precious.txt"_s);
+        writeFile(precious, "kept");
+        QVERIFY(QFile::link(precious, logOf(linked)));
+        if (arguments.size() > 1)
+            error.replace(u"LOG"_s, arguments.at(1) == u"Piped"_s ? logOf(piped) : logOf(linked));
+        const QByteArray library
+            = LibraryFile::encode({sandbox.readyEntry(u"Twin"_s), sandbox.readyEntry(u"Twin"_s),
+                sandbox.readyEntry(u"Solo"_s), broken, stuck, piped, linked});
         writeFile(libraryPath(sandbox), library);
         const Run run = quillmere(sandbox, arguments);
+        QCOMPARE(readFile(precious), QByteArray("kept"));
         QCOMPARE(run.exitCode, exitCode);
         if (exitCode == 2)
             error += u"\nRun “quillmere help” for the list of commands."_s;
