@@ -86,7 +86,7 @@ Expected<int, QString> createFile(const QString &path)
 
 QString LaunchLog::keeperPath()
 {
-    const QString named = qEnvironmentVariable("QUILLMERE_LOG_KEEPER");
+    QString named = qEnvironmentVariable("QUILLMERE_LOG_KEEPER");
     if (!named.isEmpty())
         return named;
     if (!QCoreApplication::instance())
