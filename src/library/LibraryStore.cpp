@@ -13,48 +13,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString kindName(FileKind::Kind kind)
-{
-    switch (kind) {
-    case FileKind::Kind::folder:
-        return u"a folder"_s;
-    case FileKind::Kind::namedPipe:
-        return u"a named pipe"_s;
-    case FileKind::Kind::device:
-        return u"a device"_s;
-    case FileKind::Kind::socket:
-        return u"a socket"_s;
-    default:
-        return u"a special file"_s;
-    }
-}
-
 // One sentence; it names the path when the message has no saved file to point at.
 QString unreadableReason(const QString &file, const RegularFile::Failure &failure)
 {
     const FileKind &kind = failure.kind;
-    switch (kind.kind) {
-    case FileKind::Kind::regular:
-        if (failure.tooLarge) {
-            return u"The file is larger than %1 MiB, far more than any library needs."_s.arg(
-                LibraryStore::maximumFileSize >> 20);
-        }
-        return kind.systemError + u'.';
-    case FileKind::Kind::danglingLink:
-        return u"The library file “%1” links to “%2”, which doesn't exist."_s.arg(
-            file, kind.linkTarget);
-    case FileKind::Kind::loopingLink:
-        return u"The library file “%1” is a link in a loop that never reaches a file."_s.arg(file);
-    case FileKind::Kind::unknown:
-        return u"Quillmere couldn't look at the library file “%1”: %2."_s.arg(
-            file, kind.systemError);
-    default:
-        if (kind.isLink) {
-            return u"The library file “%1” links to “%2”, which is %3, not a regular file."_s.arg(
-                file, kind.linkTarget, kindName(kind.kind));
-        }
-        return u"The library file “%1” is %2, not a regular file."_s.arg(file, kindName(kind.kind));
+    if (kind.kind != FileKind::Kind::regular)
+        return kind.refusal(u"the library file"_s, file);
+    if (failure.tooLarge) {
+        return u"The file is larger than %1 MiB, far more than any library needs."_s.arg(
+            LibraryStore::maximumFileSize >> 20);
     }
+    return kind.systemError + u'.';
 }
 
 } // namespace

@@ -1,8 +1,13 @@
 #include "platform/ChildProcess.h"
+#include "platform/RegularFile.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
 #include <QTemporaryDir>
 #include <QTest>
+
+#include <sys/stat.h>
+#include <unistd.h>
 
 using namespace Qt::StringLiterals;
 
@@ -24,6 +29,93 @@ private Q_SLOTS:
             QCOMPARE(UserDefaults(file).stringArray(key), values);
         }
         QCOMPARE(UserDefaults(file).stringArray(u"Quillmere.unknown"_s), QStringList());
+    }
+
+    // A save renamed over a path lands where the links a user made lead, and never replaces
+    // anything but a regular file; a file opened for writing is never reached through a link,
+    // nor waited on when it is a pipe.
+    void replacesAndWritesOnlyRegularFiles_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<QString>("target"); // where a replacement lands; empty: refused
+        QTest::addColumn<QString>("refusal"); // of a replacement; PATH: the path, DIR: its folder
+        QTest::addColumn<QString>("opening"); // refusal of the opening; empty: it opens
+        const QString link = u"The file “PATH” is a symbolic link, not a regular file."_s;
+        QTest::newRow("nothing") << u"none"_s << u"file"_s << QString() << QString();
+        QTest::newRow("regular file") << u"regular"_s << u"file"_s << QString() << QString();
+        QTest::newRow("link into another folder")
+            << u"link"_s << u"synced/real"_s << QString() << link;
+        QTest::newRow("link to a link") << u"chain"_s << u"synced/real"_s << QString() << link;
+        QTest::newRow("dangling link") << u"dangling"_s << u"synced/gone"_s << QString() << link;
+        const QString pipe = u"The file “PATH” is a named pipe, not a regular file."_s;
+        QTest::newRow("named pipe") << u"pipe"_s << QString() << pipe << pipe;
+        const QString folder = u"The file “PATH” is a folder, not a regular file."_s;
+        QTest::newRow("folder") << u"folder"_s << QString() << folder << folder;
+        QTest::newRow("link to a named pipe")
+            << u"link to pipe"_s << QString()
+            << u"The file “PATH” links to “DIR/pipe”, which is a named pipe, not a regular file."_s
+            << link;
+        QTest::newRow("looping link")
+            << u"loop"_s << QString()
+            << u"The file “PATH” is a link in a loop that never reaches a file."_s << link;
+    }
+    void replacesAndWritesOnlyRegularFiles()
+    {
+        QFETCH(QString, setup);
+        QFETCH(QString, target);
+        QFETCH(QString, refusal);
+        QFETCH(QString, opening);
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"file"_s);
+        const QByteArray name = QFile::encodeName(path);
+        const auto write = [](const QString &file, const QByteArray &bytes) {
+            QFile out(file);
+            return out.open(QIODevice::WriteOnly) && out.write(bytes) == bytes.size();
+        };
+        const auto read = [](const QString &file) {
+            QFile in(file);
+            return in.open(QIODevice::ReadOnly) ? in.readAll() : QByteArray();
+        };
+        QVERIFY(QDir(dir.path()).mkpath(u"synced"_s));
+        QVERIFY(write(dir.filePath(u"synced/real"_s), "kept"));
+        const QByteArray pipe = QFile::encodeName(dir.filePath(u"pipe"_s));
+        QCOMPARE(::mkfifo(pipe.constData(), 0600), 0);
+        if (setup == u"regular")
+            QVERIFY(write(path, "old"));
+        else if (setup == u"link")
+            QCOMPARE(::symlink("synced/real", name.constData()), 0);
+        else if (setup == u"chain")
+            QCOMPARE(
+                ::symlink("synced/real", QFile::encodeName(dir.filePath(u"step"_s)).constData())
+                    + ::symlink("step", name.constData()),
+                0);
+        else if (setup == u"dangling")
+            QCOMPARE(::symlink("synced/gone", name.constData()), 0);
+        else if (setup == u"pipe")
+            QCOMPARE(::mkfifo(name.constData(), 0600), 0);
+        else if (setup == u"folder")
+            QVERIFY(QDir().mkpath(path));
+        else if (setup == u"link to pipe")
+            QCOMPARE(::symlink(pipe.constData(), name.constData()), 0);
+        else if (setup == u"loop")
+            QCOMPARE(::symlink(name.constData(), name.constData()), 0);
+        const auto expected = [&](QString text) {
+            return text.replace(u"PATH"_s, path).replace(u"DIR"_s, dir.path());
+        };
+
+        const auto replacement = RegularFile::replacementTarget(path);
+        QCOMPARE(replacement ? *replacement : replacement.error().refusal(u"the file"_s, path),
+            target.isEmpty() ? expected(refusal) : dir.filePath(target));
+        QCOMPARE(RegularFile::checkReplaceable(path).hasValue(), opening.isEmpty());
+        const auto opened = RegularFile::openForWriting(path, RegularFile::WriteMode::truncate);
+        QCOMPARE(
+            opened ? QString() : opened.error().refusal(u"the file"_s, path), expected(opening));
+        if (opened) {
+            QCOMPARE((*opened)->write("new"), 3);
+            (*opened)->close();
+            QCOMPARE(read(path), QByteArray("new"));
+        }
+        QCOMPARE(read(dir.filePath(u"synced/real"_s)), QByteArray("kept"));
     }
 
     void exitStatusAndTerminationCallback_data()
