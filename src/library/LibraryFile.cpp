@@ -248,6 +248,16 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
         entry.environment.insert(it.key(), it.value().toString());
     }
 
+    // Such an entry could never run as written, and no save may write it.
+    const auto cut = [index](const char *key) {
+        return unexpected(where(index) + u" has “"_s + QLatin1StringView(key)
+            + u"” with a NUL character, which no program can receive."_s);
+    };
+    if (entry.argumentWithNul() >= 0)
+        return cut("arguments");
+    if (entry.variableWithNul())
+        return cut("environment");
+
     const QJsonValue addedAt = object.value(u"addedAt"_s);
     if (!addedAt.isDouble())
         return wrongType("addedAt", "a number");

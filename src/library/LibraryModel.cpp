@@ -15,6 +15,20 @@
 
 using namespace Qt::StringLiterals;
 
+namespace {
+
+// The library file could not be read back with such an entry in it.
+QString cutShort(const GameEntry &entry)
+{
+    if (entry.argumentWithNul() < 0 && !entry.variableWithNul())
+        return {};
+    return u"“"_s + entry.name
+        + u"” has an argument or environment value with a NUL character, which no program can "
+          "receive, so it wasn't saved."_s;
+}
+
+} // namespace
+
 LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 {
     return {AppData::defaultFolder(), std::make_shared<UserDefaults>(), std::move(desktop), {}};
@@ -243,6 +257,10 @@ void LibraryModel::reloadIfChanged()
 
 void LibraryModel::add(const GameEntry &entry)
 {
+    if (const QString refused = cutShort(entry); !refused.isEmpty()) {
+        setErrorMessage(refused);
+        return;
+    }
     m_entries.append(entry);
     Q_EMIT entriesChanged();
     setSelectedID(entry.id);
@@ -251,6 +269,10 @@ void LibraryModel::add(const GameEntry &entry)
 
 void LibraryModel::update(const GameEntry &entry)
 {
+    if (const QString refused = cutShort(entry); !refused.isEmpty()) {
+        setErrorMessage(refused);
+        return;
+    }
     for (GameEntry &existing : m_entries) {
         if (existing.id == entry.id) {
             existing = entry;

@@ -81,9 +81,15 @@ private Q_SLOTS:
         QCOMPARE(readFile(loaded->libraryURL()),
             LibraryFile::encode({one, two}, LibraryFile::Keys::withUnknown));
 
+        // An entry no program could receive whole is refused, and nothing is written.
         writeFile(loaded->libraryURL(), "sentinel");
         QSignalSpy updated(loaded.get(), &LibraryModel::entriesChanged);
-        loaded->update(namedEntry("Stranger"));
+        GameEntry cut = namedEntry("Cut");
+        cut.environment.insert("A", "a" + QString(QChar::Null));
+        loaded->add(cut);
+        QCOMPARE(loaded->errorMessage(),
+            "“Cut” has an argument or environment value with a NUL character, which no program "
+            "can receive, so it wasn't saved.");
         QCOMPARE(readFile(loaded->libraryURL()), QByteArray("sentinel"));
         QCOMPARE(updated.count(), 0);
         QCOMPARE(loaded->entries().size(), 2);
