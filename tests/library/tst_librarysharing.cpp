@@ -8,6 +8,9 @@
 #include <QSet>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
@@ -64,6 +67,36 @@ private Q_SLOTS:
             "its changes weren't saved."_s);
         QVERIFY(second->entries().isEmpty());
         QCOMPARE(LibraryFile::decode(readFile(first->libraryURL()))->size(), 0);
+    }
+
+    // Another program's edit that keeps the file's size and puts its time back (cp -p,
+    // touch -r) is read before the next save writes over it.
+    void anEditThatKeepsSizeAndTimeIsSeen()
+    {
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+        GameEntry game = sandbox.readyEntry(u"Game"_s);
+        model->add(game);
+        const QByteArray file = QFile::encodeName(model->libraryURL());
+        struct stat saved = {};
+        QCOMPARE(::stat(file, &saved), 0);
+        game.name = u"Gaze"_s;
+        writeFile(model->libraryURL(), LibraryFile::encode({game}));
+        // Each reset of the time stamps the change time anew, which moves once the clock does.
+        struct stat edited = {};
+        do {
+            const timespec times[] = {saved.st_atim, saved.st_mtim};
+            QCOMPARE(::utimensat(AT_FDCWD, file, times, 0), 0);
+            QCOMPARE(::stat(file, &edited), 0);
+        } while (edited.st_ctim.tv_sec == saved.st_ctim.tv_sec
+            && edited.st_ctim.tv_nsec == saved.st_ctim.tv_nsec);
+        QCOMPARE(edited.st_size, saved.st_size);
+        QCOMPARE(edited.st_ino, saved.st_ino);
+
+        model->add(sandbox.readyEntry(u"Other"_s));
+        const auto onDisk = LibraryFile::decode(readFile(model->libraryURL()));
+        QVERIFY_OK(onDisk);
+        QCOMPARE(onDisk->first().name, u"Gaze"_s);
     }
 
     // The window's model shows another process's change, keeps its selection and running
