@@ -50,14 +50,24 @@ private Q_SLOTS:
             QStringList({u"library.json"_s}));
     }
 
+    void anEditDoesNotBringBackARemovedEntry_data()
+    {
+        QTest::addColumn<bool>("reloaded");
+        QTest::newRow("before the window reloads") << false;
+        QTest::newRow("after the window reloaded") << true;
+    }
     void anEditDoesNotBringBackARemovedEntry()
     {
+        QFETCH(bool, reloaded);
         Sandbox sandbox;
         const GameEntry game = sandbox.readyEntry(u"Game"_s);
         auto first = sandbox.model();
         first->add(game);
         auto second = sandbox.model();
+        second->followFileChanges();
         first->remove(game);
+        if (reloaded)
+            QTRY_VERIFY(second->entries().isEmpty());
 
         GameEntry edited = game;
         edited.name = u"Renamed"_s;
@@ -97,6 +107,71 @@ private Q_SLOTS:
         const auto onDisk = LibraryFile::decode(readFile(model->libraryURL()));
         QVERIFY_OK(onDisk);
         QCOMPARE(onDisk->first().name, u"Gaze"_s);
+    }
+
+    // A save that fails says what wasn't saved in one sentence; a window that quits waits a
+    // moment at most for its last save, then says so when it didn't succeed.
+    void failedSavesAreTold_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // DATA: the data folder
+        const QString quitting
+            = u"Quillmere couldn't save its changes to “W 0” before quitting:\n"_s;
+        QTest::newRow("lock held by another process")
+            << u"lock"_s << true << 0
+            << quitting + u"Another Quillmere window or command still had the library locked."_s;
+        QTest::newRow("folder as the lock") << u"folder"_s << true << 0
+                                            << quitting
+                + u"The library's lock file “DATA/library.json.lock” is a folder, not a regular "
+                  "file."_s;
+        QTest::newRow("full disk")
+            << u"full"_s << false << 1
+            << u"Quillmere couldn't save its library:\nThere isn't enough free space on the disk "
+               "that holds “DATA”."_s;
+    }
+    void failedSavesAreTold()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, window);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        const QString data = sandbox.dataFolder();
+        QVERIFY(QDir().mkpath(data));
+        QLockFile other(data + u"/library.json.lock"_s);
+        QString program = QStringLiteral(QUILLMERE_LIBRARY_WRITER);
+        QStringList arguments {data, u"1"_s, u"W"_s};
+        if (window)
+            arguments << u"--window"_s;
+        if (setup == u"lock") {
+            QVERIFY(other.lock());
+        } else if (setup == u"folder") {
+            QVERIFY(QDir().mkpath(other.fileName()));
+        } else {
+            // A small disk of its own, full but for the page the lock takes.
+            const QStringList unshare {u"--user"_s, u"--map-root-user"_s, u"--mount"_s};
+            if (QProcess::execute(u"unshare"_s, unshare + QStringList {u"true"_s}) != 0)
+                QSKIP("This system lets no test mount a disk of its own.");
+            arguments = unshare
+                + QStringList {u"sh"_s, u"-c"_s,
+                    u"mount -t tmpfs -o size=64k quillmere \"$1\" || exit 77; "
+                    "head -c 61440 /dev/zero >\"$1/filler\" && exec \"$0\" \"$@\""_s,
+                    program}
+                + arguments;
+            program = u"unshare"_s;
+        }
+        QProcess writer;
+        writer.start(program, arguments);
+        // Waiting out the lock twice, as quitting did, would take half a minute.
+        QVERIFY(writer.waitForFinished(10000));
+        if (writer.exitCode() == 77)
+            QSKIP("This system lets no test mount a disk of its own.");
+        QCOMPARE(QString::fromUtf8(writer.readAllStandardError()),
+            message.replace(u"DATA"_s, data) + u'\n');
+        QCOMPARE(writer.exitCode(), status);
+        QVERIFY(!QFile::exists(data + u"/library.json"_s));
     }
 
     // The window's model shows another process's change, keeps its selection and running
