@@ -150,14 +150,17 @@ private Q_SLOTS:
         } else if (setup == u"folder") {
             QVERIFY(QDir().mkpath(other.fileName()));
         } else {
-            // A small disk of its own, full but for the page the lock takes.
+            // A small disk of its own holding a saved library, then full but for the page the
+            // lock takes; what the library holds is printed once the save has failed.
             const QStringList unshare {u"--user"_s, u"--map-root-user"_s, u"--mount"_s};
             if (QProcess::execute(u"unshare"_s, unshare + QStringList {u"true"_s}) != 0)
                 QSKIP("This system lets no test mount a disk of its own.");
             arguments = unshare
                 + QStringList {u"sh"_s, u"-c"_s,
                     u"mount -t tmpfs -o size=64k quillmere \"$1\" || exit 77; "
-                    "head -c 61440 /dev/zero >\"$1/filler\" && exec \"$0\" \"$@\""_s,
+                    "\"$0\" \"$1\" 1 Kept && head -c 4096 /dev/zero >\"$1/spare\" || exit 78; "
+                    "cat /dev/zero >\"$1/filler\" 2>/dev/null; rm \"$1/spare\"; "
+                    "\"$0\" \"$@\"; status=$?; cat \"$1/library.json\"; exit $status"_s,
                     program}
                 + arguments;
             program = u"unshare"_s;
@@ -171,7 +174,10 @@ private Q_SLOTS:
         QCOMPARE(QString::fromUtf8(writer.readAllStandardError()),
             message.replace(u"DATA"_s, data) + u'\n');
         QCOMPARE(writer.exitCode(), status);
-        QVERIFY(!QFile::exists(data + u"/library.json"_s));
+        if (setup == u"full")
+            QVERIFY(writer.readAllStandardOutput().contains("\"Kept 0\""));
+        else
+            QVERIFY(!QFile::exists(data + u"/library.json"_s));
     }
 
     // The window's model shows another process's change, keeps its selection and running
