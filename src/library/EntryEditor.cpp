@@ -105,6 +105,15 @@ Result<void> EntryEditor::validatePaths(const GameEntry &entry, bool createNewPr
         if (field->isEmpty())
             return unexpected(QuillmereError::processFailed(message));
     }
+    const QString cut = u" holds a NUL character, which no program can receive."_s;
+    if (const qsizetype argument = entry.argumentWithNul(); argument >= 0) {
+        return unexpected(
+            QuillmereError::processFailed(u"Argument "_s + QString::number(argument + 1) + cut));
+    }
+    if (const auto variable = entry.variableWithNul()) {
+        return unexpected(QuillmereError::processFailed(
+            u"The environment variable ‘"_s + *variable + u"’"_s + cut));
+    }
     const QFileInfo executable(entry.executablePath);
     if (!executable.isFile() || !executable.isReadable())
         return unexpected(QuillmereError::missingFile(entry.executablePath));

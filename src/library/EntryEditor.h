@@ -54,7 +54,8 @@ public:
     static EntryDraft draftFor(const GameEntry &entry);
     // The entry the draft describes, keeping the id and date of `base` when editing.
     static GameEntry makeEntry(const EntryDraft &draft, const std::optional<GameEntry> &base);
-    // The editor's checks, in order; the first failure wins.
+    // The editor's checks, in order; the first failure wins. Text that can't reach the program
+    // whole is refused along with the paths.
     static Result<void> validatePaths(const GameEntry &entry, bool createNewPrefix);
 
     // Builds and checks the entry, makes the prefix when asked, then emits `saved`; a failure

@@ -72,6 +72,24 @@ void GameEntry::setEnvironmentEditorText(const QString &text)
     environment = parsed;
 }
 
+qsizetype GameEntry::argumentWithNul() const
+{
+    for (qsizetype i = 0; i < arguments.size(); ++i) {
+        if (arguments.at(i).contains(QChar::Null))
+            return i;
+    }
+    return -1;
+}
+
+std::optional<QString> GameEntry::variableWithNul() const
+{
+    for (auto it = environment.cbegin(); it != environment.cend(); ++it) {
+        if (it.key().contains(QChar::Null) || it.value().contains(QChar::Null))
+            return it.key();
+    }
+    return std::nullopt;
+}
+
 QString GameEntry::idString() const
 {
     return uuidText(id);

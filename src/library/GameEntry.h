@@ -7,6 +7,8 @@
 #include <QStringList>
 #include <QUuid>
 
+#include <optional>
+
 // One Windows program of the library: what to run, in which prefix, with which Wine.
 struct GameEntry
 {
@@ -36,6 +38,12 @@ struct GameEntry
     // Parses the editor's text; comments, lines without "=" and invalid names are skipped,
     // and the last line for a name wins.
     void setEnvironmentEditorText(const QString &text);
+
+    // A program receives its arguments and environment as C strings, which a NUL would cut
+    // short: the first argument that holds one (its index), else -1.
+    qsizetype argumentWithNul() const;
+    // The first variable whose name or value holds one.
+    std::optional<QString> variableWithNul() const;
 
     // The canonical upper-case 8-4-4-4-12 form used in the library file and log names.
     QString idString() const;

@@ -1,10 +1,14 @@
 #include "LibraryFile.h"
 
+#include "platform/RegularFile.h"
+
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QSaveFile>
 
+#include <cerrno>
 #include <charconv>
 #include <cmath>
 
@@ -248,6 +252,16 @@ Expected<GameEntry, QString> decodeEntry(const QJsonValue &value, qsizetype inde
         entry.environment.insert(it.key(), it.value().toString());
     }
 
+    // Such an entry could never run as written, and no save may write it.
+    const auto cut = [index](const char *key) {
+        return unexpected(where(index) + u" has “"_s + QLatin1StringView(key)
+            + u"” with a NUL character, which no program can receive."_s);
+    };
+    if (entry.argumentWithNul() >= 0)
+        return cut("arguments");
+    if (entry.variableWithNul())
+        return cut("environment");
+
     const QJsonValue addedAt = object.value(u"addedAt"_s);
     if (!addedAt.isDouble())
         return wrongType("addedAt", "a number");
@@ -312,15 +326,38 @@ Expected<QList<GameEntry>, QString> LibraryFile::decodeGenerally(const QByteArra
 
 Expected<void, QString> LibraryFile::write(const QString &path, const QByteArray &bytes)
 {
-    QSaveFile file(path);
-    if (!file.open(QIODevice::WriteOnly))
-        return unexpected(file.errorString());
+    const QString role = u"the library file"_s;
+    const auto target = RegularFile::replacementTarget(path);
+    if (!target)
+        return unexpected(target.error().refusal(role, path));
+    // The system's reason for a failure is lost once Qt has reported it, and with a buffer in
+    // between a failed write could even be committed: each write goes straight to the file.
+    QSaveFile file(*target);
+    const auto failure = [&](bool writing) {
+        const int error = errno;
+        if (error == ENOSPC || error == EDQUOT) {
+            return u"There isn't enough free space on the disk that holds “%1”."_s.arg(
+                QFileInfo(*target).absolutePath());
+        }
+        // Qt words a write that wrote nothing as an unknown error.
+        return writing && error != 0 ? qt_error_string(error) : file.errorString();
+    };
+    errno = 0;
+    if (!file.open(QIODevice::WriteOnly | QIODevice::Unbuffered))
+        return unexpected(failure(false));
     if (file.write(bytes) != bytes.size()) {
-        const QString reason = file.errorString();
+        const QString reason = failure(true);
         file.cancelWriting();
         return unexpected(reason);
     }
+    // Right before the rename: whatever let this save through, only a regular file is ever
+    // replaced, never a device, a pipe or a folder that took its place.
+    if (auto replaceable = RegularFile::checkReplaceable(*target); !replaceable) {
+        file.cancelWriting();
+        return unexpected(replaceable.error().refusal(role, *target));
+    }
+    errno = 0;
     if (!file.commit())
-        return unexpected(file.errorString());
+        return unexpected(failure(false));
     return {};
 }

@@ -31,7 +31,8 @@ Expected<QList<GameEntry>, QString> decode(const QByteArray &json);
 std::optional<QList<GameEntry>> decodeQuickly(const QByteArray &json);
 Expected<QList<GameEntry>, QString> decodeGenerally(const QByteArray &json);
 
-// Writes the file whole through a temporary file and a rename. The error is the system's reason.
+// Writes the file whole through a temporary file and a rename, through links to wherever they
+// lead, over nothing but a regular file. The error is one sentence, or the system's reason.
 Expected<void, QString> write(const QString &path, const QByteArray &bytes);
 
 } // namespace LibraryFile

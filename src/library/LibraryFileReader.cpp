@@ -361,8 +361,8 @@ private:
             const char escape = *at++;
             if (escape == 'u') {
                 char32_t code = 0;
-                if (!readHex(at, text.end(), code))
-                    return false;
+                if (!readHex(at, text.end(), code) || code == 0)
+                    return false; // a NUL: the general reader decides where one may be
                 if (QChar::isSurrogate(code))
                     return unescape(text, out); // pairs and their faults: the general way
                 *to++ = QChar(char16_t(code));
@@ -435,7 +435,7 @@ private:
                 continue;
             }
             char32_t code = 0;
-            if (!readHex(at, text.end(), code))
+            if (!readHex(at, text.end(), code) || code == 0)
                 return false;
             if (code >= 0xdc00 && code <= 0xdfff)
                 return false; // half a pair: the general reader refuses the file

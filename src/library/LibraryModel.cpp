@@ -13,7 +13,47 @@
 #include <QFileSystemWatcher>
 #include <QTimer>
 
+#include <cstdio>
+#include <future>
+
 using namespace Qt::StringLiterals;
+
+namespace {
+
+// Quitting waits two seconds at most for the last save: for another process's lock, then for
+// the write.
+constexpr std::chrono::milliseconds lastLockWait {1500};
+constexpr std::chrono::milliseconds lastWriteWait {500};
+
+QString entryNames(const QList<LibraryChange> &changes)
+{
+    QStringList names;
+    for (const LibraryChange &change : changes) {
+        const QString name = u"“"_s + change.entry.name + u"”"_s;
+        if (!names.contains(name))
+            names.append(name);
+    }
+    return names.join(u", "_s);
+}
+
+QString removedElsewhere(const GameEntry &entry)
+{
+    return u"“"_s + entry.name
+        + u"” was removed from the library by another Quillmere window or command, so its "
+          "changes weren't saved."_s;
+}
+
+// The library file could not be read back with such an entry in it.
+QString cutShort(const GameEntry &entry)
+{
+    if (entry.argumentWithNul() < 0 && !entry.variableWithNul())
+        return {};
+    return u"“"_s + entry.name
+        + u"” has an argument or environment value with a NUL character, which no program can "
+          "receive, so it wasn't saved."_s;
+}
+
+} // namespace
 
 LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 {
@@ -32,14 +72,36 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
 
 // Launched programs are deliberately left running: the watcher threads hold only weak
 // references to this model, so their late reports are dropped. Changes still unsaved are
-// written before the model goes (after a background save still running, which applying the
-// same changes again by id cannot undo).
+// written before the model goes, after a background save still running (applying the same
+// changes again by id cannot undo it); what couldn't be saved in time is said on standard
+// error, as there is no window left to say it.
 LibraryModel::~LibraryModel()
 {
     if (!m_context.saveInBackground || m_pending.isEmpty())
         return;
-    const std::lock_guard lock(*m_storeInUse);
-    (void)m_store->apply(m_pending);
+    const auto deadline = std::chrono::steady_clock::now() + lastLockWait;
+    m_store->stopWaitingAt(deadline);
+    using Outcome = Expected<LibraryStore::Applied, QString>;
+    auto outcome = std::make_shared<std::promise<Outcome>>();
+    std::future<Outcome> finished = outcome->get_future();
+    std::function<void()> save
+        = [store = m_store, inUse = m_storeInUse, changes = m_pending, outcome] {
+              const std::lock_guard lock(*inUse);
+              outcome->set_value(store->apply(changes));
+          };
+    if (!Background::Pool::start(save))
+        save();
+    QString unsaved;
+    if (finished.wait_until(deadline + lastWriteWait) != std::future_status::ready) {
+        unsaved = u"Quillmere quit before its changes to %1 were saved in its library, so they "
+                  "may be lost."_s.arg(entryNames(m_pending));
+    } else if (const Outcome saved = finished.get(); !saved) {
+        unsaved = u"Quillmere couldn't save its changes to %1 before quitting:\n"_s.arg(
+                      entryNames(m_pending))
+            + saved.error();
+    }
+    if (!unsaved.isEmpty())
+        std::fputs((unsaved + u'\n').toUtf8().constData(), stderr);
 }
 
 QString LibraryModel::libraryURL() const
@@ -174,10 +236,12 @@ void LibraryModel::saved(const Expected<LibraryStore::Applied, QString> &applied
     if (applied) {
         m_pending.remove(0, std::min(changeCount, m_pending.size()));
         adopt(applied->entries);
-        for (const GameEntry &entry : std::as_const(applied->refusedUpdates)) {
-            setErrorMessage(u"“"_s + entry.name
-                + u"” was removed from the library by another Quillmere window or command, so "
-                  "its changes weren't saved."_s);
+        for (const GameEntry &entry : std::as_const(applied->refusedUpdates))
+            setErrorMessage(removedElsewhere(entry));
+        if (const auto &replaced = applied->replacedUnreadable) {
+            setErrorMessage(u"Another program left the library file unreadable, so Quillmere "
+                            "saved over it; that file is still available at:\n"_s
+                + replaced->keptAt + u"\n\n"_s + replaced->reason);
         }
     }
     const Expected<void, QString> outcome
@@ -243,6 +307,10 @@ void LibraryModel::reloadIfChanged()
 
 void LibraryModel::add(const GameEntry &entry)
 {
+    if (const QString refused = cutShort(entry); !refused.isEmpty()) {
+        setErrorMessage(refused);
+        return;
+    }
     m_entries.append(entry);
     Q_EMIT entriesChanged();
     setSelectedID(entry.id);
@@ -251,6 +319,10 @@ void LibraryModel::add(const GameEntry &entry)
 
 void LibraryModel::update(const GameEntry &entry)
 {
+    if (const QString refused = cutShort(entry); !refused.isEmpty()) {
+        setErrorMessage(refused);
+        return;
+    }
     for (GameEntry &existing : m_entries) {
         if (existing.id == entry.id) {
             existing = entry;
@@ -259,6 +331,8 @@ void LibraryModel::update(const GameEntry &entry)
             return;
         }
     }
+    // Gone from the list since the edit began: the file changed under the window.
+    setErrorMessage(removedElsewhere(entry));
 }
 
 void LibraryModel::remove(const GameEntry &entry)

@@ -13,48 +13,17 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
-QString kindName(FileKind::Kind kind)
-{
-    switch (kind) {
-    case FileKind::Kind::folder:
-        return u"a folder"_s;
-    case FileKind::Kind::namedPipe:
-        return u"a named pipe"_s;
-    case FileKind::Kind::device:
-        return u"a device"_s;
-    case FileKind::Kind::socket:
-        return u"a socket"_s;
-    default:
-        return u"a special file"_s;
-    }
-}
-
 // One sentence; it names the path when the message has no saved file to point at.
 QString unreadableReason(const QString &file, const RegularFile::Failure &failure)
 {
     const FileKind &kind = failure.kind;
-    switch (kind.kind) {
-    case FileKind::Kind::regular:
-        if (failure.tooLarge) {
-            return u"The file is larger than %1 MiB, far more than any library needs."_s.arg(
-                LibraryStore::maximumFileSize >> 20);
-        }
-        return kind.systemError + u'.';
-    case FileKind::Kind::danglingLink:
-        return u"The library file “%1” links to “%2”, which doesn't exist."_s.arg(
-            file, kind.linkTarget);
-    case FileKind::Kind::loopingLink:
-        return u"The library file “%1” is a link in a loop that never reaches a file."_s.arg(file);
-    case FileKind::Kind::unknown:
-        return u"Quillmere couldn't look at the library file “%1”: %2."_s.arg(
-            file, kind.systemError);
-    default:
-        if (kind.isLink) {
-            return u"The library file “%1” links to “%2”, which is %3, not a regular file."_s.arg(
-                file, kind.linkTarget, kindName(kind.kind));
-        }
-        return u"The library file “%1” is %2, not a regular file."_s.arg(file, kindName(kind.kind));
+    if (kind.kind != FileKind::Kind::regular)
+        return kind.refusal(u"the library file"_s, file);
+    if (failure.tooLarge) {
+        return u"The file is larger than %1 MiB, far more than any library needs."_s.arg(
+            LibraryStore::maximumFileSize >> 20);
     }
+    return kind.systemError + u'.';
 }
 
 } // namespace
@@ -183,23 +152,61 @@ Expected<void, QString> LibraryStore::canWrite()
     return beginWrite(lock);
 }
 
+void LibraryStore::stopWaitingAt(std::chrono::steady_clock::time_point deadline)
+{
+    m_stopWaitingAt = deadline.time_since_epoch().count();
+}
+
+Expected<void, QString> LibraryStore::takeLock(QLockFile &lock)
+{
+    using Clock = std::chrono::steady_clock;
+    const Clock::time_point patience = Clock::now() + std::chrono::milliseconds(lockTimeoutMs);
+    for (;;) {
+        // Examined without opening it: the lock reads a file it finds there, and a pipe would
+        // hold it forever, a folder for as long as it waits.
+        const QString path = lockPath();
+        const FileKind found = FileKind::itself(path);
+        if (found.exists() && found.kind != FileKind::Kind::regular)
+            return unexpected(found.refusal(u"the library's lock file"_s, path));
+        const Clock::time_point quitting {Clock::duration(m_stopWaitingAt.load())};
+        const Clock::time_point until = std::min(patience, quitting);
+        const auto left
+            = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+        // In short steps, so that quitting ends a wait under way.
+        if (lock.tryLock(static_cast<int>(std::clamp<qint64>(left, 0, 100))))
+            return {};
+        if (lock.error() != QLockFile::LockFailedError) {
+            // A read-only or full data folder: the lock file itself can't be made.
+            return unexpected(u"Quillmere can't write in the folder “"_s + m_dataFolder
+                + u"”, so this change wasn't saved."_s);
+        }
+        if (Clock::now() < until)
+            continue;
+        if (quitting < patience)
+            return unexpected(
+                u"Another Quillmere window or command still had the library locked."_s);
+        return unexpected(u"Another Quillmere window or command kept the library locked for "
+                          "more than fifteen seconds, so this change wasn't saved. Try "
+                          "again."_s);
+    }
+}
+
 Expected<void, QString> LibraryStore::beginWrite(QLockFile &lock)
 {
     if (!QDir().mkpath(m_dataFolder))
         return unexpected(u"Quillmere couldn't create the folder “"_s + m_dataFolder + u"”."_s);
-    if (!lock.tryLock(lockTimeoutMs)) {
-        if (lock.error() == QLockFile::LockFailedError) {
-            return unexpected(u"Another Quillmere window or command kept the library locked for "
-                              "more than fifteen seconds, so this change wasn't saved. Try "
-                              "again."_s);
-        }
-        // A read-only or full data folder: the lock file itself can't be made.
-        return unexpected(u"Quillmere can't write in the folder “"_s + m_dataFolder
-            + u"”, so this change wasn't saved."_s);
-    }
+    if (auto locked = takeLock(lock); !locked)
+        return locked;
     // Another process may have written since: its changes are the base for ours.
-    if (hasChangedOnDisk())
-        static_cast<void>(read()); // an unreadable file is set aside; the last good list stays
+    if (hasChangedOnDisk()) {
+        // An unreadable file is set aside and the last good list stays; the save that
+        // replaces it says so.
+        auto reread = read();
+        if (reread)
+            m_unreported.reset();
+        else if (!m_protectUnreadableFile)
+            m_unreported = reread.error();
+    }
     const QString file = path();
     // Not followed: a link to nothing is protected as much as what it stands for.
     if (m_protectUnreadableFile && FileKind::of(file).exists()) {
@@ -216,7 +223,7 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
     if (auto ready = beginWrite(lock); !ready)
         return unexpected(ready.error());
     const QString file = path();
-    Applied applied {m_entries, {}};
+    Applied applied {m_entries, {}, {}};
     QList<GameEntry> &list = applied.entries;
     applyChanges(list, changes, &applied.refusedUpdates);
     if (list == m_entries && QFileInfo::exists(file))
@@ -229,5 +236,6 @@ Expected<LibraryStore::Applied, QString> LibraryStore::apply(const QList<Library
     m_stamp = FileStamp::of(file);
     m_entries = list;
     m_protectUnreadableFile = false;
+    applied.replacedUnreadable = std::exchange(m_unreported, std::nullopt);
     return applied;
 }

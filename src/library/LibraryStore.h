@@ -7,6 +7,10 @@
 #include <QList>
 #include <QString>
 
+#include <atomic>
+#include <chrono>
+#include <optional>
+
 class QLockFile;
 
 // One change this process makes to the library, applied by id to the list as it is on disk.
@@ -54,6 +58,8 @@ public:
     {
         QList<GameEntry> entries; // the list now on disk
         QList<GameEntry> refusedUpdates; // edits of entries another process removed
+        // A file another process left unreadable, set aside before this save replaced it.
+        std::optional<ReadFailure> replacedUnreadable;
     };
     // The error is one sentence (or the system's reason) saying why nothing was written.
     Expected<Applied, QString> apply(const QList<LibraryChange> &changes);
@@ -61,6 +67,10 @@ public:
     // Whether apply() could write now, with the sentence it would fail with otherwise; writes
     // nothing but its lock. Asked before work that is useless unless its result can be saved.
     Expected<void, QString> canWrite();
+
+    // Ends every wait for another process's lock by `deadline`, the one under way included:
+    // quitting waits for no other process. The one call another thread may make meanwhile.
+    void stopWaitingAt(std::chrono::steady_clock::time_point deadline);
 
     // Long enough that several busy writers on a slow disk take turns; a lock is held for one
     // read-change-write only.
@@ -71,6 +81,7 @@ public:
 private:
     // Takes the lock and checks that the file may be replaced, for apply() and canWrite().
     Expected<void, QString> beginWrite(QLockFile &lock);
+    Expected<void, QString> takeLock(QLockFile &lock);
     QString setAsideUnreadableFile(const QByteArray &bytes);
 
     QString m_dataFolder;
@@ -79,4 +90,8 @@ private:
     // Set when an unreadable file could not be copied aside: it is then never written over
     // while it is still there.
     bool m_protectUnreadableFile = false;
+    // Found unreadable while saving and set aside; told by the save that writes over it.
+    std::optional<ReadFailure> m_unreported;
+    std::atomic<std::chrono::steady_clock::rep> m_stopWaitingAt
+        = std::chrono::steady_clock::time_point::max().time_since_epoch().count();
 };

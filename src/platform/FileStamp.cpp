@@ -4,6 +4,15 @@
 
 #include <sys/stat.h>
 
+namespace {
+
+qint64 nanoseconds(const timespec &time)
+{
+    return static_cast<qint64>(time.tv_sec) * 1000000000LL + static_cast<qint64>(time.tv_nsec);
+}
+
+} // namespace
+
 FileStamp FileStamp::of(const QString &path)
 {
     struct stat info
@@ -12,12 +21,12 @@ FileStamp FileStamp::of(const QString &path)
     if (::stat(QFile::encodeName(path).constData(), &info) != 0)
         return {};
 #if defined(Q_OS_MACOS)
-    const qint64 seconds = info.st_mtimespec.tv_sec;
-    const qint64 nanoseconds = info.st_mtimespec.tv_nsec;
+    const timespec &modified = info.st_mtimespec;
+    const timespec &changed = info.st_ctimespec;
 #else
-    const qint64 seconds = info.st_mtim.tv_sec;
-    const qint64 nanoseconds = info.st_mtim.tv_nsec;
+    const timespec &modified = info.st_mtim;
+    const timespec &changed = info.st_ctim;
 #endif
     return {static_cast<qint64>(info.st_dev), static_cast<qint64>(info.st_ino),
-        static_cast<qint64>(info.st_size), seconds * 1000000000LL + nanoseconds};
+        static_cast<qint64>(info.st_size), nanoseconds(modified), nanoseconds(changed)};
 }

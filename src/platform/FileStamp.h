@@ -10,6 +10,9 @@ struct FileStamp
     qint64 inode = -1;
     qint64 size = -1;
     qint64 modifiedNs = -1;
+    // A program can put the modification time back after an edit (cp -p, touch -r); nothing
+    // but the system sets the change time.
+    qint64 changedNs = -1;
 
     bool exists() const { return inode >= 0; }
     bool operator==(const FileStamp &) const = default;

@@ -60,6 +60,14 @@ private Q_SLOTS:
         entry.winePath = sandbox.path("plain");
         QCOMPARE(refusal(false), "Choose the wineserver binary.");
         entry.wineServerPath = sandbox.path("plain");
+        const QString nul(QChar::Null);
+        entry.arguments = {"-x", "a" + nul};
+        QCOMPARE(refusal(false), "Argument 2 holds a NUL character, which no program can receive.");
+        entry.arguments = {"-x"};
+        entry.environment = {{"A", nul}};
+        QCOMPARE(refusal(false),
+            "The environment variable ‘A’ holds a NUL character, which no program can receive.");
+        entry.environment.clear();
         const QString missing = "Can't find this file or folder:\n";
         QCOMPARE(refusal(false), missing + entry.executablePath);
         entry.executablePath = ready.executablePath;

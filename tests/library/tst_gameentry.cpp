@@ -138,6 +138,7 @@ private Q_SLOTS:
         row("beyond a double", false, R"("n")", "{}", "1e999");
         row("invalid UTF-8", false, "\"\xc3\"", "{}", "1");
         row("half a pair", false, R"("\udfae")", "{}", "1");
+        row("escaped NUL", false, R"("a\u0000b")", "{}", "1");
         row("repeated variable", false, R"("n")", R"({"A":"1","A":"2"})", "1");
         row("unknown key", false, R"("n","x":1)", "{}", "1");
         row("repeated key", false, R"("n","name":"m")", "{}", "1");
@@ -214,6 +215,14 @@ private Q_SLOTS:
             << fileWith(good).replace("\"arguments\":[]", "\"arguments\":[\"\\uDDDD\"]") << unicode;
         QTest::newRow("lone surrogate in an unknown key")
             << fileWith(good).replace("\"addedAt\"", "\"x\\uD800\":1,\"addedAt\"") << unicode;
+        // A program gets its arguments and environment as C strings, which a NUL would cut.
+        const QString nul
+            = "Entry 1 of the library has “%1” with a NUL character, which no program can receive.";
+        QTest::newRow("NUL in an argument") << fileWith(good).replace("\"arguments\":[]",
+            "\"arguments\":[\"a\\u0000b\"]") << nul.arg("arguments");
+        QTest::newRow("NUL in a variable")
+            << fileWith(good).replace("\"environment\":{}", "\"environment\":{\"A\":\"\\u0000\"}")
+            << nul.arg("environment");
         QTest::newRow("element not object") << fileWith(good).replace("[{", "[7,{")
                                             << "Entry 1 of the library isn't a JSON object.";
         QTest::newRow("object, not array")

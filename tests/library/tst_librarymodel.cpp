@@ -29,6 +29,8 @@ QString readFailure(const QString &keptAt, const QString &reason)
         + "\n\n" + reason;
 }
 
+const QString unreadable = "Quillmere couldn't read its library:\n";
+
 QStringList unreadableCopies(const QString &folder)
 {
     return QDir(folder).entryList({"library-unreadable-*.json"}, QDir::Files, QDir::Name);
@@ -46,7 +48,7 @@ class TestLibraryModel : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    // Keys another version added survive a save; an unknown id changes nothing.
+    // Keys another version added survive a save.
     void firstStartAddLoadAndUpdate()
     {
         Sandbox sandbox;
@@ -77,16 +79,20 @@ private Q_SLOTS:
         two.name = "Two renamed";
         loaded->update(two);
         QVERIFY(loaded->entries() == QList<GameEntry>({one, two}));
-        QCOMPARE(loaded->selectedID(), one.id);
         QCOMPARE(readFile(loaded->libraryURL()),
             LibraryFile::encode({one, two}, LibraryFile::Keys::withUnknown));
 
+        // An entry no program could receive whole is refused, and nothing is written.
         writeFile(loaded->libraryURL(), "sentinel");
         QSignalSpy updated(loaded.get(), &LibraryModel::entriesChanged);
-        loaded->update(namedEntry("Stranger"));
+        GameEntry cut = namedEntry("Cut");
+        cut.environment.insert("A", "a" + QString(QChar::Null));
+        loaded->add(cut);
+        QCOMPARE(loaded->errorMessage(),
+            "“Cut” has an argument or environment value with a NUL character, which no program "
+            "can receive, so it wasn't saved.");
         QCOMPARE(readFile(loaded->libraryURL()), QByteArray("sentinel"));
         QCOMPARE(updated.count(), 0);
-        QCOMPARE(loaded->entries().size(), 2);
     }
 
     void unreadableLibraryIsKeptAside()
@@ -108,86 +114,133 @@ private Q_SLOTS:
             QCOMPARE(readFile(libraryPath), content); // left as it is until the next change
             model->add(namedEntry("New"));
             QCOMPARE(savedCount(*model), 1);
+
+            // Another program leaves it unreadable while the model is open: the next save
+            // keeps that file aside too, and says so.
+            writeFile(libraryPath, "[");
+            model->add(namedEntry("Newer"));
+            QCOMPARE(savedCount(*model), 2);
+            QStringList added = unreadableCopies(sandbox.dataFolder());
+            added.removeOne(copies.first());
+            QCOMPARE(added.size(), 1);
+            const QString aside = sandbox.dataFolder() + u'/' + added.first();
+            QCOMPARE(readFile(aside), QByteArray("["));
+            QCOMPARE(model->errorMessage(),
+                "Another program left the library file unreadable, so Quillmere saved over it; "
+                "that file is still available at:\n"
+                    + aside + "\n\nThe file isn't valid JSON (unterminated array at byte 1).");
         }
         // The same unreadable bytes at a later start reuse their copy instead of piling up
         // new ones, and a different unreadable file never replaces an earlier copy.
         writeFile(libraryPath, content);
         sandbox.model();
-        QCOMPARE(unreadableCopies(sandbox.dataFolder()).size(), 1);
+        QCOMPARE(unreadableCopies(sandbox.dataFolder()).size(), 2);
         writeFile(libraryPath, content + "junk");
         sandbox.model();
-        QCOMPARE(unreadableCopies(sandbox.dataFolder()).size(), 2);
+        QCOMPARE(unreadableCopies(sandbox.dataFolder()).size(), 3);
         QCOMPARE(readFile(copy), content); // the user's bytes survive every save
     }
 
     // What can't be read and can't be copied aside is refused in one sentence, at once, and is
-    // never replaced until the user moves it.
+    // never replaced until the user moves it; so is a lock that isn't a plain file. The writer
+    // itself replaces nothing but a regular file, whatever let a save through.
     void notARegularFile_data()
     {
         QTest::addColumn<QString>("kind");
-        QTest::addColumn<QString>("message"); // LIB: the library file, DATA: the data folder
-        const QString refused = "Quillmere couldn't read its library:\nThe library file “LIB” ";
-        QTest::newRow("named pipe") << "pipe" << refused + "is a named pipe, not a regular file.";
-        QTest::newRow("link to a device")
-            << "device" << refused + "links to “/dev/zero”, which is a device, not a regular file.";
-        QTest::newRow("dangling link")
-            << "dangling" << refused + "links to “DATA/gone.json”, which doesn't exist.";
-        QTest::newRow("looping link")
-            << "loop" << refused + "is a link in a loop that never reaches a file.";
-        QTest::newRow("folder") << "folder" << refused + "is a folder, not a regular file.";
+        QTest::addColumn<QString>("name"); // of the file it takes the place of
+        QTest::addColumn<QString>("message"); // on load; PATH: the file, DATA: the data folder
+        QTest::addColumn<QString>("refusal"); // of a save
+        QTest::addColumn<bool>("replaceable"); // by the writer alone
+        const QString library = "library.json";
+        const QString lock = "library.json.lock";
+        const QString kept = "The unreadable library file at “PATH” couldn't be copied aside, so "
+                             "Quillmere won't replace it. Move it elsewhere to save again.";
+        const auto row = [&](const char *name, const char *kind, const char *reason) {
+            QTest::newRow(name) << kind << library
+                                << unreadable + "The library file “PATH” " + reason << kept
+                                << (kind == QLatin1String("dangling"));
+        };
+        const QString pipe = "is a named pipe, not a regular file.";
+        row("named pipe", "pipe", "is a named pipe, not a regular file.");
+        row("link to a named pipe", "link",
+            "links to “DATA/pipe”, which is a named pipe, not a regular file.");
+        row("dangling link", "dangling", "links to “DATA/gone.json”, which doesn't exist.");
+        row("looping link", "loop", "is a link in a loop that never reaches a file.");
+        row("folder", "folder", "is a folder, not a regular file.");
         QTest::newRow("larger than the limit")
-            << "huge"
+            << "huge" << library
             << readFailure(
-                   "LIB", "The file is larger than 256 MiB, far more than any library needs.");
+                   "PATH", "The file is larger than 256 MiB, far more than any library needs.")
+            << kept << true;
+        const QString locked = "The library's lock file “PATH” ";
+        QTest::newRow("named pipe as the lock")
+            << "pipe" << lock << QString() << locked + pipe << true;
+        QTest::newRow("folder as the lock")
+            << "folder" << lock << QString() << locked + "is a folder, not a regular file." << true;
+        QTest::newRow("link as the lock")
+            << "link" << lock << QString() << locked + "is a symbolic link, not a regular file."
+            << true;
     }
     void notARegularFile()
     {
         QFETCH(QString, kind);
+        QFETCH(QString, name);
         QFETCH(QString, message);
+        QFETCH(QString, refusal);
+        QFETCH(bool, replaceable);
         Sandbox sandbox;
-        const QString libraryPath = sandbox.dataFolder() + "/library.json";
-        const QByteArray name = QFile::encodeName(libraryPath);
+        const QString path = sandbox.dataFolder() + u'/' + name;
+        const QByteArray encoded = QFile::encodeName(path);
         QDir().mkpath(sandbox.dataFolder());
-        if (kind == u"pipe")
-            QCOMPARE(::mkfifo(name, 0600), 0);
-        else if (kind == u"device")
-            QCOMPARE(::symlink("/dev/zero", name), 0);
-        else if (kind == u"dangling")
-            QCOMPARE(::symlink(QFile::encodeName(sandbox.dataFolder() + "/gone.json"), name), 0);
-        else if (kind == u"loop")
-            QCOMPARE(::symlink(name, name), 0);
-        else if (kind == u"folder")
-            writeFile(libraryPath + "/inside", "precious");
-        else {
-            QFile huge(libraryPath);
+        const QByteArray pipe = QFile::encodeName(sandbox.dataFolder() + "/pipe");
+        if (kind == u"pipe") {
+            QCOMPARE(::mkfifo(encoded, 0600), 0);
+        } else if (kind == u"link") {
+            QCOMPARE(::mkfifo(pipe, 0600), 0);
+            QCOMPARE(::symlink(pipe, encoded), 0);
+        } else if (kind == u"dangling") {
+            QCOMPARE(::symlink(QFile::encodeName(sandbox.dataFolder() + "/gone.json"), encoded), 0);
+        } else if (kind == u"loop") {
+            QCOMPARE(::symlink(encoded, encoded), 0);
+        } else if (kind == u"folder") {
+            writeFile(path + "/inside", "precious");
+        } else {
+            QFile huge(path);
             QVERIFY(huge.open(QIODevice::WriteOnly)); // sparse: no disk space taken
             QVERIFY(huge.resize(LibraryStore::maximumFileSize + 1));
         }
-        const FileKind before = FileKind::of(libraryPath);
+        const FileKind before = FileKind::of(path);
+        const auto expected = [&](const QString &text) {
+            return QString(text).replace("PATH", path).replace("DATA", sandbox.dataFolder());
+        };
 
-        // Built away from the test's thread: a read that blocks must fail the test, not hang it.
+        // Away from the test's thread: a read or a lock that blocks must fail the test, not
+        // hang it.
+        QString loaded;
         auto loading = std::async(std::launch::async, [&] {
             auto built = sandbox.model();
+            loaded = built->errorMessage();
+            built->add(namedEntry("New"));
             built->moveToThread(QCoreApplication::instance()->thread());
             return built;
         });
         if (loading.wait_for(std::chrono::seconds(20)) != std::future_status::ready)
-            qFatal("Loading the library blocked.");
+            qFatal("The library blocked.");
         const auto model = loading.get();
-        QCOMPARE(model->errorMessage(),
-            QString(message).replace("LIB", libraryPath).replace("DATA", sandbox.dataFolder()));
+        QCOMPARE(loaded, expected(message));
         QVERIFY(unreadableCopies(sandbox.dataFolder()).isEmpty());
-
-        model->add(namedEntry("New"));
-        QCOMPARE(model->errorMessage(),
-            "Quillmere couldn't save its library:\nThe unreadable library file at “" + libraryPath
-                + "” couldn't be copied aside, so Quillmere won't replace it. Move it elsewhere "
-                  "to save again.");
-        const FileKind after = FileKind::of(libraryPath);
+        QCOMPARE(
+            model->errorMessage(), "Quillmere couldn't save its library:\n" + expected(refusal));
+        if (!replaceable) {
+            const auto write = LibraryFile::write(path, "[]");
+            QCOMPARE(write.hasValue() ? QString() : write.error(),
+                expected(message).mid(unreadable.size()));
+        }
+        const FileKind after = FileKind::of(path);
         QVERIFY(after.kind == before.kind && after.size == before.size);
 
         // Once the user has moved it away, saving works again, and what waited goes with it.
-        QCOMPARE(::rename(name, QFile::encodeName(sandbox.path("moved"))), 0);
+        QCOMPARE(::rename(encoded, QFile::encodeName(sandbox.path("moved"))), 0);
         model->setErrorMessage({});
         model->add(namedEntry("Second"));
         QCOMPARE(model->errorMessage(), QString());

@@ -8,6 +8,9 @@
 #include <QSet>
 #include <QTest>
 
+#include <fcntl.h>
+#include <sys/stat.h>
+
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
@@ -47,14 +50,24 @@ private Q_SLOTS:
             QStringList({u"library.json"_s}));
     }
 
+    void anEditDoesNotBringBackARemovedEntry_data()
+    {
+        QTest::addColumn<bool>("reloaded");
+        QTest::newRow("before the window reloads") << false;
+        QTest::newRow("after the window reloaded") << true;
+    }
     void anEditDoesNotBringBackARemovedEntry()
     {
+        QFETCH(bool, reloaded);
         Sandbox sandbox;
         const GameEntry game = sandbox.readyEntry(u"Game"_s);
         auto first = sandbox.model();
         first->add(game);
         auto second = sandbox.model();
+        second->followFileChanges();
         first->remove(game);
+        if (reloaded)
+            QTRY_VERIFY(second->entries().isEmpty());
 
         GameEntry edited = game;
         edited.name = u"Renamed"_s;
@@ -64,6 +77,106 @@ private Q_SLOTS:
             "its changes weren't saved."_s);
         QVERIFY(second->entries().isEmpty());
         QCOMPARE(LibraryFile::decode(readFile(first->libraryURL()))->size(), 0);
+    }
+
+    // Another program's edit that keeps the file's size and puts its time back (cp -p,
+    // touch -r) is read before the next save writes over it.
+    void anEditThatKeepsSizeAndTimeIsSeen()
+    {
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+        GameEntry game = sandbox.readyEntry(u"Game"_s);
+        model->add(game);
+        const QByteArray file = QFile::encodeName(model->libraryURL());
+        struct stat saved = {};
+        QCOMPARE(::stat(file, &saved), 0);
+        game.name = u"Gaze"_s;
+        writeFile(model->libraryURL(), LibraryFile::encode({game}));
+        // Each reset of the time stamps the change time anew, which moves once the clock does.
+        struct stat edited = {};
+        do {
+            const timespec times[] = {saved.st_atim, saved.st_mtim};
+            QCOMPARE(::utimensat(AT_FDCWD, file, times, 0), 0);
+            QCOMPARE(::stat(file, &edited), 0);
+        } while (edited.st_ctim.tv_sec == saved.st_ctim.tv_sec
+            && edited.st_ctim.tv_nsec == saved.st_ctim.tv_nsec);
+        QVERIFY(edited.st_size == saved.st_size && edited.st_ino == saved.st_ino);
+
+        model->add(sandbox.readyEntry(u"Other"_s));
+        const auto onDisk = LibraryFile::decode(readFile(model->libraryURL()));
+        QVERIFY_OK(onDisk);
+        QCOMPARE(onDisk->first().name, u"Gaze"_s);
+    }
+
+    // A save that fails says what wasn't saved in one sentence; a window that quits waits a
+    // moment at most for its last save, then says so when it didn't succeed.
+    void failedSavesAreTold_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<bool>("window");
+        QTest::addColumn<int>("status");
+        QTest::addColumn<QString>("message"); // DATA: the data folder
+        const QString quitting
+            = u"Quillmere couldn't save its changes to “W 0” before quitting:\n"_s;
+        QTest::newRow("lock held by another process")
+            << u"lock"_s << true << 0
+            << quitting + u"Another Quillmere window or command still had the library locked."_s;
+        QTest::newRow("folder as the lock") << u"folder"_s << true << 0
+                                            << quitting
+                + u"The library's lock file “DATA/library.json.lock” is a folder, not a regular "
+                  "file."_s;
+        QTest::newRow("full disk")
+            << u"full"_s << false << 1
+            << u"Quillmere couldn't save its library:\nThere isn't enough free space on the disk "
+               "that holds “DATA”."_s;
+    }
+    void failedSavesAreTold()
+    {
+        QFETCH(QString, setup);
+        QFETCH(bool, window);
+        QFETCH(int, status);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        const QString data = sandbox.dataFolder();
+        QVERIFY(QDir().mkpath(data));
+        QLockFile other(data + u"/library.json.lock"_s);
+        QString program = QStringLiteral(QUILLMERE_LIBRARY_WRITER);
+        QStringList arguments {data, u"1"_s, u"W"_s};
+        if (window)
+            arguments << u"--window"_s;
+        if (setup == u"lock") {
+            QVERIFY(other.lock());
+        } else if (setup == u"folder") {
+            QVERIFY(QDir().mkpath(other.fileName()));
+        } else {
+            // A small disk of its own holding a saved library, then full but for the page the
+            // lock takes; what the library holds is printed once the save has failed.
+            const QStringList unshare {u"--user"_s, u"--map-root-user"_s, u"--mount"_s};
+            if (QProcess::execute(u"unshare"_s, unshare + QStringList {u"true"_s}) != 0)
+                QSKIP("This system lets no test mount a disk of its own.");
+            arguments = unshare
+                + QStringList {u"sh"_s, u"-c"_s,
+                    u"mount -t tmpfs -o size=64k quillmere \"$1\" || exit 77; "
+                    "\"$0\" \"$1\" 1 Kept && head -c 4096 /dev/zero >\"$1/spare\" || exit 78; "
+                    "cat /dev/zero >\"$1/filler\" 2>/dev/null; rm \"$1/spare\"; "
+                    "\"$0\" \"$@\"; status=$?; cat \"$1/library.json\"; exit $status"_s,
+                    program}
+                + arguments;
+            program = u"unshare"_s;
+        }
+        QProcess writer;
+        writer.start(program, arguments);
+        // Waiting out the lock twice, as quitting did, would take half a minute.
+        QVERIFY(writer.waitForFinished(10000));
+        if (writer.exitCode() == 77)
+            QSKIP("This system lets no test mount a disk of its own.");
+        QCOMPARE(QString::fromUtf8(writer.readAllStandardError()),
+            message.replace(u"DATA"_s, data) + u'\n');
+        QCOMPARE(writer.exitCode(), status);
+        if (setup == u"full")
+            QVERIFY(writer.readAllStandardOutput().contains("\"Kept 0\""));
+        else
+            QVERIFY(!QFile::exists(data + u"/library.json"_s));
     }
 
     // The window's model shows another process's change, keeps its selection and running
