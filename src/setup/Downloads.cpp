@@ -37,13 +37,16 @@ public:
     FileDownload(QNetworkAccessManager &network, const QNetworkRequest &request,
         const QString &folder, DownloadProgress onProgress,
         std::shared_ptr<Cancellation> cancellation, const DownloadLimits &limits)
-        : m_onProgress(std::move(onProgress))
+        : m_folder(folder)
+        , m_onProgress(std::move(onProgress))
         , m_cancellation(std::move(cancellation))
         , m_limits(limits)
     {
         m_file.setFileName(QDir(folder).filePath(u"Quillmere-download-"_s
             + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
-        if (!m_file.open(QIODevice::WriteOnly)) {
+        // Unbuffered: every piece reaches the system as it arrives, so no write can fail
+        // unseen when the file is closed.
+        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't create a file for the download in “"_s + folder + u"”: "_s
                 + m_file.errorString() + u'.')));
@@ -93,12 +96,33 @@ private:
         m_written += data.size();
         if (m_written > m_limits.maximumBytes) {
             stop(tooLarge);
-        } else if (m_file.write(data) != data.size()) {
-            m_writeError = m_file.errorString();
+        } else if (!writeAll(data)) {
+            m_writeError = saveFailure();
             m_reply->abort();
         } else {
             m_hash.add(data); // hashed as it arrives, so the file is never read back
         }
+    }
+
+    // A short write is followed by another, so the system says why the rest was refused.
+    bool writeAll(QByteArrayView data)
+    {
+        while (!data.isEmpty()) {
+            const qint64 written = m_file.write(data.data(), data.size());
+            if (written <= 0)
+                return false;
+            data = data.sliced(written);
+        }
+        return true;
+    }
+
+    QString saveFailure() const
+    {
+        // Qt reports a full disk, and only that, as a resource error of a write.
+        if (m_file.error() == QFileDevice::ResourceError)
+            return u"Quillmere couldn’t save the download: there is not enough free space on “"_s
+                + m_folder + u"”."_s;
+        return u"Quillmere couldn’t save the download: "_s + m_file.errorString() + u'.';
     }
 
     void checkAnnouncedSize()
@@ -145,6 +169,8 @@ private:
     {
         store();
         m_file.close();
+        if (m_writeError.isEmpty() && m_file.error() != QFileDevice::NoError)
+            m_writeError = saveFailure();
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
         // Errors below 200 are the connection's; above, the server answered with a status.
@@ -152,8 +178,7 @@ private:
         if (m_cancelled) {
             finish(unexpected(RuntimeSetupError::cancelled()));
         } else if (!m_writeError.isEmpty()) {
-            finish(unexpected(RuntimeSetupError::system(
-                u"Quillmere couldn't save the download: "_s + m_writeError + u'.')));
+            finish(unexpected(RuntimeSetupError::system(m_writeError)));
         } else if (!m_limitBroken.isEmpty()) {
             finish(unexpected(RuntimeSetupError::download(m_limitBroken)));
         } else if (!status.isValid() && error == QNetworkReply::RemoteHostClosedError) {
@@ -196,6 +221,7 @@ private:
         QTimer::singleShot(0, this, [this] { Q_EMIT done(); });
     }
 
+    QString m_folder;
     DownloadProgress m_onProgress;
     std::shared_ptr<Cancellation> m_cancellation;
     DownloadLimits m_limits;
@@ -205,7 +231,7 @@ private:
     QTimer m_stallCheck;
     ProgressThrottle m_throttle;
     Sha256 m_hash;
-    QString m_writeError;
+    QString m_writeError; // the sentence of a failed write or close
     qint64 m_written = 0;
     qint64 m_writtenAtWindowStart = 0;
     bool m_cancelled = false;
