@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
-#include <QUuid>
 
 #include <cmath>
 
@@ -24,6 +23,7 @@ namespace {
 constexpr qint64 hashPiece = 1024 * 1024;
 // What the network layer may hold for us while the disk catches up.
 constexpr qint64 readPiece = 1024 * 1024;
+const QString partialPrefix = u"Quillmere-download-"_s;
 const QString tooLarge
     = u"The download was larger than any file Quillmere needs and was stopped."_s;
 
@@ -42,14 +42,17 @@ public:
         , m_cancellation(std::move(cancellation))
         , m_limits(limits)
     {
-        m_file.setFileName(QDir(folder).filePath(u"Quillmere-download-"_s
-            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
+        m_file.setFileName(QDir(folder).filePath(Leftovers::temporaryName(partialPrefix)));
         // Unbuffered: every piece reaches the system as it arrives, so no write can fail
         // unseen when the file is closed.
-        if (!m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered)) {
+        const bool opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (opened)
+            m_inUse = std::make_shared<const InUseMark>(m_file.fileName());
+        if (!opened || !m_inUse->isHeld()) {
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't create a file for the download in “"_s + folder + u"”: "_s
-                + m_file.errorString() + u'.')));
+                + (opened ? u"it was removed as soon as it was made"_s : m_file.errorString())
+                + u'.')));
             return;
         }
         m_reply = network.get(request);
@@ -191,8 +194,8 @@ private:
             finish(unexpected(RuntimeSetupError::download(
                 u"The connection failed (the server closed it before the whole file arrived)."_s)));
         } else {
-            finish(
-                DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url(), m_hash.hex()});
+            finish(DownloadedFile {
+                m_file.fileName(), status.toInt(), m_reply->url(), m_hash.hex(), m_inUse});
         }
     }
 
@@ -227,6 +230,7 @@ private:
     DownloadLimits m_limits;
     QPointer<QNetworkReply> m_reply;
     QFile m_file;
+    std::shared_ptr<const InUseMark> m_inUse;
     QTimer m_deadline;
     QTimer m_stallCheck;
     ProgressThrottle m_throttle;
@@ -278,6 +282,12 @@ SetupResult<QString> Downloads::downloadDirectory(const QString &dataFolder)
         return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s
             + folder + u"”. Check that the disk is writable."_s));
     return folder;
+}
+
+void Downloads::removeLeftovers(const QString &dataFolder)
+{
+    Leftovers::removeUnmarked(
+        QDir(dataFolder).filePath(u"Downloads"_s), partialPrefix, Leftovers::Kind::file);
 }
 
 SetupResult<QString> Downloads::sha256(const QString &path)

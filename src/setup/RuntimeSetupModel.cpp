@@ -1,8 +1,11 @@
 #include "RuntimeSetupModel.h"
 
+#include "platform/Background.h"
 #include "platform/DesktopServices.h"
 #include "platform/UserDefaults.h"
 #include "setup/Cancellation.h"
+#include "setup/Downloads.h"
+#include "setup/WineInstaller.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -20,6 +23,12 @@ RuntimeSetupModel::RuntimeSetupModel(SetupContext context, QObject *parent)
     , m_context(std::move(context))
     , m_network(std::make_unique<QNetworkAccessManager>())
 {
+    // What an interrupted setup left behind goes when the setup opens again; a partial Wine
+    // takes a while to remove, so never on this thread.
+    Background::Pool::start([data = m_context.dataFolder, runtimes = m_context.runtimeFolder()] {
+        Downloads::removeLeftovers(data);
+        WineInstaller::removeLeftovers(runtimes);
+    });
     refresh();
 }
 

@@ -81,6 +81,10 @@ private Q_SLOTS:
         Sandbox sandbox;
         // Large enough that hashing and unpacking take many turns of the event loop.
         const SetupContext context = macWorld(sandbox, u"x86_64"_s, false, false, 24 * 1024 * 1024);
+        // An install and a download that a quit cut short go as the setup opens again.
+        const QString uuid = u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s;
+        writeFile(context.runtimeFolder() + u"/.install-"_s + uuid + u"/Wine Devel.app/x"_s, "");
+        writeFile(context.dataFolder + u"/Downloads/Quillmere-download-"_s + uuid, "");
         RuntimeSetupModel model(context);
         QCOMPARE(model.nextSetupActionTitle(), u"Install Required Components"_s);
         QStringList titles;
@@ -131,6 +135,11 @@ private Q_SLOTS:
         }));
         const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
         QCOMPARE(model.selectedRuntime()->bundlePath, std::optional<QString>(bundle));
+        const auto items = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QTRY_COMPARE(
+            QDir(context.runtimeFolder()).entryList(items), QStringList({"Wine Devel 11.18.app"}));
+        QTRY_COMPARE(QDir(context.dataFolder + u"/Downloads"_s).entryList(items),
+            QStringList({"gstreamer-1.0-1.28.7-universal.pkg", "wine-devel-11.18-osx64.tar.xz"}));
         QCOMPARE(sandbox.desktop->revealed, QList<QStringList>({{bundle}}));
         QVERIFY(!model.isReadyForWindowsApps());
         QVERIFY(!RuntimeSetupModel::runtimeReadyForDirectLaunch(context));
