@@ -122,8 +122,12 @@ QString RuntimeSetupModel::nextSetupActionTitle() const
 
 void RuntimeSetupModel::openRosettaInstructions()
 {
+    const QString terminal = u"/System/Applications/Utilities/Terminal.app"_s;
     m_context.desktop->copyToClipboard(u"softwareupdate --install-rosetta"_s);
-    m_context.desktop->openApplication(u"/System/Applications/Utilities/Terminal.app"_s);
+    if (!m_context.desktop->openApplication(terminal)) {
+        setErrorMessage(DesktopServices::cannotOpen(terminal));
+        return;
+    }
     setStatusMessage(
         u"Terminal is open and the Rosetta command is copied. Paste it, accept Apple's "
         "license, then return here; Quillmere will continue setup."_s);
@@ -138,7 +142,11 @@ void RuntimeSetupModel::revealSelectedRuntime()
             "approve in Finder."_s);
         return;
     }
-    m_context.desktop->revealInFileManager({*runtime->bundlePath});
+    m_context.desktop->revealInFileManager(
+        {*runtime->bundlePath}, [self = QPointer(this), bundle = *runtime->bundlePath] {
+            if (self)
+                self->setErrorMessage(DesktopServices::cannotReveal(bundle));
+        });
     setStatusMessage(approvalSteps + u"Then choose Check again here."_s);
 }
 

@@ -11,6 +11,8 @@ using namespace Qt::StringLiterals;
 
 using namespace TestSupport;
 Q_DECLARE_METATYPE(SetupActionState)
+using ModelAction = std::function<void(RuntimeSetupModel &)>;
+Q_DECLARE_METATYPE(ModelAction)
 
 namespace {
 const QByteArray gstreamerPackage = "xar! pretend installer package";
@@ -239,7 +241,7 @@ private Q_SLOTS:
 
         // A verified package that doesn't open is named in the alert.
         context.sources.gstreamerPackage = server.url(u"/gstreamer.pkg"_s);
-        sandbox.desktop->openSucceeds = false;
+        sandbox.desktop->succeeds = false;
         RuntimeSetupModel unopened(context);
         QCoro::waitFor(unopened.installGStreamer());
         QCOMPARE(unopened.errorMessage(),
@@ -263,6 +265,40 @@ private Q_SLOTS:
         QTimer::singleShot(50, [closing] { delete closing; });
         QTRY_VERIFY_WITH_TIMEOUT(step.isReady(), 5000);
         QVERIFY(!QFile::exists(context.dataFolder + u"/Downloads/wine-devel-11.18-osx64.tar.xz"_s));
+    }
+
+    // The setup's own desktop actions say so when nothing on this computer takes them.
+    void failedDesktopActionsAreSaid_data()
+    {
+        QTest::addColumn<ModelAction>("action");
+        QTest::addColumn<QString>("subject"); // or the name of one the test makes
+        QTest::addColumn<QString>("sentence");
+        const QString open
+            = u"Quillmere couldn’t open “%1”: no application on this computer opens it."_s;
+        QTest::newRow("Wine's source page")
+            << ModelAction(&RuntimeSetupModel::openWineSource) << u"source"_s << open;
+        QTest::newRow("Terminal for Rosetta")
+            << ModelAction(&RuntimeSetupModel::openRosettaInstructions)
+            << u"/System/Applications/Utilities/Terminal.app"_s << open;
+        QTest::newRow("the Wine app to approve")
+            << ModelAction(&RuntimeSetupModel::revealSelectedRuntime) << u"bundle"_s
+            << u"Quillmere couldn’t show “%1”: no file manager on this computer opens its folder."_s;
+    }
+    void failedDesktopActionsAreSaid()
+    {
+        QFETCH(ModelAction, action);
+        QFETCH(QString, subject);
+        Sandbox sandbox;
+        const SetupContext context = macWorld(sandbox, u"arm64"_s);
+        const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
+        installFakeRuntime(bundle + u"/Contents/Resources/wine/bin"_s);
+        RuntimeSetupModel model(context);
+        sandbox.desktop->succeeds = false;
+        action(model);
+        const QMap<QString, QString> made {
+            {u"source"_s, context.sources.wineSourcePage.toDisplayString()}, {u"bundle"_s, bundle}};
+        QFETCH(QString, sentence);
+        QCOMPARE(model.errorMessage(), sentence.arg(made.value(subject, subject)));
     }
 
     void selectionAndReveal()
