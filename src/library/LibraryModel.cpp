@@ -406,6 +406,6 @@ void LibraryModel::openLog(const GameEntry &entry)
         setErrorMessage(noLaunchLogMessage());
         return;
     }
-    if (m_context.desktop)
-        m_context.desktop->openFile(log);
+    if (m_context.desktop && !m_context.desktop->openFile(log))
+        setErrorMessage(DesktopServices::cannotOpen(log));
 }

@@ -32,12 +32,14 @@ bool SystemDesktopServices::openApplication(const QString &path)
 #endif
 }
 
-void SystemDesktopServices::revealInFileManager(const QStringList &paths)
+void SystemDesktopServices::revealInFileManager(
+    const QStringList &paths, std::function<void()> failed)
 {
     if (paths.isEmpty())
         return;
 #ifdef Q_OS_MACOS
-    QProcess::startDetached(u"/usr/bin/open"_s, QStringList {u"-R"_s} + paths);
+    if (!QProcess::startDetached(u"/usr/bin/open"_s, QStringList {u"-R"_s} + paths))
+        failed();
 #else
     QStringList uris;
     for (const QString &path : paths)
@@ -47,18 +49,22 @@ void SystemDesktopServices::revealInFileManager(const QStringList &paths)
     call << uris << QString();
     // Without a file manager on the session bus, opening the folder is the closest thing.
     // The call is asynchronous so a slow bus never stalls the window.
-    const QUrl folder = QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath());
+    auto openFolder = [folder = QUrl::fromLocalFile(QFileInfo(paths.first()).absolutePath()),
+                          failed = std::move(failed)] {
+        if (!QDesktopServices::openUrl(folder))
+            failed();
+    };
     const QDBusPendingCall pending = QDBusConnection::sessionBus().asyncCall(call, 2000);
     if (pending.isFinished()) {
         if (pending.isError())
-            QDesktopServices::openUrl(folder);
+            openFolder();
         return;
     }
     auto *watcher = new QDBusPendingCallWatcher(pending);
     QObject::connect(watcher, &QDBusPendingCallWatcher::finished, watcher,
-        [folder](QDBusPendingCallWatcher *finished) {
+        [openFolder](QDBusPendingCallWatcher *finished) {
             if (finished->isError())
-                QDesktopServices::openUrl(folder);
+                openFolder();
             finished->deleteLater();
         });
 #endif

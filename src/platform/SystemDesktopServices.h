@@ -10,6 +10,6 @@ public:
     bool openFile(const QString &path) override;
     bool openUrl(const QUrl &url) override;
     bool openApplication(const QString &path) override;
-    void revealInFileManager(const QStringList &paths) override;
+    void revealInFileManager(const QStringList &paths, std::function<void()> failed) override;
     void copyToClipboard(const QString &text) override;
 };

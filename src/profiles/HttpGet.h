@@ -27,7 +27,8 @@ struct HttpAnswer
 namespace HttpGet {
 
 // One GET that ends within `deadlineMs` counted from the start, however the server trickles,
-// and holds at most `maximumBytes` of body (plus one read): a longer answer is cut off.
+// and holds at most `maximumBytes` of body (plus one read), counted after any decompression:
+// a longer answer is cut off.
 QCoro::Task<HttpAnswer> fetch(
     QNetworkAccessManager &network, QNetworkRequest request, int deadlineMs, qint64 maximumBytes);
 

@@ -13,7 +13,6 @@
 #include <QPointer>
 #include <QScopeGuard>
 #include <QTimer>
-#include <QUuid>
 
 #include <cmath>
 
@@ -24,6 +23,7 @@ namespace {
 constexpr qint64 hashPiece = 1024 * 1024;
 // What the network layer may hold for us while the disk catches up.
 constexpr qint64 readPiece = 1024 * 1024;
+const QString partialPrefix = u"Quillmere-download-"_s;
 const QString tooLarge
     = u"The download was larger than any file Quillmere needs and was stopped."_s;
 
@@ -37,16 +37,22 @@ public:
     FileDownload(QNetworkAccessManager &network, const QNetworkRequest &request,
         const QString &folder, DownloadProgress onProgress,
         std::shared_ptr<Cancellation> cancellation, const DownloadLimits &limits)
-        : m_onProgress(std::move(onProgress))
+        : m_folder(folder)
+        , m_onProgress(std::move(onProgress))
         , m_cancellation(std::move(cancellation))
         , m_limits(limits)
     {
-        m_file.setFileName(QDir(folder).filePath(u"Quillmere-download-"_s
-            + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper()));
-        if (!m_file.open(QIODevice::WriteOnly)) {
+        m_file.setFileName(QDir(folder).filePath(Leftovers::temporaryName(partialPrefix)));
+        // Unbuffered: every piece reaches the system as it arrives, so no write can fail
+        // unseen when the file is closed.
+        const bool opened = m_file.open(QIODevice::WriteOnly | QIODevice::Unbuffered);
+        if (opened)
+            m_inUse = std::make_shared<const InUseMark>(m_file.fileName());
+        if (!opened || !m_inUse->isHeld()) {
             finish(unexpected(RuntimeSetupError::system(
                 u"Quillmere couldn't create a file for the download in “"_s + folder + u"”: "_s
-                + m_file.errorString() + u'.')));
+                + (opened ? u"it was removed as soon as it was made"_s : m_file.errorString())
+                + u'.')));
             return;
         }
         m_reply = network.get(request);
@@ -93,12 +99,33 @@ private:
         m_written += data.size();
         if (m_written > m_limits.maximumBytes) {
             stop(tooLarge);
-        } else if (m_file.write(data) != data.size()) {
-            m_writeError = m_file.errorString();
+        } else if (!writeAll(data)) {
+            m_writeError = saveFailure();
             m_reply->abort();
         } else {
             m_hash.add(data); // hashed as it arrives, so the file is never read back
         }
+    }
+
+    // A short write is followed by another, so the system says why the rest was refused.
+    bool writeAll(QByteArrayView data)
+    {
+        while (!data.isEmpty()) {
+            const qint64 written = m_file.write(data.data(), data.size());
+            if (written <= 0)
+                return false;
+            data = data.sliced(written);
+        }
+        return true;
+    }
+
+    QString saveFailure() const
+    {
+        // Qt reports a full disk, and only that, as a resource error of a write.
+        if (m_file.error() == QFileDevice::ResourceError)
+            return u"Quillmere couldn’t save the download: there is not enough free space on “"_s
+                + m_folder + u"”."_s;
+        return u"Quillmere couldn’t save the download: "_s + m_file.errorString() + u'.';
     }
 
     void checkAnnouncedSize()
@@ -145,6 +172,8 @@ private:
     {
         store();
         m_file.close();
+        if (m_writeError.isEmpty() && m_file.error() != QFileDevice::NoError)
+            m_writeError = saveFailure();
         const QVariant status = m_reply->attribute(QNetworkRequest::HttpStatusCodeAttribute);
         const QNetworkReply::NetworkError error = m_reply->error();
         // Errors below 200 are the connection's; above, the server answered with a status.
@@ -152,8 +181,7 @@ private:
         if (m_cancelled) {
             finish(unexpected(RuntimeSetupError::cancelled()));
         } else if (!m_writeError.isEmpty()) {
-            finish(unexpected(RuntimeSetupError::system(
-                u"Quillmere couldn't save the download: "_s + m_writeError + u'.')));
+            finish(unexpected(RuntimeSetupError::system(m_writeError)));
         } else if (!m_limitBroken.isEmpty()) {
             finish(unexpected(RuntimeSetupError::download(m_limitBroken)));
         } else if (!status.isValid() && error == QNetworkReply::RemoteHostClosedError) {
@@ -166,8 +194,8 @@ private:
             finish(unexpected(RuntimeSetupError::download(
                 u"The connection failed (the server closed it before the whole file arrived)."_s)));
         } else {
-            finish(
-                DownloadedFile {m_file.fileName(), status.toInt(), m_reply->url(), m_hash.hex()});
+            finish(DownloadedFile {
+                m_file.fileName(), status.toInt(), m_reply->url(), m_hash.hex(), m_inUse});
         }
     }
 
@@ -196,16 +224,18 @@ private:
         QTimer::singleShot(0, this, [this] { Q_EMIT done(); });
     }
 
+    QString m_folder;
     DownloadProgress m_onProgress;
     std::shared_ptr<Cancellation> m_cancellation;
     DownloadLimits m_limits;
     QPointer<QNetworkReply> m_reply;
     QFile m_file;
+    std::shared_ptr<const InUseMark> m_inUse;
     QTimer m_deadline;
     QTimer m_stallCheck;
     ProgressThrottle m_throttle;
     Sha256 m_hash;
-    QString m_writeError;
+    QString m_writeError; // the sentence of a failed write or close
     qint64 m_written = 0;
     qint64 m_writtenAtWindowStart = 0;
     bool m_cancelled = false;
@@ -252,6 +282,12 @@ SetupResult<QString> Downloads::downloadDirectory(const QString &dataFolder)
         return unexpected(RuntimeSetupError::system(u"Quillmere couldn't create the folder “"_s
             + folder + u"”. Check that the disk is writable."_s));
     return folder;
+}
+
+void Downloads::removeLeftovers(const QString &dataFolder)
+{
+    Leftovers::removeUnmarked(
+        QDir(dataFolder).filePath(u"Downloads"_s), partialPrefix, Leftovers::Kind::file);
 }
 
 SetupResult<QString> Downloads::sha256(const QString &path)

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "platform/Leftovers.h"
 #include "setup/RuntimeSetupError.h"
 
 #include <QCoroTask>
@@ -21,6 +22,7 @@ struct DownloadedFile
     int httpStatus = 0;
     QUrl finalUrl;
     QString sha256;
+    std::shared_ptr<const InUseMark> inUse; // keeps the leftover sweep away while this lives
 };
 
 using DownloadProgress = std::function<void(qint64 written, qint64 expected)>;
@@ -62,6 +64,9 @@ QCoro::Task<SetupResult<DownloadedFile>> download(QNetworkAccessManager &network
 
 // "Downloads" in the application data folder, created when missing.
 SetupResult<QString> downloadDirectory(const QString &dataFolder);
+
+// Removes the partial downloads that an interrupted run left in "Downloads". Blocks.
+void removeLeftovers(const QString &dataFolder);
 
 struct VerifiedDownloadRequest
 {

@@ -147,7 +147,9 @@ QCoro::Task<> RuntimeSetupModel::installWine()
 
 void RuntimeSetupModel::openWineSource()
 {
-    m_context.desktop->openUrl(m_context.sources.wineSourcePage);
+    if (!m_context.desktop->openUrl(m_context.sources.wineSourcePage))
+        setErrorMessage(
+            DesktopServices::cannotOpen(m_context.sources.wineSourcePage.toDisplayString()));
 }
 
 QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()

@@ -1,8 +1,11 @@
 #include "RuntimeSetupModel.h"
 
+#include "platform/Background.h"
 #include "platform/DesktopServices.h"
 #include "platform/UserDefaults.h"
 #include "setup/Cancellation.h"
+#include "setup/Downloads.h"
+#include "setup/WineInstaller.h"
 
 #include <QFileInfo>
 #include <QNetworkAccessManager>
@@ -20,6 +23,12 @@ RuntimeSetupModel::RuntimeSetupModel(SetupContext context, QObject *parent)
     , m_context(std::move(context))
     , m_network(std::make_unique<QNetworkAccessManager>())
 {
+    // What an interrupted setup left behind goes when the setup opens again; a partial Wine
+    // takes a while to remove, so never on this thread.
+    Background::Pool::start([data = m_context.dataFolder, runtimes = m_context.runtimeFolder()] {
+        Downloads::removeLeftovers(data);
+        WineInstaller::removeLeftovers(runtimes);
+    });
     refresh();
 }
 
@@ -113,8 +122,12 @@ QString RuntimeSetupModel::nextSetupActionTitle() const
 
 void RuntimeSetupModel::openRosettaInstructions()
 {
+    const QString terminal = u"/System/Applications/Utilities/Terminal.app"_s;
     m_context.desktop->copyToClipboard(u"softwareupdate --install-rosetta"_s);
-    m_context.desktop->openApplication(u"/System/Applications/Utilities/Terminal.app"_s);
+    if (!m_context.desktop->openApplication(terminal)) {
+        setErrorMessage(DesktopServices::cannotOpen(terminal));
+        return;
+    }
     setStatusMessage(
         u"Terminal is open and the Rosetta command is copied. Paste it, accept Apple's "
         "license, then return here; Quillmere will continue setup."_s);
@@ -129,7 +142,11 @@ void RuntimeSetupModel::revealSelectedRuntime()
             "approve in Finder."_s);
         return;
     }
-    m_context.desktop->revealInFileManager({*runtime->bundlePath});
+    m_context.desktop->revealInFileManager(
+        {*runtime->bundlePath}, [self = QPointer(this), bundle = *runtime->bundlePath] {
+            if (self)
+                self->setErrorMessage(DesktopServices::cannotReveal(bundle));
+        });
     setStatusMessage(approvalSteps + u"Then choose Check again here."_s);
 }
 

@@ -1,16 +1,18 @@
 #include "WineInstaller.h"
 
+#include "platform/Leftovers.h"
+
 #include <QDir>
 #include <QFileInfo>
 #include <QProcess>
 #include <QScopeGuard>
 #include <QStringDecoder>
-#include <QUuid>
 
 using namespace Qt::StringLiterals;
 
 namespace {
 
+const QString stagingPrefix = u".install-"_s;
 const QString wineBinary = u"Contents/Resources/wine/bin/wine"_s;
 const QString wineServerBinary = u"Contents/Resources/wine/bin/wineserver"_s;
 
@@ -83,10 +85,11 @@ SetupResult<DetectedWineRuntime> WineInstaller::installWineArchive(
     };
     if (!QDir().mkpath(runtimeFolder))
         return cannotCreate(runtimeFolder);
-    const QString staging = QDir(runtimeFolder)
-                                .filePath(u".install-"_s
-                                    + QUuid::createUuid().toString(QUuid::WithoutBraces).toUpper());
+    const QString staging = QDir(runtimeFolder).filePath(Leftovers::temporaryName(stagingPrefix));
     if (!QDir().mkpath(staging))
+        return cannotCreate(staging);
+    const InUseMark inUse(staging); // held until the staging folder is gone
+    if (!inUse.isHeld())
         return cannotCreate(staging);
     const auto removeStaging = qScopeGuard([&] { QDir(staging).removeRecursively(); });
 
@@ -119,4 +122,9 @@ SetupResult<DetectedWineRuntime> WineInstaller::installWineArchive(
     const QDir installed(destination);
     return DetectedWineRuntime {QLatin1StringView(installedRuntimeName).toString(),
         installed.filePath(wineBinary), installed.filePath(wineServerBinary), destination};
+}
+
+void WineInstaller::removeLeftovers(const QString &runtimeFolder)
+{
+    Leftovers::removeUnmarked(runtimeFolder, stagingPrefix, Leftovers::Kind::folder);
 }

@@ -22,6 +22,10 @@ SetupResult<QString> runTar(const QString &tar, const QStringList &arguments);
 SetupResult<DetectedWineRuntime> installWineArchive(const QString &archive,
     const QString &runtimeFolder, const QString &tar = QStringLiteral("/usr/bin/tar"));
 
+// Removes the staging folders that an interrupted install left in `runtimeFolder`. Blocks: a
+// partial Wine is hundreds of megabytes.
+void removeLeftovers(const QString &runtimeFolder);
+
 // True when every line of a tar listing lies inside "Wine Devel.app" without ".." or a leading
 // "/", and the bundle has content.
 bool isExpectedListing(const QString &listing);

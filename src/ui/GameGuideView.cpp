@@ -173,6 +173,6 @@ void GameGuideView::showGuide(
 
 void GameGuideView::openUrl(const QUrl &url)
 {
-    if (m_desktop)
-        m_desktop->openUrl(url);
+    if (m_desktop && !m_desktop->openUrl(url))
+        m_library.setErrorMessage(DesktopServices::cannotOpen(url.toDisplayString()));
 }

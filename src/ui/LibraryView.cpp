@@ -479,8 +479,13 @@ QMessageBox *LibraryView::currentAlert() const
 
 void LibraryView::reveal(const QString &path)
 {
-    if (m_context.desktop)
-        m_context.desktop->revealInFileManager({path});
+    if (!m_context.desktop)
+        return;
+    m_context.desktop->revealInFileManager(
+        {path}, [library = QPointer<LibraryModel>(&m_library), path] {
+            if (library)
+                library->setErrorMessage(DesktopServices::cannotReveal(path));
+        });
 }
 
 void LibraryView::setFileDropTargeted(bool targeted)

@@ -114,8 +114,9 @@ QWidget *SteamGamesView::buildHeader()
         u"gameDirectoryButton"_s, header);
     directory->setToolTip(u"Browse the game profiles on "_s + host);
     connect(directory, &QPushButton::clicked, this, [this] {
-        if (m_desktop)
-            m_desktop->openUrl(SteamGameCatalog::directoryURL(m_catalog.web().endpoints));
+        const QUrl url = SteamGameCatalog::directoryURL(m_catalog.web().endpoints);
+        if (m_desktop && !m_desktop->openUrl(url))
+            m_library.setErrorMessage(DesktopServices::cannotOpen(url.toDisplayString()));
     });
     row->addWidget(directory, 0, Qt::AlignTop);
     return header;

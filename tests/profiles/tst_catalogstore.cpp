@@ -9,6 +9,7 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
+#include <QProcess>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -29,6 +30,17 @@ QJsonArray builtInRows()
 QByteArray document(const QJsonArray &games, int schema = 1)
 {
     return QJsonDocument(QJsonObject {{"schemaVersion", schema}, {"games", games}}).toJson();
+}
+
+// `size` spaces packed by the system's gzip: a small answer that unpacks far past the limit.
+QByteArray gzippedSpaces(qint64 size)
+{
+    QProcess gzip;
+    gzip.start(u"gzip"_s, {u"-c"_s});
+    gzip.write(QByteArray(size, ' '));
+    gzip.closeWriteChannel();
+    gzip.waitForFinished(-1);
+    return gzip.readAllStandardOutput();
 }
 
 // The built-in rows with one field of one row changed.
@@ -182,6 +194,9 @@ private Q_SLOTS:
         LoopbackServer::Response unsized {200, over};
         unsized.sendLength = false;
         QTest::newRow("unannounced over the limit") << unsized << large;
+        LoopbackServer::Response bomb {200, gzippedSpaces(16 * limit)};
+        bomb.headers = {{"Content-Encoding", "gzip"}};
+        QTest::newRow("gzip that unpacks past the limit") << bomb << large;
     }
     void limitsEndTheLoad()
     {

@@ -6,8 +6,15 @@
 #include <QDir>
 #include <QElapsedTimer>
 #include <QNetworkAccessManager>
+#include <QScopeGuard>
 #include <QTest>
 #include <QTimer>
+
+#include <sys/mount.h>
+#include <sys/resource.h>
+
+#include <cerrno>
+#include <csignal>
 
 using namespace Qt::StringLiterals;
 
@@ -138,6 +145,46 @@ private Q_SLOTS:
         else
             QCOMPARE(said, message);
         QCOMPARE(files(sandbox.root()), QStringList());
+    }
+
+    // The last piece arrives on its own and the disk refuses it: nothing counts as downloaded.
+    void refusedLastPieceKeepsNothing_data()
+    {
+        QTest::addColumn<bool>("fullDisk");
+        QTest::newRow("over the file size limit") << false;
+        QTest::newRow("full disk") << true;
+    }
+    void refusedLastPieceKeepsNothing()
+    {
+        QFETCH(bool, fullDisk);
+        constexpr qint64 room = 64 * 1024;
+        Sandbox sandbox;
+        const QString folder = sandbox.path(u"small"_s);
+        QDir().mkpath(folder);
+        QString reason = qt_error_string(EFBIG);
+        rlimit usual {};
+        getrlimit(RLIMIT_FSIZE, &usual);
+        const auto restore = qScopeGuard([&] {
+            setrlimit(RLIMIT_FSIZE, &usual);
+            umount2(QFile::encodeName(folder).constData(), MNT_DETACH);
+        });
+        if (fullDisk) {
+            if (mount("tmpfs", QFile::encodeName(folder).constData(), "tmpfs", 0, "size=64k") != 0)
+                QSKIP("Only root can mount the small file system this needs.");
+            reason = u"there is not enough free space on “"_s + folder + u"”"_s;
+        } else {
+            std::signal(SIGXFSZ, SIG_IGN); // a refused write, not the end of the test
+            rlimit small = usual;
+            small.rlim_cur = room;
+            setrlimit(RLIMIT_FSIZE, &small);
+        }
+        const QByteArray body(room + 100, 'q');
+        server.route(u"/tail"_s, {.body = body, .chunkSize = room, .chunkDelayMs = 50});
+        const Attempt attempt = fetch(u"/tail"_s, folder, sha256Hex(body));
+        QVERIFY2(!attempt.result, "a file the disk refused was kept as verified");
+        QCOMPARE(attempt.result.error().description(),
+            u"Quillmere couldn’t save the download: "_s + reason + u'.');
+        QCOMPARE(files(folder), QStringList());
     }
 
     void cancellation()

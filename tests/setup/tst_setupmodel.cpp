@@ -11,6 +11,8 @@ using namespace Qt::StringLiterals;
 
 using namespace TestSupport;
 Q_DECLARE_METATYPE(SetupActionState)
+using ModelAction = std::function<void(RuntimeSetupModel &)>;
+Q_DECLARE_METATYPE(ModelAction)
 
 namespace {
 const QByteArray gstreamerPackage = "xar! pretend installer package";
@@ -81,6 +83,10 @@ private Q_SLOTS:
         Sandbox sandbox;
         // Large enough that hashing and unpacking take many turns of the event loop.
         const SetupContext context = macWorld(sandbox, u"x86_64"_s, false, false, 24 * 1024 * 1024);
+        // An install and a download that a quit cut short go as the setup opens again.
+        const QString uuid = u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s;
+        writeFile(context.runtimeFolder() + u"/.install-"_s + uuid + u"/Wine Devel.app/x"_s, "");
+        writeFile(context.dataFolder + u"/Downloads/Quillmere-download-"_s + uuid, "");
         RuntimeSetupModel model(context);
         QCOMPARE(model.nextSetupActionTitle(), u"Install Required Components"_s);
         QStringList titles;
@@ -131,6 +137,11 @@ private Q_SLOTS:
         }));
         const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
         QCOMPARE(model.selectedRuntime()->bundlePath, std::optional<QString>(bundle));
+        const auto items = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
+        QTRY_COMPARE(
+            QDir(context.runtimeFolder()).entryList(items), QStringList({"Wine Devel 11.18.app"}));
+        QTRY_COMPARE(QDir(context.dataFolder + u"/Downloads"_s).entryList(items),
+            QStringList({"gstreamer-1.0-1.28.7-universal.pkg", "wine-devel-11.18-osx64.tar.xz"}));
         QCOMPARE(sandbox.desktop->revealed, QList<QStringList>({{bundle}}));
         QVERIFY(!model.isReadyForWindowsApps());
         QVERIFY(!RuntimeSetupModel::runtimeReadyForDirectLaunch(context));
@@ -230,7 +241,7 @@ private Q_SLOTS:
 
         // A verified package that doesn't open is named in the alert.
         context.sources.gstreamerPackage = server.url(u"/gstreamer.pkg"_s);
-        sandbox.desktop->openSucceeds = false;
+        sandbox.desktop->succeeds = false;
         RuntimeSetupModel unopened(context);
         QCoro::waitFor(unopened.installGStreamer());
         QCOMPARE(unopened.errorMessage(),
@@ -254,6 +265,40 @@ private Q_SLOTS:
         QTimer::singleShot(50, [closing] { delete closing; });
         QTRY_VERIFY_WITH_TIMEOUT(step.isReady(), 5000);
         QVERIFY(!QFile::exists(context.dataFolder + u"/Downloads/wine-devel-11.18-osx64.tar.xz"_s));
+    }
+
+    // The setup's own desktop actions say so when nothing on this computer takes them.
+    void failedDesktopActionsAreSaid_data()
+    {
+        QTest::addColumn<ModelAction>("action");
+        QTest::addColumn<QString>("subject"); // or the name of one the test makes
+        QTest::addColumn<QString>("sentence");
+        const QString open
+            = u"Quillmere couldn’t open “%1”: no application on this computer opens it."_s;
+        QTest::newRow("Wine's source page")
+            << ModelAction(&RuntimeSetupModel::openWineSource) << u"source"_s << open;
+        QTest::newRow("Terminal for Rosetta")
+            << ModelAction(&RuntimeSetupModel::openRosettaInstructions)
+            << u"/System/Applications/Utilities/Terminal.app"_s << open;
+        QTest::newRow("the Wine app to approve")
+            << ModelAction(&RuntimeSetupModel::revealSelectedRuntime) << u"bundle"_s
+            << u"Quillmere couldn’t show “%1”: no file manager on this computer opens its folder."_s;
+    }
+    void failedDesktopActionsAreSaid()
+    {
+        QFETCH(ModelAction, action);
+        QFETCH(QString, subject);
+        Sandbox sandbox;
+        const SetupContext context = macWorld(sandbox, u"arm64"_s);
+        const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
+        installFakeRuntime(bundle + u"/Contents/Resources/wine/bin"_s);
+        RuntimeSetupModel model(context);
+        sandbox.desktop->succeeds = false;
+        action(model);
+        const QMap<QString, QString> made {
+            {u"source"_s, context.sources.wineSourcePage.toDisplayString()}, {u"bundle"_s, bundle}};
+        QFETCH(QString, sentence);
+        QCOMPARE(model.errorMessage(), sentence.arg(made.value(subject, subject)));
     }
 
     void selectionAndReveal()

@@ -1,8 +1,11 @@
+#include "platform/Leftovers.h"
+#include "setup/Downloads.h"
 #include "setup/WineInstaller.h"
 #include "support/SetupSupport.h"
 
 #include <QDir>
 #include <QFile>
+#include <QFileInfo>
 #include <QTest>
 
 using namespace Qt::StringLiterals;
@@ -93,6 +96,52 @@ private Q_SLOTS:
         QFile::setPermissions(silentTar, QFile::permissions(silentTar) | QFileDevice::ExeOwner);
         QCOMPARE(WineInstaller::runTar(silentTar, {}).error().description(),
             unpackFailed + u"The Wine archive could not be read."_s);
+    }
+
+    // What a quit in the middle of setup left goes; nothing else does.
+    void leftoversOfAnInterruptedSetup_data()
+    {
+        QTest::addColumn<QString>("name"); // in the data folder
+        QTest::addColumn<int>("kind"); // 0 a folder with a file, 1 a file, 2 a link to a folder
+        QTest::addColumn<bool>("inUse");
+        QTest::addColumn<bool>("removed");
+        const QString uuid = u"0F8FAD5B-D9CB-469F-A165-70867728950E"_s;
+        const QString staging = u"Runtimes/.install-"_s + uuid;
+        const QString partial = u"Downloads/Quillmere-download-"_s + uuid;
+        QTest::newRow("staging folder") << staging << 0 << false << true;
+        QTest::newRow("partial download") << partial << 1 << false << true;
+        QTest::newRow("staging folder in use") << staging << 0 << true << false;
+        QTest::newRow("partial download in use") << partial << 1 << true << false;
+        QTest::newRow("link named as staging") << staging << 2 << false << false;
+        QTest::newRow("link named as a download") << partial << 2 << false << false;
+        QTest::newRow("file named as staging") << staging << 1 << false << false;
+        QTest::newRow("folder named as a download") << partial << 0 << false << false;
+        QTest::newRow("lower-case UUID")
+            << u"Runtimes/.install-"_s + uuid.toLower() << 0 << false << false;
+        QTest::newRow("more after the UUID") << partial + u".exe"_s << 1 << false << false;
+        QTest::newRow("not a UUID") << u"Runtimes/.install-Wine"_s << 0 << false << false;
+    }
+    void leftoversOfAnInterruptedSetup()
+    {
+        QFETCH(QString, name);
+        QFETCH(int, kind);
+        QFETCH(bool, inUse);
+        Sandbox sandbox;
+        const QString data = sandbox.dataFolder();
+        const QString path = data + u'/' + name;
+        const QString outside = sandbox.path(u"outside"_s);
+        writeFile(outside + u"/keep"_s, "mine");
+        if (kind == 0)
+            writeFile(path + u"/Wine Devel.app/wine"_s, "partial");
+        else if (kind == 1)
+            writeFile(path, "partial");
+        else
+            QVERIFY(QDir().mkpath(QFileInfo(path).path()) && QFile::link(outside, path));
+        const InUseMark mark(inUse ? path : QString());
+        Downloads::removeLeftovers(data);
+        WineInstaller::removeLeftovers(data + u"/Runtimes"_s);
+        QTEST(!QFileInfo(path).exists() && !QFileInfo(path).isSymLink(), "removed");
+        QCOMPARE(readFile(outside + u"/keep"_s), QByteArray("mine"));
     }
 
     // Listings that tar never makes from a real archive.

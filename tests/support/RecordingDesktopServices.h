@@ -2,29 +2,35 @@
 
 #include "platform/DesktopServices.h"
 
-// Remembers what a model asked the desktop to do instead of doing it.
+// Remembers what a model asked the desktop to do instead of doing it, and fails every action
+// when told to, as a desktop without handlers does.
 class RecordingDesktopServices final : public DesktopServices
 {
 public:
     bool openFile(const QString &path) override
     {
         openedFiles.append(path);
-        return openSucceeds;
+        return succeeds;
     }
     bool openUrl(const QUrl &url) override
     {
         openedUrls.append(url);
-        return true;
+        return succeeds;
     }
     bool openApplication(const QString &path) override
     {
         openedApplications.append(path);
-        return true;
+        return succeeds;
     }
-    void revealInFileManager(const QStringList &paths) override { revealed.append(paths); }
+    void revealInFileManager(const QStringList &paths, std::function<void()> failed) override
+    {
+        revealed.append(paths);
+        if (!succeeds)
+            failed();
+    }
     void copyToClipboard(const QString &text) override { clipboard = text; }
 
-    bool openSucceeds = true;
+    bool succeeds = true;
     QStringList openedFiles;
     QList<QUrl> openedUrls;
     QStringList openedApplications;

@@ -1,5 +1,6 @@
 #include "WindowHarness.h"
 
+#include "profiles/SteamGameCatalog.h"
 #include "ui/EntryEditorView.h"
 #include "ui/LibrarySidebar.h"
 #include "ui/RuntimeSetupView.h"
@@ -117,6 +118,50 @@ private Q_SLOTS:
         QVERIFY(waitForAlert(window, u"errorAlert"_s));
         QCOMPARE(window.currentAlert()->informativeText(), WindowFlow::wineNotReadyMessage());
         QVERIFY(harness.library->entries().isEmpty());
+    }
+
+    // Each desktop action says so in the window's alert when nothing on this computer opens it.
+    void failedDesktopActionsAreSaid_data()
+    {
+        QTest::addColumn<QString>("control");
+        QTest::addColumn<QString>("subject");
+        QTest::addColumn<QString>("sentence");
+        const QString open
+            = u"Quillmere couldn’t open “%1”: no application on this computer opens it."_s;
+        const QString show
+            = u"Quillmere couldn’t show “%1”: no file manager on this computer opens its folder."_s;
+        QTest::newRow("Open Last Log") << u"openLogButton"_s << u"log"_s << open;
+        QTest::newRow("Show Game File") << u"showFilesAction"_s << u"game"_s << show;
+        QTest::newRow("Show Wine Prefix") << u"showPrefixAction"_s << u"prefix"_s << show;
+        QTest::newRow("Game Directory") << u"gameDirectoryButton"_s << u"directory"_s << open;
+        QTest::newRow("guide link") << u"guideSourceLink"_s << u"guide"_s << open;
+    }
+    void failedDesktopActionsAreSaid()
+    {
+        QFETCH(QString, control);
+        QFETCH(QString, subject);
+        QFETCH(QString, sentence);
+        WindowHarness harness;
+        LibraryView &window = harness.open();
+        const GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
+        harness.library->add(game);
+        writeFile(harness.library->logURL(game), "a run");
+        const bool onProfiles = subject == u"directory"_s || subject == u"guide"_s;
+        window.flow().setSelectedDestination(
+            onProfiles ? LibraryDestination::games() : LibraryDestination::app(game.id));
+        const QMap<QString, QString> subjects {{u"log"_s, harness.library->logURL(game)},
+            {u"game"_s, game.executablePath}, {u"prefix"_s, game.prefixPath},
+            {u"directory"_s,
+                SteamGameCatalog::directoryURL(harness.web.endpoints).toDisplayString()},
+            {u"guide"_s, catalogProfile(u"counter-strike-2"_s).guideURL.toDisplayString()}};
+
+        harness.sandbox.desktop->succeeds = false;
+        if (auto *button = harness.find<QPushButton>(control))
+            QTest::mouseClick(button, Qt::LeftButton);
+        else
+            harness.find<QAction>(control)->trigger();
+        QVERIFY(waitForAlert(window, u"errorAlert"_s));
+        QCOMPARE(window.currentAlert()->informativeText(), sentence.arg(subjects.value(subject)));
     }
 
     void runningEntryOffersStop()
