@@ -84,13 +84,17 @@ public:
 
     void append(const char *data, std::int64_t size)
     {
-        if (!m_cut && m_received + size <= m_cap) {
-            writeAt(data, size, m_received);
-            m_received += size;
-            return;
+        if (!m_cut) {
+            // Up to the cap the file takes the output as it comes; a piece that crosses it
+            // fills the file first, so that its first half is complete.
+            const std::int64_t fits = std::min(size, m_cap - m_received);
+            writeAt(data, fits, m_received);
+            m_received += fits;
+            data += fits;
+            size -= fits;
+            if (size == 0 || !startCutting())
+                return;
         }
-        if (!m_cut && !startCutting())
-            return;
         keep(data, size);
         m_received += size;
         m_dirty = true;
