@@ -31,7 +31,8 @@ int runWindow(QApplication &app, const QStringList &arguments)
     nameApplication();
     QGuiApplication::setDesktopFileName(u"org.quillmere.Quillmere"_s);
 
-    // One window per user: a second start hands its file to the running window and leaves.
+    // One window per user: a second start hands its file to the running window and leaves once
+    // the window has done what it asked.
     const QString file = arguments.isEmpty()
         ? QString()
         : QDir::cleanPath(QDir::current().absoluteFilePath(arguments.first()));
@@ -39,6 +40,7 @@ int runWindow(QApplication &app, const QStringList &arguments)
     switch (handoff.offer(AppData::defaultFolder(), file)) {
     case WindowHandoff::Outcome::handedOff:
         return 0;
+    case WindowHandoff::Outcome::refused:
     case WindowHandoff::Outcome::unanswered:
         std::fputs((handoff.problem() + u'\n').toUtf8().constData(), stderr);
         return 1;

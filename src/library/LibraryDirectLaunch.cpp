@@ -30,8 +30,14 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
             return;
         }
     }
-    if (!m_preparingExecutable.isEmpty())
-        return; // one preparation at a time
+    // One preparation at a time: the others wait their turn, each once.
+    if (!m_directLaunches.isEmpty()) {
+        if (std::none_of(m_directLaunches.cbegin(), m_directLaunches.cend(),
+                [&](const auto &queued) { return queued.first == executable; }))
+            m_directLaunches.append({executable, runtime});
+        return;
+    }
+    m_directLaunches.prepend({executable, runtime});
 
     GameEntry entry;
     entry.name = file.completeBaseName();
@@ -65,24 +71,23 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
         [this, entry, log](const Preparation &preparation) {
             const Result<void> &prepared = preparation.prepared;
             if (!preparation.unsavable.isEmpty()) {
-                setPreparingExecutable({});
                 setErrorMessage(u"Quillmere can't save its library, so it didn't prepare a Wine "
                                 "prefix for "_s
                     + entry.name + u":\n"_s + preparation.unsavable);
+                endPreparation();
                 return;
             }
             if (!prepared) {
-                setPreparingExecutable({});
                 // No entry names this half-made prefix; its log stays for the message.
                 QDir(entry.prefixPath).removeRecursively();
                 setErrorMessage(u"Quillmere couldn't prepare "_s + entry.name + u":\n"_s
                     + prepared.error().description());
+                endPreparation();
                 return;
             }
             save({{LibraryChange::Kind::add, entry}},
                 [this, entry, log](const Expected<void, QString> &saved) {
                     // Preparing lasts until the entry is on disk, so nothing else starts first.
-                    setPreparingExecutable({});
                     if (!saved) {
                         // Not retried later like other changes: the prefix it names is gone.
                         m_pending.removeIf([&](const LibraryChange &change) {
@@ -94,10 +99,23 @@ void LibraryModel::launchExecutable(const QString &path, const DetectedWineRunti
                             + u" in its library, so it removed the new Wine prefix and didn't "
                               "run it:\n"_s
                             + saved.error());
+                        endPreparation();
                         return;
                     }
                     setSelectedID(entry.id);
                     launch(entry);
+                    endPreparation();
                 });
         });
+}
+
+void LibraryModel::endPreparation()
+{
+    setPreparingExecutable({});
+    auto waiting = std::exchange(m_directLaunches, {});
+    if (!waiting.isEmpty())
+        waiting.removeFirst();
+    // Each is checked again: the file may be gone, or an entry may run it by now.
+    for (const auto &[path, runtime] : std::as_const(waiting))
+        launchExecutable(path, runtime);
 }

@@ -86,7 +86,8 @@ public:
     void openLog(const GameEntry &entry);
 
     // Direct launch: reuses the entry that runs this file, or prepares a new "Direct-" prefix
-    // with `runtime` (away from the GUI thread), adds an entry and launches it.
+    // with `runtime` (away from the GUI thread), adds an entry and launches it. Files that need
+    // a prefix while another is prepared wait their turn, each once.
     void launchExecutable(const QString &path, const DetectedWineRuntime &runtime);
 
     // Steam game shortcuts.
@@ -136,6 +137,7 @@ private:
     static QString readFailureMessage(const LibraryStore::ReadFailure &failure);
     void processFinished(const QUuid &id, int status);
     void setPreparingExecutable(const QString &name);
+    void endPreparation();
     void updatePendingSteamGameIDs(const std::function<void(QSet<QString> &)> &change);
     void removeUninstalledSteamGameShortcuts();
     // The Steam entry a game's action runs through; without one, the reason is on show.
@@ -150,6 +152,8 @@ private:
     QUuid m_selectedID;
     QSet<QUuid> m_runningIDs;
     QString m_preparingExecutable;
+    // The direct launches that need a prefix: the one being prepared first, then those waiting.
+    QList<std::pair<QString, DetectedWineRuntime>> m_directLaunches;
     QString m_notice;
     QString m_errorMessage;
     QHash<QUuid, ProcessHandle> m_processes;

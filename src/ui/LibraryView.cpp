@@ -336,9 +336,37 @@ void LibraryView::chooseExecutableToRun()
     });
 }
 
-void LibraryView::runFile(const QString &path)
+QString LibraryView::runFile(const QString &path)
 {
+    const QString waiting = m_flow.pendingExecutable();
+    if (!waiting.isEmpty() && waiting != path) {
+        // The flow keeps one file for after Wine setup; the one waiting longer goes first.
+        m_library.setErrorMessage(
+            u"Quillmere is already waiting for Wine setup to run “%1”, so it "
+            "didn’t take “%2”."_s.arg(QFileInfo(waiting).fileName(), QFileInfo(path).fileName()));
+        return m_library.errorMessage();
+    }
+    // What the model refuses while it takes the file is the answer.
+    QString refusal;
+    bool setupRequested = false;
+    const QMetaObject::Connection refused
+        = connect(&m_library, &LibraryModel::errorMessageChanged, this, [this, &refusal] {
+              if (!m_library.errorMessage().isEmpty())
+                  refusal = m_library.errorMessage();
+          });
+    const QMetaObject::Connection setup = connect(&m_flow, &WindowFlow::runtimeSetupRequested, this,
+        [&setupRequested] { setupRequested = true; });
     m_flow.runExecutable(path);
+    disconnect(refused);
+    disconnect(setup);
+    if (setupRequested && m_flow.pendingExecutable().isEmpty()) {
+        // The setup sheet could not open over another sheet, and the file went with it.
+        m_library.setErrorMessage(
+            u"Quillmere can’t set up Wine to run “%1” while another sheet is open."_s.arg(
+                QFileInfo(path).fileName()));
+        refusal = m_library.errorMessage();
+    }
+    return refusal;
 }
 
 void LibraryView::showEditor(const std::optional<GameEntry> &entry)

@@ -43,8 +43,10 @@ public:
     ~LibraryView() override;
 
     WindowFlow &flow() { return m_flow; }
-    // Runs a file as a drop on the window does; the command line's `quillmere FILE`.
-    void runFile(const QString &path);
+    // Runs a file as a drop on the window does; the command line's `quillmere FILE`. Returns
+    // the sentence the window shows when it does not run it, or nothing when it runs the file,
+    // puts it in line, or waits for Wine setup to run it.
+    QString runFile(const QString &path);
     void chooseExecutableToRun();
     void showEditor(const std::optional<GameEntry> &entry);
     void confirmRemoval(const GameEntry &entry);

@@ -2,10 +2,13 @@
 
 #include "LibraryView.h"
 
+#include "platform/SameUser.h"
+
 #include <QCoreApplication>
 #include <QCryptographicHash>
 #include <QDir>
 #include <QEventLoop>
+#include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
@@ -14,10 +17,6 @@
 #include <QTimer>
 
 #include <optional>
-
-#if defined(Q_OS_UNIX)
-#include <unistd.h>
-#endif
 
 using namespace Qt::StringLiterals;
 using namespace std::chrono_literals;
@@ -31,15 +30,6 @@ constexpr int connectWaitMs = 1000;
 constexpr auto answerWait = 5s;
 // A client that never finishes its line does not hold a connection open for ever.
 constexpr auto idleLimit = 10s;
-
-qulonglong userID()
-{
-#if defined(Q_OS_UNIX)
-    return ::getuid();
-#else
-    return 0;
-#endif
-}
 
 QByteArray request(const QString &path)
 {
@@ -63,7 +53,25 @@ std::optional<QString> parse(const QByteArray &line)
     return QDir::cleanPath(path);
 }
 
-bool deliver(QLocalSocket &socket, const QByteArray &line)
+QString decoded(const QByteArray &encoded)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
+}
+
+QByteArray answer(const QString &refusal)
+{
+    if (refusal.isEmpty())
+        return "ok\n";
+    return "refused\t" + refusal.toUtf8().toPercentEncoding() + '\n';
+}
+
+bool isSameUser(const QLocalSocket &socket)
+{
+    return SameUser::trusts(SameUser::peer(socket.socketDescriptor()), SameUser::current());
+}
+
+// The window's answer line without its end, or nothing when it did not answer.
+QByteArray deliver(QLocalSocket &socket, const QByteArray &line)
 {
     // Waits in an event loop, not in a blocking call, so the application keeps handling its
     // events while the window it talks to answers.
@@ -77,7 +85,7 @@ bool deliver(QLocalSocket &socket, const QByteArray &line)
     socket.write(line);
     if (!socket.canReadLine())
         loop.exec();
-    return socket.canReadLine() && socket.readLine() == "ok\n";
+    return socket.canReadLine() ? socket.readLine().chopped(1) : QByteArray();
 }
 
 void drop(QLocalSocket *socket)
@@ -100,13 +108,11 @@ WindowHandoff::~WindowHandoff() = default;
 
 QString WindowHandoff::socketName(const QString &dataFolder)
 {
-    QString folder = qEnvironmentVariable("XDG_RUNTIME_DIR");
-    if (folder.isEmpty() || !QFileInfo(folder).isDir())
-        folder = QDir::tempPath();
+    const QString folder = SameUser::privateFolder(
+        qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(), SameUser::current());
     const QByteArray key = QDir::cleanPath(QDir(dataFolder).absolutePath()).toUtf8();
     const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
-    return QDir(folder).filePath(
-        u"quillmere-%1-%2.socket"_s.arg(userID()).arg(QString::fromLatin1(hash.left(12))));
+    return QDir(folder).filePath(u"quillmere-%1.socket"_s.arg(QString::fromLatin1(hash.left(12))));
 }
 
 WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QString &path)
@@ -115,8 +121,13 @@ WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QSt
     std::unique_ptr<QLocalSocket> window = connectOrListen(name);
     if (!window)
         return isListening() ? Outcome::listening : Outcome::notListening;
-    if (deliver(*window, request(path)))
+    const QByteArray answer = deliver(*window, request(path));
+    if (answer == "ok")
         return Outcome::handedOff;
+    if (answer.startsWith("refused\t")) {
+        m_problem = decoded(answer.mid(8));
+        return Outcome::refused;
+    }
     // No answer: take the socket over only if its window has gone meanwhile. A live window keeps
     // it, since a second window beside it would not get the next start's request either.
     window = connectOrListen(name);
@@ -145,24 +156,46 @@ std::unique_ptr<QLocalSocket> WindowHandoff::connectOrListen(const QString &name
 {
     if (isListening())
         return nullptr;
+    const QString folder = QFileInfo(name).path();
+    if (const QString problem = SameUser::makePrivateFolder(folder, SameUser::current());
+        !problem.isEmpty()) {
+        m_problem
+            = u"Quillmere doesn’t listen for other starts, because “%1” %2."_s.arg(folder, problem);
+        return nullptr;
+    }
     QLockFile lock(name + u".lock"_s);
     // Going on without the lock beats not starting at all.
     lock.tryLock(lockWaitMs);
     auto socket = std::make_unique<QLocalSocket>();
     socket->connectToServer(name);
-    if (socket->waitForConnected(connectWaitMs))
-        return socket;
+    if (socket->waitForConnected(connectWaitMs)) {
+        if (isSameUser(*socket))
+            return socket;
+        // Not this user's window: it learns no path, and its socket is not taken over either.
+        m_problem = u"Quillmere doesn’t hand over to the program listening at “%1”, because it "
+                    "belongs to another user."_s.arg(name);
+        return nullptr;
+    }
+    if (SameUser::holdsNonSocket(name)) {
+        m_problem
+            = u"Quillmere can’t listen for other starts, because something else is at “%1”."_s.arg(
+                name);
+        return nullptr;
+    }
     // Nobody behind it: the socket was left by a window that died.
     QLocalServer::removeServer(name);
     if (!m_server->listen(name))
-        m_problem = u"Quillmere can’t listen for other starts at %1: %2"_s.arg(
-            name, m_server->errorString());
+        m_problem = u"Quillmere can’t listen for other starts at “%1”."_s.arg(name);
     return nullptr;
 }
 
 void WindowHandoff::acceptConnections()
 {
     while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (!isSameUser(*socket)) {
+            drop(socket);
+            continue;
+        }
         socket->setReadBufferSize(maximumRequestSize);
         connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
         connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
@@ -184,22 +217,29 @@ void WindowHandoff::readRequest(QLocalSocket *socket)
         drop(socket);
         return;
     }
-    // Answer first: the client only waits to know the request arrived, not for what it does.
-    socket->write("ok\n");
-    socket->disconnectFromServer();
-    if (path->isEmpty())
+    const QPointer<QLocalSocket> client(socket);
+    const QString refusal = handle(*path);
+    if (!client)
+        return;
+    client->write(answer(refusal));
+    client->disconnectFromServer();
+}
+
+QString WindowHandoff::handle(const QString &path)
+{
+    if (path.isEmpty())
         Q_EMIT showRequested();
     else
-        Q_EMIT runRequested(*path);
+        Q_EMIT runRequested(path);
+    if (!m_window)
+        return {};
+    bringForward(m_window);
+    return path.isEmpty() ? QString() : m_window->runFile(path);
 }
 
 void WindowHandoff::attach(LibraryView &window)
 {
-    connect(this, &WindowHandoff::showRequested, &window, [&window] { bringForward(&window); });
-    connect(this, &WindowHandoff::runRequested, &window, [&window](const QString &path) {
-        bringForward(&window);
-        window.runFile(path);
-    });
+    m_window = &window;
     QCoreApplication::instance()->installEventFilter(this);
 }
 
@@ -218,6 +258,6 @@ bool WindowHandoff::eventFilter(QObject *watched, QEvent *event)
         return QObject::eventFilter(watched, event);
     const QString path = static_cast<QFileOpenEvent *>(event)->file();
     if (!path.isEmpty())
-        Q_EMIT runRequested(path);
+        handle(path);
     return true;
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QObject>
+#include <QPointer>
 
 #include <memory>
 
@@ -11,17 +12,23 @@ class QWidget;
 
 // One window per user and data folder. A second start of the window hands its request (a file to
 // run, or just "come forward") to the running window through a local socket and leaves; the
-// running window listens on that socket and also takes the desktop's file-open events.
+// running window listens on that socket and also takes the desktop's file-open events. The
+// socket lives in a folder only the user can enter, and both ends hang up on a peer of another
+// user, so no one else learns which files the user opens or answers in the window's place.
 //
-// On the wire, one UTF-8 line per connection: "show", or "run\t" and the percent-encoded absolute
-// path; the window answers "ok" once it has taken the request.
+// On the wire, one UTF-8 line each way per connection. The start asks "show", or "run\t" and the
+// percent-encoded absolute path. The window handles the request before it answers, so the start
+// leaves with the outcome: "ok" when it came forward and runs the file (or has put it in line
+// behind a program it is preparing), else "refused\t" and the percent-encoded sentence it also
+// shows, which the start prints before it fails.
 class WindowHandoff : public QObject
 {
     Q_OBJECT
 
 public:
     enum class Outcome {
-        handedOff, // the running window took the request: this start is done
+        handedOff, // the running window did what was asked: this start is done
+        refused, // the running window could not do it (see problem())
         listening, // no window was running: this one listens now and opens its own
         unanswered, // a window holds the socket but did not answer (see problem())
         notListening, // the socket could not be set up (see problem()); a window works without it
@@ -30,8 +37,8 @@ public:
     explicit WindowHandoff(QObject *parent = nullptr);
     ~WindowHandoff() override;
 
-    // A full path in the user's runtime folder (the temporary folder where there is none),
-    // distinct for each user and each data folder, so a sandbox never reaches the user's window.
+    // A full path in the user's private folder (see SameUser::privateFolder), distinct for each
+    // data folder, so a sandbox never reaches the user's window.
     static QString socketName(const QString &dataFolder);
 
     // A start of the window: hands `path` (empty: just come forward) to a running window, or
@@ -43,7 +50,8 @@ public:
     bool isListening() const;
     QString problem() const { return m_problem; }
 
-    // Sends the requests this object receives, and the desktop's file-open events, to the window.
+    // Sends the requests this object receives, and the desktop's file-open events, to the window,
+    // which then decides the answers.
     void attach(LibraryView &window);
     // Brings a window to the front, keeping it maximised or full screen if it was.
     static void bringForward(QWidget *window);
@@ -61,7 +69,10 @@ private:
     std::unique_ptr<QLocalSocket> connectOrListen(const QString &name);
     void acceptConnections();
     void readRequest(QLocalSocket *socket);
+    // Why the window did not do it, or empty.
+    QString handle(const QString &path);
 
     QLocalServer *m_server = nullptr;
+    QPointer<LibraryView> m_window;
     QString m_problem;
 };

@@ -1,10 +1,12 @@
 #include "WindowHarness.h"
+#include "platform/SameUser.h"
 #include "ui/WindowHandoff.h"
 
 #include <QFileOpenEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
 #include <QProcess>
+#include <QScopeGuard>
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
@@ -44,52 +46,92 @@ class TestHandoff : public QObject
 {
     Q_OBJECT
 
+    QTemporaryDir m_runtimeFolder; // closed to others, as a runtime folder is
+
 private Q_SLOTS:
+    void initTestCase() { qputenv("XDG_RUNTIME_DIR", m_runtimeFolder.path().toUtf8()); }
+
     // A second start hands its file (made absolute from where it started) or its wish to see the
-    // window to the running window, and leaves without a word.
+    // window to the running window, and leaves once the window has done it, or with the window's
+    // sentence when it could not. Each file goes with a start of its own; only the last may fail.
     void secondStartHandsOff_data()
     {
-        QTest::addColumn<QStringList>("arguments");
-        QTest::newRow("a file") << QStringList {u"notes.txt"_s};
-        QTest::newRow("a name with a line break") << QStringList {u"two\nlines ü.txt"_s};
-        QTest::newRow("no file") << QStringList();
+        QTest::addColumn<QString>("window"); // what the window is doing
+        QTest::addColumn<QStringList>("files");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QByteArray>("error");
+        const QByteArray notAProgram = "Choose a Windows executable file ending in .exe.\n";
+        const QStringList two {u"First.exe"_s, u"Second.exe"_s};
+        QTest::newRow("a file") << u"ready"_s << QStringList {u"notes.txt"_s} << 1 << notAProgram;
+        QTest::newRow("a name with a line break")
+            << u"ready"_s << QStringList {u"two\nlines ü.txt"_s} << 1 << notAProgram;
+        QTest::newRow("no file") << u"ready"_s << QStringList() << 0 << QByteArray();
+        // The second arrives while the first one's prefix is prepared, and waits its turn.
+        QTest::newRow("two programs") << u"ready"_s << two << 0 << QByteArray();
+        QTest::newRow("two programs before Wine is set up")
+            << u"no Wine"_s << two << 1
+            << "Quillmere is already waiting for Wine setup to run “First.exe”, so it didn’t "
+               "take “Second.exe”.\n"_ba;
+        QTest::newRow("a program while a sheet is open")
+            << u"no Wine, editing"_s << QStringList {u"First.exe"_s} << 1
+            << "Quillmere can’t set up Wine to run “First.exe” while another sheet is open.\n"_ba;
     }
     void secondStartHandsOff()
     {
-        QFETCH(QStringList, arguments);
+        QFETCH(QString, window);
+        QFETCH(QStringList, files);
+        QFETCH(int, exitCode);
+        QFETCH(QByteArray, error);
         WindowHarness harness;
-        *harness.wineReady = true;
-        LibraryView &window = harness.open();
+        *harness.wineReady = window == u"ready"_s;
+        LibraryView &view = harness.open();
+        if (window.endsWith(u"editing"_s))
+            view.showEditor(std::nullopt);
         WindowHandoff handoff;
         QCOMPARE(handoff.listen(harness.sandbox.path(u"Quillmere"_s)), QString());
-        handoff.attach(window);
+        handoff.attach(view);
         QSignalSpy shown(&handoff, &WindowHandoff::showRequested);
         QSignalSpy run(&handoff, &WindowHandoff::runRequested);
         const QString folder = harness.sandbox.path(u"files"_s);
         QDir().mkpath(folder);
-        for (const QString &name : arguments)
-            TestSupport::writeFile(folder + u'/' + name, "text");
-        window.showMinimized();
+        for (const QString &name : files)
+            TestSupport::writeFile(folder + u'/' + name, "MZ");
+        view.showMinimized();
+        qputenv("FAKE_WINEBOOT_SLEEP", "3");
+        const auto unset = qScopeGuard([] { qunsetenv("FAKE_WINEBOOT_SLEEP"); });
 
-        auto second = startQuillmere(harness.sandbox, arguments, folder);
-        QVERIFY(finishes(*second));
-        QCOMPARE(second->exitCode(), 0);
-        QCOMPARE(second->readAll(), QByteArray());
-        QVERIFY(!window.isMinimized());
-        if (arguments.isEmpty()) {
+        const qsizetype starts = std::max<qsizetype>(files.size(), 1);
+        for (qsizetype i = 0; i < starts; ++i) {
+            auto second = startQuillmere(
+                harness.sandbox, files.isEmpty() ? QStringList() : QStringList {files[i]}, folder);
+            const bool isLast = i == starts - 1;
+            QVERIFY(finishes(*second));
+            QCOMPARE(second->exitCode(), isLast ? exitCode : 0);
+            QCOMPARE(second->readAllStandardOutput(), QByteArray());
+            QCOMPARE(second->readAllStandardError(), isLast ? error : QByteArray());
+            if (!isLast && *harness.wineReady)
+                QCOMPARE(harness.library->preparingExecutable(), u"First"_s); // before it left
+        }
+        QVERIFY(!view.isMinimized());
+        if (files.isEmpty()) {
             QCOMPARE(shown.count(), 1);
             QCOMPARE(harness.library->errorMessage(), QString());
             return;
         }
-        QCOMPARE(run.count(), 1);
-        QCOMPARE(run.at(0).at(0).toString(), folder + u'/' + arguments.first());
-        QVERIFY(!harness.library->errorMessage().isEmpty()); // the window ran it: not a program
+        QCOMPARE(run.count(), files.size());
+        for (qsizetype i = 0; i < files.size(); ++i)
+            QCOMPARE(run.at(i).at(0).toString(), folder + u'/' + files[i]);
+        if (exitCode == 0) {
+            QTRY_COMPARE_WITH_TIMEOUT(harness.library->entries().size(), files.size(), 20000);
+            QCOMPARE(harness.library->entries().last().executablePath, folder + u"/Second.exe"_s);
+        }
+        QCOMPARE(harness.library->errorMessage(), QString::fromUtf8(error).trimmed());
 
         // macOS hands a file opened from the desktop to the running application as an event.
         QFileOpenEvent event(u"/elsewhere/notes.txt"_s);
         QCoreApplication::sendEvent(QCoreApplication::instance(), &event);
-        QCOMPARE(run.count(), 2);
-        QCOMPARE(run.at(1).at(0).toString(), u"/elsewhere/notes.txt"_s);
+        QCOMPARE(run.count(), files.size() + 1);
+        QCOMPARE(run.last().at(0).toString(), u"/elsewhere/notes.txt"_s);
     }
 
     // Anything but a well-formed request is dropped unanswered, and the window goes on listening.
@@ -122,6 +164,106 @@ private Q_SLOTS:
         QCOMPARE(send("show\n"), QByteArray("ok\n"));
         QCOMPARE(shown.count(), 1);
         QCOMPARE(run.count(), 0);
+    }
+
+    // The socket's folder is one only the user can enter: the runtime folder when it is one, else
+    // one made in the temporary folder. Any other folder, and anything but a socket in the
+    // socket's place, is refused in one sentence.
+    void untrustedPlacesAreRefused_data()
+    {
+        QTest::addColumn<QString>("setup");
+        QTest::addColumn<int>("otherUser"); // added to our user id for the folder check
+        QTest::addColumn<QString>("folderProblem");
+        QTest::addColumn<QString>("listenProblem"); // %1: the folder, %2: the socket
+        const QString refused = u"Quillmere doesn’t listen for other starts, because “%1” "_s;
+        QTest::newRow("missing: made private") << u"missing"_s << 0 << QString() << QString();
+        QTest::newRow("open to others") << u"open"_s << 0 << u"is open to other users"_s
+                                        << refused + u"is open to other users."_s;
+        QTest::newRow("a link") << u"link"_s << 0 << u"is a link"_s << refused + u"is a link."_s;
+        QTest::newRow("a file") << u"file"_s << 0 << u"isn’t a folder"_s
+                                << refused + u"isn’t a folder."_s;
+        QTest::newRow("another user's")
+            << u"private"_s << 1 << u"belongs to another user"_s << QString();
+        QTest::newRow("a folder at the socket")
+            << u"socket folder"_s << 0 << QString()
+            << u"Quillmere can’t listen for other starts, because something else is at “%2”."_s;
+    }
+    void untrustedPlacesAreRefused()
+    {
+        QFETCH(QString, setup);
+        QFETCH(int, otherUser);
+        QFETCH(QString, folderProblem);
+        QFETCH(QString, listenProblem);
+        Sandbox sandbox;
+        const SameUser::UserID user = SameUser::current();
+        const QString folder = sandbox.path(u"tmp/quillmere-%1"_s.arg(user));
+        QDir().mkpath(sandbox.path(u"tmp"_s));
+        // Offered as the runtime folder, and the fallback too: neither way may take it.
+        const QByteArray tmp = qgetenv("TMPDIR"), runtime = qgetenv("XDG_RUNTIME_DIR");
+        qputenv("TMPDIR", sandbox.path(u"tmp"_s).toUtf8());
+        qputenv("XDG_RUNTIME_DIR", folder.toUtf8());
+        const auto restore = qScopeGuard([&] {
+            qputenv("TMPDIR", tmp);
+            qputenv("XDG_RUNTIME_DIR", runtime);
+        });
+        const QString linked = sandbox.path(u"elsewhere"_s);
+        QDir().mkpath(linked);
+        QFile::setPermissions(linked, QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner);
+        if (setup == u"link"_s)
+            QVERIFY(QFile::link(linked, folder));
+        else if (setup == u"file"_s)
+            TestSupport::writeFile(folder, "");
+        else if (setup != u"missing"_s)
+            QVERIFY(QDir().mkdir(folder)
+                && QFile::setPermissions(folder,
+                    QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner
+                        | (setup == u"open"_s ? QFile::ReadOther | QFile::ExeOther
+                                              : QFile::Permissions())));
+        const QString socket = WindowHandoff::socketName(sandbox.dataFolder());
+        if (setup == u"socket folder"_s)
+            QDir().mkpath(socket);
+        if (setup != u"missing"_s)
+            QCOMPARE(SameUser::folderProblem(folder, user + otherUser), folderProblem);
+        if (otherUser != 0)
+            return; // being another user takes more than a test may do
+
+        WindowHandoff handoff;
+        QCOMPARE(handoff.listen(sandbox.dataFolder()),
+            QString(listenProblem).replace(u"%1"_s, folder).replace(u"%2"_s, socket));
+        QCOMPARE(handoff.isListening(), listenProblem.isEmpty());
+        if (handoff.isListening()) {
+            QCOMPARE(QFileInfo(socket).path(), folder);
+            QCOMPARE(SameUser::folderProblem(folder, user), QString());
+        }
+    }
+
+    // Only a peer known to be this user is trusted: the end of a real connection is.
+    void onlyTheSameUserIsTrusted_data()
+    {
+        QTest::addColumn<QString>("peer");
+        QTest::addColumn<bool>("trusted");
+        QTest::newRow("a real connection") << u"connection"_s << true;
+        QTest::newRow("another user") << u"other"_s << false;
+        QTest::newRow("unknown") << u"unknown"_s << false;
+    }
+    void onlyTheSameUserIsTrusted()
+    {
+        QFETCH(QString, peer);
+        QFETCH(bool, trusted);
+        std::optional<SameUser::UserID> id;
+        if (peer == u"connection"_s) {
+            Sandbox sandbox;
+            QLocalServer server;
+            QVERIFY(server.listen(sandbox.path(u"peer.socket"_s)));
+            QLocalSocket client;
+            client.connectToServer(server.fullServerName());
+            QVERIFY(client.waitForConnected(1000) && server.waitForNewConnection(1000));
+            id = SameUser::peer(client.socketDescriptor());
+            QCOMPARE(SameUser::peer(server.nextPendingConnection()->socketDescriptor()), id);
+        } else if (peer == u"other"_s) {
+            id = SameUser::current() + 1;
+        }
+        QCOMPARE(SameUser::trusts(id, SameUser::current()), trusted);
     }
 
     // A socket left by a window that was killed is taken over; a live window's socket is not.
