@@ -2,9 +2,11 @@
 
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "library/SteamLibraryReport.h"
 #include "platform/LaunchLog.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/GameProfileSearch.h"
+#include "profiles/SteamGameCatalog.h"
 #include "setup/RuntimeDiscovery.h"
 #include "setup/RuntimeSetupModel.h"
 
@@ -195,6 +197,75 @@ int runtimes(const LibraryContext &context, const QStringList &options)
     return success;
 }
 
+QByteArray steamJson(const SteamLibraryReport &report)
+{
+    const auto flag = [](bool on) { return on ? QByteArray("true") : QByteArray("false"); };
+    QByteArray out = "{\"steamEntry\":";
+    if (report.steam) {
+        out += "{\"id\":" + jsonString(report.steam->idString())
+            + ",\"name\":" + jsonString(report.steam->name)
+            + ",\"prefixPath\":" + jsonString(report.steam->prefixPath) + '}';
+    } else {
+        out += "null";
+    }
+    out += ",\"folderListReadable\":" + flag(report.isListReadable) + ",\"libraryFolders\":[";
+    for (const SteamLibraryFolders::Folder &folder : report.folders) {
+        out += (out.endsWith('[') ? "" : ",") + QByteArray("{\"windowsPath\":")
+            + jsonString(folder.windowsPath) + ",\"path\":"
+            + (folder.steamApps.isEmpty() ? QByteArray("null") : jsonString(folder.steamApps))
+            + ",\"readable\":" + flag(folder.isReadable) + '}';
+    }
+    out += "],\"games\":[";
+    for (const SteamLibraryReport::Game &game : report.games) {
+        out += (out.endsWith('[') ? "" : ",") + QByteArray("{\"appID\":")
+            + jsonString(game.manifest.appID)
+            + ",\"name\":" + (game.name.isEmpty() ? QByteArray("null") : jsonString(game.name))
+            + ",\"state\":" + jsonString(SteamLibraryReport::stateKey(game.manifest.state))
+            + ",\"libraryFolder\":" + jsonString(game.manifest.steamApps)
+            + ",\"hasShortcut\":" + flag(game.hasShortcut) + '}';
+    }
+    return out + "]}";
+}
+
+int steam(const LibraryContext &context, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
+        return usageFailure(u"“steam” takes only the option --json."_s);
+    LibraryContext looking = context;
+    looking.readOnly = true;
+    const LibraryModel model(looking);
+    if (reportLoadError(model))
+        return failure;
+    const SteamLibraryReport report = SteamLibraryReport::of(
+        model, context.catalog ? context.catalog() : SteamGameCatalog::games());
+    if (!options.isEmpty()) {
+        printJson(steamJson(report));
+        return success;
+    }
+    if (!report.steam) {
+        printLine(u"The library has no Steam entry. Install Steam from Wine Setup to add one."_s);
+        return success;
+    }
+    printRow(u"Steam  "_s + report.steam->idString() + u"  "_s + report.steam->name);
+    if (!report.isListReadable)
+        printLine(u"Steam’s list of library folders couldn’t be read whole, so no shortcut is "
+                  u"removed for now."_s);
+    for (const SteamLibraryFolders::Folder &folder : report.folders) {
+        printRow(u"Folder  "_s + folder.windowsPath + u"  →  "_s
+            + (folder.steamApps.isEmpty()
+                    ? u"(not a place on this machine)"_s
+                    : folder.steamApps + (folder.isReadable ? QString() : u"  (can’t be read)"_s)));
+    }
+    for (const SteamLibraryReport::Game &game : report.games) {
+        const QString state = SteamLibraryReport::stateKey(game.manifest.state);
+        printRow(u"Game  "_s + game.manifest.appID + u"  "_s
+            + (game.name.isEmpty() ? u"(no name)"_s : game.name) + u"  "_s
+            + (state == u"notInstalled" ? u"not installed"_s : state)
+            + (game.hasShortcut ? u"  shortcut"_s : u"  no shortcut"_s));
+    }
+    return success;
+}
+
 // By value: the id must outlive its place in the running set, which the exit removes.
 int waitForLauncher(LibraryModel &model, QUuid id);
 
@@ -349,6 +420,7 @@ QString Cli::usage()
            "  runtimes [--json]  the Wine runtimes found, the default first\n"
            "  run FILE.exe     run a Windows program at once in a new prefix, as a drop does\n"
            "  profiles [--json] [--search TEXT]  the game compatibility profiles\n"
+           "  steam [--json]   the Steam entry, its library folders and the games in them\n"
            "  help             show this text\n"
            "\n"
            "Exit status: 0 on success, 1 when Quillmere reported an error, 2 on a usage error."_s;
@@ -362,7 +434,7 @@ bool Cli::opensWindow(const QStringList &arguments)
         return false;
     const QString &argument = arguments.first();
     static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s, u"runtimes"_s,
-        u"run"_s, u"profiles"_s, u"help"_s};
+        u"run"_s, u"profiles"_s, u"steam"_s, u"help"_s};
     if (commands.contains(argument) || argument.startsWith(u'-'))
         return false;
     return QFileInfo::exists(argument) || argument.contains(u'/')
@@ -383,6 +455,8 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context, const 
         return runtimes(context, rest);
     if (command == u"profiles"_s)
         return profiles(rest, web);
+    if (command == u"steam"_s)
+        return steam(context, rest);
     if (command == u"run"_s) {
         if (rest.size() != 1)
             return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);

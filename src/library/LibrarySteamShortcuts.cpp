@@ -2,15 +2,12 @@
 // its install, and add a library entry that starts it through Steam.
 #include "LibraryModel.h"
 
-#include "library/SteamManifest.h"
+#include "library/SteamLibraryFolders.h"
 #include "platform/Background.h"
-#include "platform/RegularFile.h"
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
 
-#include <QDir>
 #include <QFileInfo>
-#include <QStringDecoder>
 
 using namespace Qt::StringLiterals;
 
@@ -26,48 +23,6 @@ bool isShortcutOf(const GameEntry &candidate, const GameEntry &steam)
     return candidate.executablePath == steam.executablePath
         && candidate.prefixPath == steam.prefixPath && candidate.arguments.size() == 2
         && candidate.arguments.first() == u"-applaunch";
-}
-
-QString steamApps(const GameEntry &steam)
-{
-    return QDir(steam.prefixPath).filePath(u"drive_c/Program Files (x86)/Steam/steamapps"_s);
-}
-
-QString manifestPath(const QString &apps, const QString &appID)
-{
-    return QDir(apps).filePath(u"appmanifest_"_s + appID + u".acf"_s);
-}
-
-// A manifest is a few kilobytes; a pipe or a device in its place is never opened.
-std::optional<QString> readManifest(const QString &path)
-{
-    const auto bytes = RegularFile::read(path, qint64(1) << 20);
-    if (!bytes)
-        return std::nullopt;
-    QStringDecoder decoder(QStringDecoder::Utf8);
-    const QString text = decoder.decode(*bytes);
-    if (decoder.hasError())
-        return std::nullopt;
-    return text;
-}
-
-// Only a game that is certainly gone: Steam's library folder is there, and the game's manifest
-// is not, or names another app. A prefix on a drive that isn't mounted, a manifest that can't be
-// read and a game that Steam is updating all keep their shortcut.
-bool isSteamGameGone(const GameEntry &steam, const QString &appID)
-{
-    const QString apps = steamApps(steam);
-    if (FileKind::of(apps).kind != FileKind::Kind::folder)
-        return false;
-    const QString path = manifestPath(apps, appID);
-    // "Missing" only when the folder could be searched for it.
-    if (!FileKind::of(path).exists())
-        return true;
-    const auto manifest = readManifest(path);
-    if (!manifest)
-        return false;
-    const auto named = SteamManifest::value(u"appid"_s, *manifest);
-    return named && *named != appID;
 }
 
 const QString noAppID
@@ -109,29 +64,8 @@ std::optional<GameEntry> LibraryModel::steamGameEntry(const GameCompatibilityPro
 bool LibraryModel::isSteamGameInstalled(const GameCompatibilityProfile &profile) const
 {
     const auto steam = steamEntry();
-    if (!profile.appID || !steam)
-        return false;
-    const QDir apps(steamApps(*steam));
-    const auto manifest = readManifest(manifestPath(apps.path(), *profile.appID));
-    if (!manifest)
-        return false;
-    if (SteamManifest::value(u"appid"_s, *manifest) != profile.appID)
-        return false;
-    if (SteamManifest::decimalInteger(SteamManifest::value(u"StateFlags"_s, *manifest)) != 4)
-        return false;
-    const auto folder = SteamManifest::value(u"installdir"_s, *manifest);
-    if (!folder || folder->isEmpty() || *folder == u"." || *folder == u".."
-        || folder->contains(u'/'))
-        return false;
-    const auto remaining
-        = SteamManifest::decimalInteger(SteamManifest::value(u"BytesToDownload"_s, *manifest));
-    if (remaining && *remaining > 0)
-        return false;
-    const QDir installed(apps.filePath(u"common/"_s + *folder));
-    return installed.exists()
-        && !installed
-                .entryList(QDir::AllEntries | QDir::Hidden | QDir::System | QDir::NoDotAndDotDot)
-                .isEmpty();
+    return profile.appID && steam
+        && SteamLibraryFolders::read(steam->prefixPath).isInstalled(*profile.appID);
 }
 
 QStringList LibraryModel::pendingSteamGameIDs() const
@@ -280,14 +214,18 @@ void LibraryModel::removeUninstalledSteamGameShortcuts()
     if (!steam)
         return;
     const QList<GameCompatibilityProfile> profiles = catalog();
+    const auto folders = SteamLibraryFolders::read(steam->prefixPath);
     QSet<QUuid> gone;
     for (const GameEntry &entry : m_entries) {
         if (!isShortcutOf(entry, *steam))
             continue;
         const auto profile = std::find_if(profiles.cbegin(), profiles.cend(),
             [&](const GameCompatibilityProfile &p) { return p.appID == entry.arguments.at(1); });
-        // A game that is not in the catalogue may be an entry the user made: it stays.
-        if (profile != profiles.cend() && isSteamGameGone(*steam, entry.arguments.at(1)))
+        // A game that is not in the catalogue may be an entry the user made: it stays. So does
+        // one on a drive that isn't mounted, behind a manifest that can't be read, or that Steam
+        // is updating.
+        if (profile != profiles.cend()
+            && folders.presence(entry.arguments.at(1)) == SteamLibraryFolders::Presence::gone)
             gone.insert(entry.id);
     }
     if (gone.isEmpty())

@@ -12,6 +12,7 @@
 #include "Widgets.h"
 
 #include "library/LibraryModel.h"
+#include "library/SteamLibraryWatcher.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeSetupModel.h"
@@ -143,6 +144,9 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
 
     // Other windows and commands may change the library; the window shows it within a moment.
     library.followFileChanges();
+    // So does Steam, when it finishes a game the user is waiting for.
+    new SteamLibraryWatcher(
+        library, [catalog = m_context.catalog] { return catalog->games(); }, this);
     // The first page is chosen before the window shows, so the profiles page does not start
     // its refresh for a window that opens on an entry.
     m_flow.initializeDestination();

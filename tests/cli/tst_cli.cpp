@@ -125,6 +125,7 @@ private Q_SLOTS:
         row("launch", 2, u"“launch” takes one library entry: its id or its name."_s);
         row("list --xml", 2, u"“list” takes only the option --json."_s);
         row("runtimes -j", 2, u"“runtimes” takes only the option --json."_s);
+        row("steam --all", 2, u"“steam” takes only the option --json."_s);
         row("stop Nobody", 1, u"No library entry has the id or name “Nobody”."_s);
         row("log Twin", 1, u"Several library entries are named “Twin”; give its id instead."_s);
         row("log Solo", 1, LibraryModel::noLaunchLogMessage());
@@ -200,6 +201,55 @@ private Q_SLOTS:
         const Run stop = quillmere(sandbox, {u"stop"_s, u"Chess"_s});
         QCOMPARE(stop.exitCode, 0);
         QCOMPARE(stop.out, u"Sent a stop request to Wine for Chess's prefix.\n"_s);
+    }
+
+    // Steam's folders and games as the library sees them; a game on a second drive keeps its
+    // shortcut through a command that may clean up.
+    void steam()
+    {
+        Sandbox sandbox;
+        QCOMPARE(quillmere(sandbox, {u"steam"_s, u"--json"_s}).out,
+            u"{\"steamEntry\":null,\"folderListReadable\":true,\"libraryFolders\":[],"
+            "\"games\":[]}\n"_s);
+        const GameEntry steam = sandbox.steamEntry();
+        GameEntry shortcut = steam;
+        shortcut.id = QUuid::createUuid();
+        shortcut.name = u"Elden Ring"_s;
+        shortcut.arguments = {u"-applaunch"_s, u"1245620"_s};
+        writeFile(libraryPath(sandbox), LibraryFile::encode({steam, shortcut}));
+        const QString apps = addSteamLibraryOnDriveD(steam, sandbox.path(u"d"_s));
+        installSteamGameIn(apps, u"1245620"_s);
+        installSteamGame(steam, u"42"_s,
+            steamManifest(u"42"_s, u"1026"_s, u"Game42"_s) + u"\"name\" \"Odd\u001b[2J\"\n"_s);
+        QCOMPARE(quillmere(sandbox, {u"stop"_s, u"Steam"_s}).exitCode, 0);
+
+        const QString c = steamApps(steam),
+                      d = steam.prefixPath + u"/dosdevices/d:/SteamLibrary/steamapps"_s;
+        const Run json = quillmere(sandbox, {u"steam"_s, u"--json"_s});
+        QCOMPARE(json.exitCode, 0);
+        QCOMPARE(QJsonDocument::fromJson(json.out.toUtf8()).object(),
+            (QJsonObject {{"steamEntry",
+                              QJsonObject {{"id", steam.idString()}, {"name", steam.name},
+                                  {"prefixPath", steam.prefixPath}}},
+                {"folderListReadable", true},
+                {"libraryFolders",
+                    QJsonArray {QJsonObject {{"windowsPath", u"C:\\Program Files (x86)\\Steam"_s},
+                                    {"path", c}, {"readable", true}},
+                        QJsonObject {{"windowsPath", u"D:\\SteamLibrary"_s}, {"path", d},
+                            {"readable", true}}}},
+                {"games",
+                    QJsonArray {
+                        QJsonObject {{"appID", "42"}, {"name", u"Odd\u001b[2J"_s},
+                            {"state", "downloading"}, {"libraryFolder", c}, {"hasShortcut", false}},
+                        QJsonObject {{"appID", "1245620"}, {"name", "Elden Ring"},
+                            {"state", "installed"}, {"libraryFolder", d},
+                            {"hasShortcut", true}}}}}));
+        QCOMPARE(quillmere(sandbox, {u"steam"_s}).out,
+            u"Steam  "_s + steam.idString()
+                + u"  Steam\nFolder  C:\\Program Files (x86)\\Steam  →  "_s + c
+                + u"\nFolder  D:\\SteamLibrary  →  "_s + d
+                + u"\nGame  42  Odd\\e[2J  downloading  no shortcut"
+                  "\nGame  1245620  Elden Ring  installed  shortcut\n"_s);
     }
 
     // The web site's list; the status line goes to standard error. The catalogue store's tests

@@ -45,6 +45,8 @@ private Q_SLOTS:
         Sandbox sandbox;
         const GameEntry steam = sandbox.steamEntry();
         installSteamGame(steam, "730");
+        // Installed in Steam's library folder on another drive.
+        installSteamGameIn(addSteamLibraryOnDriveD(steam, sandbox.path("d")), "1245620");
         UserDefaults(sandbox.path("defaults.ini"))
             .setStringArray(QLatin1String(LibraryModel::pendingSteamGamesKey), {"2357570"});
         auto library = sandbox.model();
@@ -54,6 +56,8 @@ private Q_SLOTS:
         library->add(steam);
         QCOMPARE(installFacts(*library, cs, false), facts("steam,installed"));
         QCOMPARE(installFacts(*library, profile("overwatch"), true), facts("wine,steam,pending"));
+        QCOMPARE(
+            installFacts(*library, profile("elden-ring"), true), facts("wine,steam,installed"));
         library->addSteamGameShortcut(cs);
         GameEntry launcher = sandbox.readyEntry(QStringLiteral("Tools"));
         launcher.executablePath = "/games/Battle.net/Battle.net.EXE";

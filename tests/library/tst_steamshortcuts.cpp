@@ -1,4 +1,5 @@
 #include "library/LibraryModel.h"
+#include "library/SteamLibraryFolders.h"
 #include "library/SteamManifest.h"
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
@@ -42,30 +43,46 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("folder"); // the install folder: "files", "empty" or "none"
-        QTest::addColumn<bool>("installed");
+        QTest::addColumn<QString>("state"); // as `quillmere steam` shows it; "none": no manifest
         // App 730's manifest, installed in "Game730" unless the row says otherwise.
         const auto m = [](const QString &flags, const QString &folder = "Game730",
                            const QString &bytes = "0", const QString &appID = "730") {
             return steamManifest(appID, flags, folder, bytes);
         };
-        QTest::newRow("complete") << m("4") << "files" << true;
-        QTest::newRow("no download count") << m("4", "Game730", {}) << "files" << true;
-        QTest::newRow("signed flags") << m("+4") << "files" << true;
-        QTest::newRow("bytes to download") << m("4", "Game730", "1") << "files" << false;
-        QTest::newRow("updating, flags 1026") << m("1026") << "files" << false;
-        QTest::newRow("flags not a number") << m("4x") << "files" << false;
-        QTest::newRow("other app id") << m("4", "Game730", "0", "731") << "files" << false;
-        QTest::newRow("install folder ..") << m("4", "..") << "files" << false;
-        QTest::newRow("install folder with slash") << m("4", "Game730/sub") << "files" << false;
-        QTest::newRow("empty install folder name") << m("4", "") << "files" << false;
-        QTest::newRow("install folder missing") << m("4") << "none" << false;
-        QTest::newRow("install folder empty") << m("4") << "empty" << false;
+        QTest::newRow("complete") << m("4") << "files"
+                                  << "installed";
+        QTest::newRow("no download count") << m("4", "Game730", {}) << "files"
+                                           << "installed";
+        QTest::newRow("signed flags") << m("+4") << "files"
+                                      << "installed";
+        QTest::newRow("bytes to download") << m("4", "Game730", "1") << "files"
+                                           << "updating";
+        QTest::newRow("update required, flags 6") << m("6") << "files"
+                                                  << "updating";
+        QTest::newRow("first download, flags 1026") << m("1026") << "none"
+                                                    << "downloading";
+        QTest::newRow("uninstalled, flags 1") << m("1") << "none"
+                                              << "not installed";
+        QTest::newRow("flags not a number") << m("4x") << "files"
+                                            << "not installed";
+        QTest::newRow("other app id") << m("4", "Game730", "0", "731") << "files"
+                                      << "none";
+        QTest::newRow("install folder ..") << m("4", "..") << "files"
+                                           << "not installed";
+        QTest::newRow("install folder with slash") << m("4", "Game730/sub") << "files"
+                                                   << "not installed";
+        QTest::newRow("empty install folder name") << m("4", "") << "files"
+                                                   << "not installed";
+        QTest::newRow("install folder missing") << m("4") << "none"
+                                                << "not installed";
+        QTest::newRow("install folder empty") << m("4") << "empty"
+                                              << "not installed";
     }
     void installedOnlyWhenComplete()
     {
         QFETCH(QString, text);
         QFETCH(QString, folder);
-        QFETCH(bool, installed);
+        QFETCH(QString, state);
         World world;
         installSteamGame(world.steam, "730", text);
         // The sub folder a slash would point into exists, so only the rule can refuse it.
@@ -75,7 +92,39 @@ private Q_SLOTS:
         if (folder == u"empty")
             QDir().mkpath(world.apps + "/common/Game730");
         QCOMPARE(world.sandbox.model()->isSteamGameInstalled(catalogProfile("counter-strike-2")),
-            installed);
+            state == u"installed");
+        const auto manifest = SteamLibraryFolders::read(world.steam.prefixPath).manifest("730");
+        const QStringList states = {"installed", "updating", "downloading", "not installed"};
+        QCOMPARE(manifest ? states.at(int(manifest->state)) : "none", state);
+    }
+
+    // Windows paths from Steam's list, on this machine.
+    void windowsPathsMapThroughThePrefix_data()
+    {
+        QTest::addColumn<QString>("windowsPath");
+        QTest::addColumn<QString>("hostPath"); // empty: not a place on this machine
+        QTest::newRow("drive C") << "C:\\Program Files (x86)\\Steam"
+                                 << "/p/drive_c/Program Files (x86)/Steam";
+        QTest::newRow("other letter, slashes") << "d:/Games//Steam/"
+                                               << "/p/dosdevices/d:/Games/Steam";
+        QTest::newRow("drive Z") << "Z:\\home\\ann\\Steam"
+                                 << "/p/dosdevices/z:/home/ann/Steam";
+        QTest::newRow("drive root") << "E:\\"
+                                    << "/p/dosdevices/e:";
+        QTest::newRow("drive-relative") << "E:Steam"
+                                        << "";
+        QTest::newRow("steps out") << "E:\\Steam\\..\\..\\x"
+                                   << "";
+        QTest::newRow("network share") << "\\\\server\\games"
+                                       << "";
+        QTest::newRow("host path") << "/home/ann/Steam"
+                                   << "";
+    }
+    void windowsPathsMapThroughThePrefix()
+    {
+        QFETCH(QString, windowsPath);
+        QFETCH(QString, hostPath);
+        QCOMPARE(SteamLibraryFolders::hostPath("/p", windowsPath), hostPath);
     }
 
     void openingAPageRemembersTheInstall()
@@ -122,7 +171,7 @@ private Q_SLOTS:
         defaults.setStringArray(
             QLatin1String(LibraryModel::pendingSteamGamesKey), {"990080", "730", "292030", "730"});
         installSteamGame(world.steam, "730");
-        installSteamGame(world.steam, "990080");
+        installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
         auto model = world.sandbox.model();
         model->refreshPendingSteamGameInstalls(SteamGameCatalog::games());
         QCOMPARE(model->notice(),
@@ -184,48 +233,87 @@ private Q_SLOTS:
     }
 
     // A start drops a game's shortcut only when the game is certainly gone, never because it
-    // can't look at it at the moment or Steam is busy with it.
+    // can't look at it at the moment or Steam is busy with it. Steam's list names a second
+    // library folder on drive D:, where the game is installed in the rows that start with "D:".
     void startKeepsShortcutsUnlessGameIsGone_data()
     {
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("kept");
-        QTest::newRow("manifest gone") << "remove" << false;
+        QTest::addColumn<bool>("installed");
+        QTest::newRow("manifest gone") << "remove" << false << false;
         QTest::newRow("manifest names another app")
-            << steamManifest("731", "4", "Game730") << false;
-        QTest::newRow("prefix renamed away") << "rename" << true;
+            << steamManifest("731", "4", "Game730") << false << false;
+        QTest::newRow("prefix renamed away") << "rename" << true << false;
         QTest::newRow("updating in Steam")
-            << steamManifest("730", "1026", "Game730", "1024") << true;
-        QTest::newRow("manifest not UTF-8") << "latin1" << true;
-        QTest::newRow("manifest a named pipe") << "pipe" << true;
+            << steamManifest("730", "1026", "Game730", "1024") << true << false;
+        QTest::newRow("manifest not UTF-8") << "latin1" << true << false;
+        QTest::newRow("manifest a named pipe") << "pipe" << true << false;
+        QTest::newRow("D: installed") << "D:" << true << true;
+        QTest::newRow("D: manifest gone") << "D: remove" << false << false;
+        QTest::newRow("D: unmounted") << "D: unmount" << true << false;
+        QTest::newRow("D: link to nowhere") << "D: dangling" << true << false;
+        QTest::newRow("D: listed only in config") << "D: config" << true << true;
+        QTest::newRow("D: list cut short") << "D: truncate" << true << false;
+        QTest::newRow("D: list too large") << "D: large" << true << false;
+        QTest::newRow("D: list a named pipe") << "D: pipe" << true << false;
+        QTest::newRow("D: list names a share") << "D: share" << true << false;
     }
     void startKeepsShortcutsUnlessGameIsGone()
     {
         QFETCH(QString, change);
         QFETCH(bool, kept);
+        QFETCH(bool, installed);
         World world;
-        installSteamGame(world.steam, "730");
+        const QString drive = world.sandbox.path("drive-d");
+        const QString apps = addSteamLibraryOnDriveD(world.steam, drive);
+        const bool onD = change.startsWith(u"D:");
+        change = change.mid(onD ? 3 : 0);
+        installSteamGameIn(onD ? apps : world.apps, "730");
         const GameCompatibilityProfile cs = catalogProfile("counter-strike-2");
         {
             auto model = world.sandbox.model();
             model->addSteamGameShortcut(cs);
+            QVERIFY(model->steamGameEntry(cs)); // installed on either drive
             GameEntry unknown = *model->steamGameEntry(cs);
             unknown.id = QUuid::createUuid();
             unknown.arguments = {"-applaunch", "999999"}; // not in the catalogue
             model->add(unknown);
         }
-        const QString manifestPath = world.apps + "/appmanifest_730.acf";
-        QFile::remove(manifestPath);
+        const QString list = world.apps + "/libraryfolders.vdf";
+        const QString manifestPath = (onD ? apps : world.apps) + "/appmanifest_730.acf";
+        // Each list row would have the game removed if the list's folders were left unsearched.
+        if (!onD || change != u"")
+            QFile::remove(manifestPath);
+        const QByteArray listText = readFile(list);
+        if (onD && change == u"pipe")
+            QFile::remove(list);
         if (change == u"rename")
             QVERIFY(QDir().rename(world.steam.prefixPath, world.sandbox.path("unmounted")));
         else if (change == u"pipe")
-            QCOMPARE(::mkfifo(QFile::encodeName(manifestPath).constData(), 0600), 0);
+            QCOMPARE(::mkfifo(QFile::encodeName(onD ? list : manifestPath).constData(), 0600), 0);
         else if (change == u"latin1") // it would name another app, could it be read
             writeFile(manifestPath, steamManifest("731", "4", "Game730").toUtf8() + "\xff");
-        else if (change != u"remove")
+        else if (change == u"unmount")
+            QVERIFY(QFile::remove(world.steam.prefixPath + "/dosdevices/d:"));
+        else if (change == u"dangling")
+            QVERIFY(QDir(drive).removeRecursively());
+        else if (change == u"config") // the game stays, found through the config copy alone
+            QVERIFY(QDir().mkpath(world.apps + "/../config")
+                && QFile::rename(list, world.apps + "/../config/libraryfolders.vdf"));
+        else if (change == u"truncate") // cut off before drive D:'s folder
+            writeFile(list, listText.left(listText.indexOf("\t\"1\"")));
+        else if (change == u"large")
+            writeFile(list, listText + QByteArray(1 << 20, ' '));
+        else if (change == u"share")
+            writeFile(list, steamLibraryList({"D:\\SteamLibrary", "\\\\nas\\games"}));
+        else if (!onD && change != u"remove")
             writeFile(manifestPath, change.toUtf8());
+        if (change == u"config")
+            installSteamGameIn(apps, "730");
 
         auto model = world.sandbox.model();
         QCOMPARE(model->steamGameEntry(cs).has_value(), kept);
+        QCOMPARE(model->isSteamGameInstalled(cs), installed);
         QCOMPARE(model->entries().size(), kept ? 3 : 2);
         QCOMPARE(model->entries().last().arguments.last(), "999999");
         QCOMPARE(model->errorMessage(), QString());

@@ -64,12 +64,40 @@ QString steamApps(const GameEntry &steam)
 
 void installSteamGame(const GameEntry &steam, const QString &appID, const QString &manifest)
 {
-    const QString apps = steamApps(steam);
+    installSteamGameIn(steamApps(steam), appID, manifest);
+}
+
+void installSteamGameIn(const QString &apps, const QString &appID, const QString &manifest)
+{
     const QString folder = QStringLiteral("Game") + appID;
     writeFile(apps + QStringLiteral("/appmanifest_") + appID + QStringLiteral(".acf"),
         (manifest.isNull() ? steamManifest(appID, QStringLiteral("4"), folder) : manifest)
             .toUtf8());
     writeFile(apps + QStringLiteral("/common/") + folder + QStringLiteral("/game.exe"), "MZ");
+}
+
+QByteArray steamLibraryList(const QStringList &windowsPaths)
+{
+    QByteArray text = "\"libraryfolders\"\n{\n";
+    for (qsizetype i = 0; i < windowsPaths.size(); ++i) {
+        // Steam escapes backslashes; the "apps" block carries numbers that are no folders.
+        text += "\t\"" + QByteArray::number(i) + "\"\n\t{\n\t\t\"path\"\t\t\""
+            + windowsPaths.at(i).toUtf8().replace("\\", "\\\\")
+            + "\"\n\t\t\"label\"\t\t\"\"\n\t\t\"apps\"\n\t\t{\n\t\t\t\"730\"\t\t\"1024\"\n\t\t}"
+              "\n\t}\n";
+    }
+    return text + "}\n";
+}
+
+QString addSteamLibraryOnDriveD(const GameEntry &steam, const QString &drive)
+{
+    QDir().mkpath(drive + QStringLiteral("/SteamLibrary/steamapps"));
+    QDir().mkpath(steam.prefixPath + QStringLiteral("/dosdevices"));
+    QFile::link(drive, steam.prefixPath + QStringLiteral("/dosdevices/d:"));
+    writeFile(steamApps(steam) + QStringLiteral("/libraryfolders.vdf"),
+        steamLibraryList({QStringLiteral("C:\\Program Files (x86)\\Steam"),
+            QStringLiteral("D:\\SteamLibrary")}));
+    return drive + QStringLiteral("/SteamLibrary/steamapps");
 }
 
 static QList<QByteArray> nulSeparated(const QString &path)

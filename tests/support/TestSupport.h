@@ -44,6 +44,13 @@ QString steamApps(const GameEntry &steam);
 // What Steam leaves behind once a game has installed: its manifest (a complete one unless
 // given) and the game's program in "common/Game<app ID>".
 void installSteamGame(const GameEntry &steam, const QString &appID, const QString &manifest = {});
+// The same in another library folder's "steamapps".
+void installSteamGameIn(const QString &apps, const QString &appID, const QString &manifest = {});
+// Steam's "libraryfolders.vdf" naming these Windows folders, its own first.
+QByteArray steamLibraryList(const QStringList &windowsPaths);
+// A second library folder "D:\SteamLibrary": the prefix's drive D: links to `drive`, and
+// Steam's list names it. Returns the folder's "steamapps".
+QString addSteamLibraryOnDriveD(const GameEntry &steam, const QString &drive);
 
 // A named child of a window or sheet; a missing one stops the test with its name, not a crash.
 template <class T> T *child(const QObject &parent, const QString &name)

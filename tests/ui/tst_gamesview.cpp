@@ -1,10 +1,10 @@
 #include "WindowHarness.h"
 
+#include "library/SteamLibraryWatcher.h"
 #include "profiles/SteamGameCatalog.h"
 #include "ui/RuntimeSetupView.h"
 #include "ui/SteamGamesView.h"
 
-#include <QGuiApplication>
 #include <QLineEdit>
 #include <QPushButton>
 #include <QTest>
@@ -76,7 +76,8 @@ private Q_SLOTS:
             QList<QUrl> {Storefronts::downloadURL(GameStorefront::battleNet)});
     }
 
-    // From "Open in Steam" to launching the game, as Steam's own files change.
+    // From "Open in Steam" to launching the game, as Steam's own files change, with no
+    // activation of the window.
     void steamInstallBecomesALaunch()
     {
         WindowHarness harness;
@@ -91,9 +92,16 @@ private Q_SLOTS:
         clickAction(*page); // Steam opened the page: the install is pending
         QTRY_COMPARE(actionTitle(*page), u"Continue in Steam"_s);
 
-        installSteamGame(steam, u"730"_s);
-        Q_EMIT qGuiApp->applicationStateChanged(Qt::ApplicationActive); // back from Steam
-        QTRY_COMPARE(harness.library->entries().size(), 2); // the shortcut, added by itself
+        // Steam installs it on another drive while the user stays in Steam.
+        const QString apps = addSteamLibraryOnDriveD(steam, harness.sandbox.path(u"d"_s));
+        const auto *watcher = harness.window->findChild<SteamLibraryWatcher *>();
+        QTRY_VERIFY(watcher
+            && watcher->watchedPaths().contains( // the list is followed
+                steam.prefixPath + u"/dosdevices/d:/SteamLibrary/steamapps"_s));
+        installSteamGameIn(apps, u"730"_s);
+        QTRY_COMPARE(harness.window->currentAlert()->informativeText(),
+            u"Counter-Strike 2 finished installing and is ready in your Quillmere library."_s);
+        QCOMPARE(harness.library->entries().size(), 2); // the shortcut, added by itself
         QTRY_COMPARE(actionTitle(*page), u"Launch Counter-Strike 2"_s);
         clickAction(*page);
         QTRY_VERIFY(recordedArguments(harness.sandbox.recordDir(), u"wine"_s).contains(u"730"_s));
