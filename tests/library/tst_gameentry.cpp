@@ -88,24 +88,20 @@ private Q_SLOTS:
         } ])";
         const auto decoded = LibraryFile::decode(file);
         QVERIFY_OK(decoded);
-        const GameEntry &entry = decoded->first();
-        QCOMPARE(entry.idString(), "0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D");
-        QCOMPARE(entry.name, "Hand écrit");
-        QCOMPARE(entry.executablePath, "C:\\not\\unix.exe");
-        QCOMPARE(entry.prefixPath, "/home/u/Prefix");
-        QCOMPARE(entry.winePath, "/opt/wine/bin/wine");
-        QCOMPARE(entry.wineServerPath, "/opt/wine/bin/wineserver");
-        QCOMPARE(entry.arguments, QStringList({"-windowed", "b c"}));
-        QCOMPARE(entry.environment, EnvironmentMap({{"A", "x/y"}, {"DXVK_HUD", "1"}}));
-        QCOMPARE(entry.addedAt, 786745123.4567891);
-
         // Saving it again writes the same values in the canonical form, the documented keys in
         // their order, then the unknown ones; for scripts, the documented keys only.
+        const QByteArray documented
+            = R"([{"id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D","name":"Hand écrit",)"
+              R"("executablePath":"C:\\not\\unix.exe","prefixPath":"\/home\/u\/Prefix",)"
+              R"("winePath":"\/opt\/wine\/bin\/wine",)"
+              R"("wineServerPath":"\/opt\/wine\/bin\/wineserver","arguments":["-windowed","b c"],)"
+              R"("environment":{"A":"x\/y","DXVK_HUD":"1"},"addedAt":786745123.4567891)";
+        QCOMPARE(LibraryFile::encode(*decoded), documented + "}]");
         const QByteArray saved = LibraryFile::encode(*decoded, LibraryFile::Keys::withUnknown);
-        QVERIFY(saved.startsWith(R"([{"id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D","name":)"));
-        QVERIFY(saved.endsWith(R"("addedAt":786745123.4567891,"big":9007199254740993,)"
-                               R"("off":false,"unknown":{"nested":[1,2]},"zeta":"a\/b"}])"));
-        QVERIFY(LibraryFile::encode(*decoded).endsWith(R"("addedAt":786745123.4567891}])"));
+        QCOMPARE(saved,
+            documented
+                + R"(,"big":9007199254740993,"off":false,)"
+                  R"("unknown":{"nested":[1,2]},"zeta":"a\/b"}])");
         const auto reread = LibraryFile::decode(saved);
         QVERIFY(reread.hasValue());
         QVERIFY(*reread == *decoded);
@@ -233,10 +229,9 @@ private Q_SLOTS:
     void rejectsMalformedFiles()
     {
         QFETCH(QByteArray, json);
-        QFETCH(QString, message);
         const auto decoded = LibraryFile::decode(json);
         QVERIFY(!decoded.hasValue());
-        QCOMPARE(decoded.error(), message);
+        QTEST(decoded.error(), "message");
     }
 };
 
