@@ -30,12 +30,10 @@ QByteArray numbers(int count)
 
 std::shared_ptr<ChildProcess> shell(const QString &script, int outputFd)
 {
-    ChildProcess::Command command;
-    command.program = u"/bin/sh"_s;
-    command.arguments = {u"-c"_s, script};
-    command.environment = {{u"PATH"_s, u"/usr/bin:/bin"_s}};
-    command.outputFd = outputFd;
-    auto started = ChildProcess::launch(command);
+    auto started = ChildProcess::launch({.program = u"/bin/sh"_s,
+        .arguments = {u"-c"_s, script},
+        .environment = {{u"PATH"_s, u"/usr/bin:/bin"_s}},
+        .outputFd = outputFd});
     return started ? *started : nullptr;
 }
 
