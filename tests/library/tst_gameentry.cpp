@@ -106,7 +106,8 @@ private Q_SLOTS:
             json.replace("NAME", text).replace("ENV", environment).replace("TIME", time);
             QTest::newRow(name) << json << quick;
         };
-        row("escapes", true, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u00e9\\ud83c\\udfae\"", "{}", "1.5");
+        row("escapes", true, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u00e9\\u20ac\\ud83c\\udfae\"", "{}",
+            "1.5");
         row("raw UTF-8", true, "\"\xc3\xa9\xf0\x9f\x8e\xae\"", R"({"B":"2","A":"1"})", "7.8e8");
         row("integer time", true, R"("n")", "{}", "700000000");
         row("negative zero", true, R"("n")", "{}", "-0");
