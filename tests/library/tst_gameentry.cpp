@@ -114,6 +114,7 @@ private Q_SLOTS:
         row("beyond 64 bits", false, R"("n")", "{}", "18446744073709551616");
         row("beyond a double", false, R"("n")", "{}", "1e999");
         row("invalid UTF-8", false, "\"\xc3\"", "{}", "1");
+        row("invalid UTF-8 beside an escape", false, "\"\xc3\\n\"", "{}", "1");
         row("half a pair", false, R"("\udfae")", "{}", "1");
         row("escaped NUL", false, R"("a\u0000b")", "{}", "1");
         row("repeated variable", false, R"("n")", R"({"A":"1","A":"2"})", "1");
