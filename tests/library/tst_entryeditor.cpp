@@ -14,13 +14,12 @@ class TestEntryEditor : public QObject
 private Q_SLOTS:
     void buildsTheEntryFromTheDraft()
     {
-        EntryDraft draft;
-        draft.name = "  My Game \n";
-        draft.executablePath = "~/Games/app.exe";
-        draft.prefixPath = "/prefixes/a/../b/";
-        draft.winePath = "relative/wine";
-        draft.argumentText = ("\n  -windowed  \n\n-opt \"a b\"\r\n\t\n");
-        draft.environmentText = "A=1\n1X=3\n#C=4";
+        const EntryDraft draft {.name = "  My Game \n",
+            .executablePath = "~/Games/app.exe",
+            .prefixPath = "/prefixes/a/../b/",
+            .winePath = "relative/wine",
+            .argumentText = "\n  -windowed  \n\n-opt \"a b\"\r\n\t\n",
+            .environmentText = "A=1\n1X=3\n#C=4"};
         const GameEntry entry = EntryEditor::makeEntry(draft, std::nullopt);
         QCOMPARE(entry.name, "My Game");
         QCOMPARE(entry.executablePath, QDir::homePath() + "/Games/app.exe");
@@ -68,29 +67,23 @@ private Q_SLOTS:
         QCOMPARE(refusal(false),
             "The environment variable ‘A’ holds a NUL character, which no program can receive.");
         entry.environment.clear();
-        const QString missing = "Can't find this file or folder:\n";
-        QCOMPARE(refusal(false), missing + entry.executablePath);
+        // The sentences of the refusals below are WineRuntime's, pinned in its test.
+        QCOMPARE(refusal(false), QuillmereError::missingFile(entry.executablePath).description());
         entry.executablePath = ready.executablePath;
-        QCOMPARE(refusal(false), missing + entry.winePath);
+        QCOMPARE(refusal(false), QuillmereError::missingFile(entry.winePath).description());
         entry.winePath = ready.winePath;
-        QCOMPARE(refusal(false), missing + entry.wineServerPath);
+        QCOMPARE(refusal(false), QuillmereError::missingFile(entry.wineServerPath).description());
         entry.wineServerPath = ready.wineServerPath;
-        QCOMPARE(refusal(false),
-            "This doesn't look like an initialized Wine prefix:\n" + entry.prefixPath);
+        QCOMPARE(refusal(false), QuillmereError::invalidPrefix(entry.prefixPath).description());
 
         // A new prefix needs an empty or missing folder instead.
         QCOMPARE(refusal(true), QString());
         entry.prefixPath = sandbox.path("not/there");
         QCOMPARE(refusal(true), QString());
         entry.prefixPath = sandbox.path("occupied");
-        QCOMPARE(refusal(true),
-            "Choose an empty folder for the new Wine prefix. Quillmere left this folder "
-            "unchanged:\n"
-                + entry.prefixPath);
+        QCOMPARE(refusal(true), QuillmereError::occupiedPrefix(entry.prefixPath).description());
         entry.prefixPath = ready.prefixPath;
-        QCOMPARE(refusal(true),
-            "That prefix already contains a Wine registry, so Quillmere left it unchanged:\n"
-                + entry.prefixPath);
+        QCOMPARE(refusal(true), QuillmereError::alreadyInitialized(entry.prefixPath).description());
         QCOMPARE(refusal(false), QString());
     }
 

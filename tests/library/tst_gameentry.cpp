@@ -43,75 +43,51 @@ private Q_SLOTS:
         QCOMPARE(entry.environmentEditorText(), QString());
     }
 
-    void encodesCompactAndReadsBack()
+    // Keys shuffled, extra keys, escapes, a lower-case id, a fractional timestamp. Saving it
+    // again writes the same values in the canonical form, the documented keys in their order,
+    // then the unknown ones; for scripts, the documented keys only.
+    void readsAndRewritesAHandWrittenFile()
     {
-        GameEntry entry;
-        entry.id = QUuid::fromString(QStringLiteral("6f1e2d3c-4b5a-4978-8a6b-5c4d3e2f1a0b"));
-        entry.name = "Tab\tQuote\" Back\\ é";
-        entry.executablePath = "/Games/a.exe";
-        entry.prefixPath = "/P";
-        entry.winePath = "/w";
-        entry.wineServerPath = "/s";
-        entry.arguments = {"-x", "line\nbreak\x01", ""};
-        entry.environment = {{"B", "2"}, {"A", "1/2"}};
-        entry.addedAt = 786745123.4567891;
-        const QByteArray expected
-            = "[{\"id\":\"6F1E2D3C-4B5A-4978-8A6B-5C4D3E2F1A0B\",\"name\":\"Tab\\tQuote\\\" "
-              "Back\\\\ \xc3\xa9\","
-              "\"executablePath\":\"\\/Games\\/a.exe\",\"prefixPath\":\"\\/P\",\"winePath\":\"\\/"
-              "w\","
-              "\"wineServerPath\":\"\\/s\",\"arguments\":[\"-x\",\"line\\nbreak\\u0001\",\"\"],"
-              "\"environment\":{\"A\":\"1\\/2\",\"B\":\"2\"},\"addedAt\":786745123.4567891}]";
-        QCOMPARE(LibraryFile::encode({entry}), expected);
-
-        // What is written reads back the same, the time bit for bit.
-        GameEntry second;
-        second.name = "Second";
-        for (const double addedAt : {786745123.4567891, 700000000.0, -12.25, 0.1 + 0.2}) {
-            entry.addedAt = addedAt;
-            const auto decoded = LibraryFile::decode(LibraryFile::encode({entry, second}));
-            QVERIFY_OK(decoded);
-            QVERIFY(*decoded == QList<GameEntry>({entry, second}));
-        }
-    }
-
-    void readsHandWrittenFile()
-    {
-        // Keys shuffled, extra keys, escaped slashes, a lower-case id, a fractional timestamp.
         const QByteArray file = R"([ {
             "addedAt" : 786745123.4567891, "unknown": {"nested": [1, 2]}, "zeta": "a\/b",
-            "big": 9007199254740993, "off": false,
-            "environment": {"DXVK_HUD": "1", "A": "x\/y"}, "arguments": ["-windowed", "b c"],
+            "big": 9007199254740993, "off": false, "environment": {"DXVK_HUD": "1", "A": "x\/y"},
+            "arguments": ["-windowed", "line\nbreak\u0001", ""],
             "wineServerPath": "\/opt\/wine\/bin\/wineserver", "winePath": "/opt/wine/bin/wine",
             "prefixPath": "\/home\/u\/Prefix", "executablePath": "C:\\not\\unix.exe",
-            "name": "Hand \u00e9crit", "id": "0a1b2c3d-4e5f-4a6b-8c7d-9e0f1a2b3c4d"
-        } ])";
+            "id": "0a1b2c3d-4e5f-4a6b-8c7d-9e0f1a2b3c4d", )"
+                                "\"name\": \"Tab\\tQuote\\\" Back\\\\ \\u00e9\" } ]";
         const auto decoded = LibraryFile::decode(file);
         QVERIFY_OK(decoded);
-        const GameEntry &entry = decoded->first();
-        QCOMPARE(entry.idString(), "0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D");
-        QCOMPARE(entry.name, "Hand écrit");
-        QCOMPARE(entry.executablePath, "C:\\not\\unix.exe");
-        QCOMPARE(entry.prefixPath, "/home/u/Prefix");
-        QCOMPARE(entry.winePath, "/opt/wine/bin/wine");
-        QCOMPARE(entry.wineServerPath, "/opt/wine/bin/wineserver");
-        QCOMPARE(entry.arguments, QStringList({"-windowed", "b c"}));
-        QCOMPARE(entry.environment, EnvironmentMap({{"A", "x/y"}, {"DXVK_HUD", "1"}}));
-        QCOMPARE(entry.addedAt, 786745123.4567891);
-
-        // Saving it again writes the same values in the canonical form, the documented keys in
-        // their order, then the unknown ones; for scripts, the documented keys only.
+        const QByteArray documented
+            = R"([{"id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D",)"
+              "\"name\":\"Tab\\tQuote\\\" Back\\\\ \xc3\xa9\","
+              R"("executablePath":"C:\\not\\unix.exe","prefixPath":"\/home\/u\/Prefix",)"
+              R"("winePath":"\/opt\/wine\/bin\/wine",)"
+              R"("wineServerPath":"\/opt\/wine\/bin\/wineserver",)"
+              R"("arguments":["-windowed","line\nbreak\u0001",""],)"
+              R"("environment":{"A":"x\/y","DXVK_HUD":"1"},"addedAt":786745123.4567891)";
+        QCOMPARE(LibraryFile::encode(*decoded), documented + "}]");
         const QByteArray saved = LibraryFile::encode(*decoded, LibraryFile::Keys::withUnknown);
-        QVERIFY(saved.startsWith(R"([{"id":"0A1B2C3D-4E5F-4A6B-8C7D-9E0F1A2B3C4D","name":)"));
-        QVERIFY(saved.endsWith(R"("addedAt":786745123.4567891,"big":9007199254740993,)"
-                               R"("off":false,"unknown":{"nested":[1,2]},"zeta":"a\/b"}])"));
-        QVERIFY(LibraryFile::encode(*decoded).endsWith(R"("addedAt":786745123.4567891}])"));
+        QCOMPARE(saved,
+            documented
+                + R"(,"big":9007199254740993,"off":false,)"
+                  R"("unknown":{"nested":[1,2]},"zeta":"a\/b"}])");
         const auto reread = LibraryFile::decode(saved);
         QVERIFY(reread.hasValue());
         QVERIFY(*reread == *decoded);
         GameEntry changed = reread->first();
         changed.unknownKeys.insert("off", true);
         QVERIFY(!(changed == reread->first()));
+
+        // What is written reads back the same, the time bit for bit.
+        const GameEntry second {.name = "Second"};
+        for (const double addedAt : {786745123.4567891, 700000000.0, -12.25, 0.1 + 0.2}) {
+            changed.addedAt = addedAt;
+            const auto again = LibraryFile::decode(
+                LibraryFile::encode({changed, second}, LibraryFile::Keys::withUnknown));
+            QVERIFY_OK(again);
+            QVERIFY(*again == QList<GameEntry>({changed, second}));
+        }
     }
 
     // decode() reads the common form quickly and leaves the rest to Qt's parser; where the
@@ -130,13 +106,15 @@ private Q_SLOTS:
             json.replace("NAME", text).replace("ENV", environment).replace("TIME", time);
             QTest::newRow(name) << json << quick;
         };
-        row("escapes", true, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u00e9\\ud83c\\udfae\"", "{}", "1.5");
+        row("escapes", true, "\"\\\"\\\\\\b\\f\\n\\r\\t\\u00e9\\u20ac\\ud83c\\udfae\"", "{}",
+            "1.5");
         row("raw UTF-8", true, "\"\xc3\xa9\xf0\x9f\x8e\xae\"", R"({"B":"2","A":"1"})", "7.8e8");
         row("integer time", true, R"("n")", "{}", "700000000");
         row("negative zero", true, R"("n")", "{}", "-0");
         row("beyond 64 bits", false, R"("n")", "{}", "18446744073709551616");
         row("beyond a double", false, R"("n")", "{}", "1e999");
         row("invalid UTF-8", false, "\"\xc3\"", "{}", "1");
+        row("invalid UTF-8 beside an escape", false, "\"\xc3\\n\"", "{}", "1");
         row("half a pair", false, R"("\udfae")", "{}", "1");
         row("escaped NUL", false, R"("a\u0000b")", "{}", "1");
         row("repeated variable", false, R"("n")", R"({"A":"1","A":"2"})", "1");
@@ -233,10 +211,9 @@ private Q_SLOTS:
     void rejectsMalformedFiles()
     {
         QFETCH(QByteArray, json);
-        QFETCH(QString, message);
         const auto decoded = LibraryFile::decode(json);
         QVERIFY(!decoded.hasValue());
-        QCOMPARE(decoded.error(), message);
+        QTEST(decoded.error(), "message");
     }
 };
 

@@ -15,14 +15,6 @@
 using namespace TestSupport;
 
 namespace {
-// Paths don't matter here: nothing is launched.
-GameEntry namedEntry(const QString &name)
-{
-    GameEntry entry;
-    entry.name = name;
-    return entry;
-}
-
 QString readFailure(const QString &keptAt, const QString &reason)
 {
     return "Quillmere couldn't read its library. The saved file is still available at:\n" + keptAt
@@ -34,12 +26,6 @@ const QString unreadable = "Quillmere couldn't read its library:\n";
 QStringList unreadableCopies(const QString &folder)
 {
     return QDir(folder).entryList({"library-unreadable-*.json"}, QDir::Files, QDir::Name);
-}
-
-int savedCount(const LibraryModel &model)
-{
-    const auto saved = LibraryFile::decode(readFile(model.libraryURL()));
-    return saved ? int(saved->size()) : -1;
 }
 } // namespace
 
@@ -59,8 +45,8 @@ private Q_SLOTS:
         QVERIFY(QFileInfo(sandbox.dataFolder()).isDir());
         QVERIFY(!QFile::exists(model->libraryURL()));
 
-        const GameEntry one = namedEntry("One");
-        GameEntry two = namedEntry("Two");
+        const GameEntry one {.name = "One"};
+        GameEntry two {.name = "Two"};
         QSignalSpy changed(model.get(), &LibraryModel::entriesChanged);
         model->add(one);
         model->add(two);
@@ -85,9 +71,7 @@ private Q_SLOTS:
         // An entry no program could receive whole is refused, and nothing is written.
         writeFile(loaded->libraryURL(), "sentinel");
         QSignalSpy updated(loaded.get(), &LibraryModel::entriesChanged);
-        GameEntry cut = namedEntry("Cut");
-        cut.environment.insert("A", "a" + QString(QChar::Null));
-        loaded->add(cut);
+        loaded->add({.name = "Cut", .environment = {{"A", "a" + QString(QChar::Null)}}});
         QCOMPARE(loaded->errorMessage(),
             "“Cut” has an argument or environment value with a NUL character, which no program "
             "can receive, so it wasn't saved.");
@@ -112,14 +96,14 @@ private Q_SLOTS:
             QCOMPARE(model->errorMessage(),
                 readFailure(copy, "The file isn't valid JSON (unterminated object at byte 2)."));
             QCOMPARE(readFile(libraryPath), content); // left as it is until the next change
-            model->add(namedEntry("New"));
-            QCOMPARE(savedCount(*model), 1);
+            model->add(GameEntry {.name = "New"});
+            QCOMPARE(savedNames(model->libraryURL()), QStringList({"New"}));
 
             // Another program leaves it unreadable while the model is open: the next save
             // keeps that file aside too, and says so.
             writeFile(libraryPath, "[");
-            model->add(namedEntry("Newer"));
-            QCOMPARE(savedCount(*model), 2);
+            model->add(GameEntry {.name = "Newer"});
+            QCOMPARE(savedNames(model->libraryURL()), QStringList({"New", "Newer"}));
             QStringList added = unreadableCopies(sandbox.dataFolder());
             added.removeOne(copies.first());
             QCOMPARE(added.size(), 1);
@@ -220,7 +204,7 @@ private Q_SLOTS:
         auto loading = std::async(std::launch::async, [&] {
             auto built = sandbox.model();
             loaded = built->errorMessage();
-            built->add(namedEntry("New"));
+            built->add(GameEntry {.name = "New"});
             built->moveToThread(QCoreApplication::instance()->thread());
             return built;
         });
@@ -242,9 +226,9 @@ private Q_SLOTS:
         // Once the user has moved it away, saving works again, and what waited goes with it.
         QCOMPARE(::rename(encoded, QFile::encodeName(sandbox.path("moved"))), 0);
         model->setErrorMessage({});
-        model->add(namedEntry("Second"));
+        model->add(GameEntry {.name = "Second"});
         QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(savedCount(*model), 2);
+        QCOMPARE(savedNames(model->libraryURL()), QStringList({"New", "Second"}));
     }
 
     void saveFailureKeepsChangeInMemory()
@@ -254,7 +238,7 @@ private Q_SLOTS:
         // The data folder vanishes and a file takes its place, so it can't be made again.
         QVERIFY(QDir(sandbox.dataFolder()).removeRecursively());
         writeFile(sandbox.dataFolder(), "not a folder");
-        const GameEntry entry = namedEntry("Kept");
+        const GameEntry entry {.name = "Kept"};
         model->add(entry);
         QCOMPARE(model->entries().size(), 1);
         QCOMPARE(model->selectedID(), entry.id);
@@ -282,7 +266,7 @@ private Q_SLOTS:
         QFETCH(int, expectedSelection);
         Sandbox sandbox;
         const auto model = sandbox.model();
-        QList<GameEntry> all {namedEntry("A"), namedEntry("B"), namedEntry("C")};
+        QList<GameEntry> all {{.name = "A"}, {.name = "B"}, {.name = "C"}};
         for (const GameEntry &entry : all)
             model->add(entry);
         model->setSelectedID(selected < 0 ? QUuid() : all.at(selected).id);
@@ -291,7 +275,7 @@ private Q_SLOTS:
         QVERIFY(!model->entry(all.at(removed).id));
         QCOMPARE(
             model->selectedID(), expectedSelection < 0 ? QUuid() : all.at(expectedSelection).id);
-        QCOMPARE(savedCount(*model), 2);
+        QCOMPARE(savedNames(model->libraryURL()).size(), 2);
 
         // Removing the rest leaves nothing selected and an empty list saved.
         all.removeAt(removed);

@@ -1,5 +1,6 @@
-// End to end against the system's real Wine: a new prefix, a launch with arguments, the exit
-// notice and a stop. A relaunch's fresh log is the same code the fake Wine's tests cover.
+// End to end against the system's real Wine: a new prefix, launches with and without arguments,
+// the exit notices and a stop. A relaunch's fresh log is the same code the fake Wine's tests
+// cover.
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
@@ -16,6 +17,8 @@ namespace {
 const QString systemWine = "/usr/bin/wine";
 const QString systemWineServer = "/usr/bin/wineserver";
 const QString windowsProgram = QStringLiteral(WINDOWS_TEST_PROGRAM);
+const QString exitNotice = "The Wine launcher exited with code %1. The game may still be running; "
+                           "use Stop Wine to check the prefix.";
 } // namespace
 
 class TestRealWine : public QObject
@@ -34,53 +37,9 @@ private Q_SLOTS:
         qInfo("Running the end-to-end test with real Wine at %s", qPrintable(systemWine));
     }
 
-    void prefixLaunchStop()
-    {
-        Sandbox sandbox;
-        const auto model = sandbox.model();
-
-        GameEntry entry;
-        entry.name = "Args Echo";
-        entry.executablePath = sandbox.path("Program Files/argsecho.exe");
-        entry.prefixPath = sandbox.path("Prefixes/Echo");
-        entry.winePath = systemWine;
-        entry.wineServerPath = systemWineServer;
-        entry.arguments = {"a", "b c"};
-        // No Mono or Gecko installer prompts in a headless test run.
-        entry.environment.insert("WINEDLLOVERRIDES", "mscoree,mshtml=");
-        QVERIFY(QDir().mkpath(QFileInfo(entry.executablePath).absolutePath()));
-        QVERIFY(QFile::copy(windowsProgram, entry.executablePath));
-
-        const QString prefixLog = sandbox.path("Logs/prefix.log");
-        const auto created = WineRuntime::createPrefix(entry, prefixLog);
-        if (!created)
-            QFAIL(qPrintable(
-                created.error().description() + u'\n' + QString::fromUtf8(readFile(prefixLog))));
-        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
-        model->add(entry);
-
-        model->launch(entry);
-        QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(model->notice(), "Started Args Echo.");
-        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 180000);
-        const QByteArray log = readFile(model->logURL(entry));
-        QVERIFY2(log.contains("arg[1]=a"), log.constData());
-        QVERIFY2(log.contains("arg[2]=b c"), log.constData());
-        QCOMPARE(model->notice(),
-            QStringLiteral("The Wine launcher exited with code 42. The game may still be "
-                           "running; use Stop Wine to check the prefix."));
-
-        QSignalSpy stopped(model.get(), &LibraryModel::stopFinished);
-        model->stop(entry);
-        QVERIFY(stopped.wait(60000));
-        QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(model->notice(), "Sent a stop request to Wine for Args Echo's prefix.");
-
-        // Leave no wineserver behind for this prefix.
-        (void)WineRuntime::stop(entry);
-    }
-
-    void runCommandMakesADirectPrefix()
+    // The command line's run prepares a direct prefix and launches the program; the library
+    // then launches it again with arguments, tells how it exited, and stops its prefix.
+    void runThenLaunchWithArgumentsAndStop()
     {
         Sandbox sandbox;
         const QString program = sandbox.path("Tools/argsecho.exe");
@@ -98,20 +57,33 @@ private Q_SLOTS:
         QVERIFY2(out.startsWith(QStringLiteral(
                      "Preparing a new Wine prefix for argsecho…\nStarted argsecho.\n")),
             qPrintable(out));
-        QVERIFY2(out.endsWith(QStringLiteral(
-                     "The Wine launcher exited with code 40. The game may still be running; use "
-                     "Stop Wine to check the prefix.\n")),
-            qPrintable(out));
+        QVERIFY2(out.endsWith(exitNotice.arg(40) + u'\n'), qPrintable(out));
 
         LibraryContext context = sandbox.context();
         context.dataFolder = sandbox.path("Quillmere");
         LibraryModel model(context);
         QCOMPARE(model.entries().size(), 1);
-        const GameEntry entry = model.entries().first();
+        GameEntry entry = model.entries().first();
         QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith("Direct-"));
         QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
         QVERIFY(readFile(model.logURL(entry)).contains("argsecho is running"));
-        (void)WineRuntime::stop(entry);
+
+        entry.arguments = {"a", "b c"};
+        model.update(entry);
+        model.launch(entry);
+        QCOMPARE(model.errorMessage(), QString());
+        QCOMPARE(model.notice(), "Started argsecho.");
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isRunning(entry.id), 180000);
+        const QByteArray log = readFile(model.logURL(entry));
+        QVERIFY2(log.contains("arg[1]=a") && log.contains("arg[2]=b c"), log.constData());
+        QCOMPARE(model.notice(), exitNotice.arg(42));
+
+        QSignalSpy stopped(&model, &LibraryModel::stopFinished);
+        model.stop(entry);
+        QVERIFY(stopped.wait(60000));
+        QCOMPARE(model.errorMessage(), QString());
+        QCOMPARE(model.notice(), "Sent a stop request to Wine for argsecho's prefix.");
+        (void)WineRuntime::stop(entry); // leave no wineserver behind for this prefix
     }
 };
 

@@ -45,13 +45,12 @@ private Q_SLOTS:
             {"MTL_HUD_ENABLED", "1"}, {"D3DM_X", "1"}, {"DXMT_X", "1"}, {"GST_PLUGIN_PATH", "/g"},
             {"AOELAB_X", "1"}, {"SDL_VIDEODRIVER", "x"}, {"MVK_CONFIG", "1"},
             {"wine_lowercase", "kept"}, {"MY_WINE", "kept"}};
-        GameEntry entry;
-        entry.prefixPath = "/p/prefix/";
-        entry.winePath = "relative/bin/wine";
-        entry.wineServerPath = "/w/../w/wineserver";
-        entry.environment = {{"DYLD_INSERT_LIBRARIES", "/mine"}, {"WINEDEBUG", "+relay"},
-            {"WINEPREFIX", "/redirected"}, {"WINESERVER", "/other"}, {"WINELOADER", "/other"},
-            {"PATH", "/entry/bin"}};
+        const GameEntry entry {.prefixPath = "/p/prefix/",
+            .winePath = "relative/bin/wine",
+            .wineServerPath = "/w/../w/wineserver",
+            .environment = {{"DYLD_INSERT_LIBRARIES", "/mine"}, {"WINEDEBUG", "+relay"},
+                {"WINEPREFIX", "/redirected"}, {"WINESERVER", "/other"}, {"WINELOADER", "/other"},
+                {"PATH", "/entry/bin"}}};
         const Environment expected {{"HOME", "/home/u"}, {"PATH", "/entry/bin"},
             {"wine_lowercase", "kept"}, {"MY_WINE", "kept"}, {"DYLD_INSERT_LIBRARIES", "/mine"},
             {"WINEDEBUG", "+relay"}, {"WINEPREFIX", "/p/prefix"},

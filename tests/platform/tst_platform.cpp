@@ -125,11 +125,10 @@ private Q_SLOTS:
     {
         QFETCH(QString, script);
         QFETCH(int, status);
-        ChildProcess::Command command;
-        command.program = u"/bin/sh"_s;
-        command.arguments = {u"-c"_s, script};
         std::atomic<int> reported {1000};
-        auto process = ChildProcess::launch(command, [&](int s) { reported = s; });
+        auto process
+            = ChildProcess::launch({.program = u"/bin/sh"_s, .arguments = {u"-c"_s, script}},
+                [&](int s) { reported = s; });
         QVERIFY(process.hasValue());
         QCOMPARE((*process)->waitForExit(), status);
         QTRY_COMPARE(reported.load(), status);
@@ -138,9 +137,7 @@ private Q_SLOTS:
 
     void launchFailureIsASentence()
     {
-        ChildProcess::Command command;
-        command.program = u"/nonexistent/wine"_s;
-        const auto process = ChildProcess::launch(command);
+        const auto process = ChildProcess::launch({.program = u"/nonexistent/wine"_s});
         QVERIFY(!process.hasValue());
         QCOMPARE(
             process.error(), u"Couldn't start “/nonexistent/wine”: No such file or directory."_s);

@@ -31,19 +31,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("key");
         QTest::addColumn<QJsonValue>("value"); // undefined: remove the key
         QTest::addColumn<QString>("error"); // empty: decodes
+        const QString profile = "Profile 1 of the game catalog has ";
         QTest::newRow("appID null") << "appID" << QJsonValue(QJsonValue::Null) << "";
         QTest::newRow("appID number")
-            << "appID" << QJsonValue(730)
-            << "Profile 1 of the game catalog has “appID” that isn't a string.";
+            << "appID" << QJsonValue(730) << profile + "“appID” that isn't a string.";
         QTest::newRow("accounts missing")
             << "accountRequirements" << QJsonValue(QJsonValue::Undefined)
-            << "Profile 1 of the game catalog has no “accountRequirements” value.";
+            << profile + "no “accountRequirements” value.";
         QTest::newRow("flag as text")
             << "hasNativeMacVersion" << QJsonValue("yes")
-            << "Profile 1 of the game catalog has “hasNativeMacVersion” that isn't true or false.";
-        QTest::newRow("note as number")
-            << "setupNotes" << QJsonValue(QJsonArray {1})
-            << "Profile 1 of the game catalog has “setupNotes” that isn't a list of strings.";
+            << profile + "“hasNativeMacVersion” that isn't true or false.";
+        QTest::newRow("note as number") << "setupNotes" << QJsonValue(QJsonArray {1})
+                                        << profile + "“setupNotes” that isn't a list of strings.";
     }
     void decoding()
     {
@@ -90,21 +89,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("text");
         QTest::addColumn<QString>("locale");
         QTest::addColumn<QStringList>("ids"); // empty: the whole catalogue
+        const auto row = [](const char *tag, const char *text, const QStringList &ids,
+                             const char *locale = "en_US") {
+            QTest::newRow(tag) << QString::fromUtf8(text) << QString::fromLatin1(locale) << ids;
+        };
         const QStringList battle {"diablo-ii-resurrected", "diablo-iv"};
-        QTest::newRow("blank is everything") << "  \n"
-                                             << "en_US" << QStringList();
-        QTest::newRow("name, any case, trimmed") << "  ELDEN "
-                                                 << "en_US" << QStringList({"elden-ring"});
-        QTest::newRow("store name") << "battle.net"
-                                    << "en_US" << battle;
-        QTest::newRow("genre") << "turn-based"
-                               << "en_US" << QStringList({"heroes-of-might-and-magic-iii"});
-        QTest::newRow("edition") << "Anniversary"
-                                 << "en_US" << QStringList({"age-of-empires-iv"});
-        QTest::newRow("id is not searched") << "gta-iv"
-                                            << "en_US" << QStringList({});
-        QTest::newRow("Turkish capital dotted I") << "DİABLO"
-                                                  << "tr_TR" << battle;
+        row("blank is everything", "  \n", {});
+        row("name, any case, trimmed", "  ELDEN ", {"elden-ring"});
+        row("store name", "battle.net", battle);
+        row("genre", "turn-based", {"heroes-of-might-and-magic-iii"});
+        row("edition", "Anniversary", {"age-of-empires-iv"});
+        row("id is not searched", "gta-iv", {});
+        row("Turkish capital dotted I", "DİABLO", battle, "tr_TR");
     }
     void search()
     {

@@ -10,7 +10,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QNetworkAccessManager>
-#include <QScopeGuard>
 #include <QSignalSpy>
 #include <QTest>
 #include <QUrlQuery>
@@ -40,17 +39,7 @@ QByteArray appDetails(const QString &description)
 // A good answer, one byte every 20 ms: three seconds in all.
 Response trickled(const QByteArray &body)
 {
-    Response response {200, QByteArray(150 - body.size(), ' ') + body};
-    response.chunkSize = 1;
-    response.chunkDelayMs = 20;
-    return response;
-}
-
-Response endless()
-{
-    Response response {200, "[0, "};
-    response.repeatUpTo = qint64(256) * 1024 * 1024;
-    return response;
+    return {.body = QByteArray(150 - body.size(), ' ') + body, .chunkSize = 1, .chunkDelayMs = 20};
 }
 } // namespace
 
@@ -78,10 +67,9 @@ private Q_SLOTS:
             QJsonObject entry {{"success", !refusedApps.contains(app)}};
             if (!refusedApps.contains(app))
                 entry.insert(u"data"_s, data);
-            LoopbackServer::Response response {
-                200, QJsonDocument(QJsonObject {{app, entry}}).toJson()};
-            response.delayMs = 60; // long enough for a batch to be in flight together
-            return response;
+            // Long enough for a batch to be in flight together.
+            return Response {
+                .body = QJsonDocument(QJsonObject {{app, entry}}).toJson(), .delayMs = 60};
         });
         chartServer.handle(
             u"/ISteamChartsService/GetMostPlayedGames/v1/"_s, [this](const QString &) {
@@ -95,65 +83,58 @@ private Q_SLOTS:
         QTest::addColumn<bool>("present");
         QTest::addColumn<QString>("name");
         QTest::addColumn<int>("mac"); // -1 unknown, 0 false, 1 true
-        QTest::newRow("not successful")
-            << QByteArray(R"({"730": {"success": false}})") << false << "" << -1;
-        QTest::newRow("only a name")
-            << QByteArray(R"({"730": {"success": true, "data": {"name": "Counter-Strike 2"}}})")
-            << true << "Counter-Strike 2" << -1;
-        QTest::newRow("other app only")
-            << QByteArray(R"({"570": {"success": true, "data": {"name": "x"}}})") << false << ""
-            << -1;
-        QTest::newRow("mac null") << QByteArray(
-            R"({"730": {"success": true, "data": {"platforms": {"mac": null}}}})")
-                                  << true << "" << -1;
-        QTest::newRow("mac false") << QByteArray(
-            R"({"730": {"success": true, "data": {"platforms": {"mac": false}, "x": 1}}})")
-                                   << true << "" << 0;
-        QTest::newRow("success without data")
-            << QByteArray(R"({"730": {"success": true}})") << false << "" << -1;
-        QTest::newRow("empty object") << QByteArray("{}") << false << "" << -1;
-        QTest::newRow("not JSON") << QByteArray("<html>") << false << "" << -1;
-        QTest::newRow("name of wrong type")
-            << QByteArray(R"({"730": {"success": true, "data": {"name": 5}}})") << false << ""
-            << -1;
+        const auto row = [](const char *tag, const char *body, bool present, const char *name = "",
+                             int mac = -1) {
+            QTest::newRow(tag) << QByteArray(body) << present << QString::fromUtf8(name) << mac;
+        };
+        row("not successful", R"({"730": {"success": false}})", false);
+        row("only a name", R"({"730": {"success": true, "data": {"name": "Counter-Strike 2"}}})",
+            true, "Counter-Strike 2");
+        row("other app only", R"({"570": {"success": true, "data": {"name": "x"}}})", false);
+        row("mac null", R"({"730": {"success": true, "data": {"platforms": {"mac": null}}}})",
+            true);
+        row("mac false",
+            R"({"730": {"success": true, "data": {"platforms": {"mac": false}, "x": 1}}})", true,
+            "", 0);
+        row("success without data", R"({"730": {"success": true}})", false);
+        row("empty object", "{}", false);
+        row("not JSON", "<html>", false);
+        row("name of wrong type", R"({"730": {"success": true, "data": {"name": 5}}})", false);
     }
     void decodeGameData()
     {
         QFETCH(QByteArray, body);
         QFETCH(bool, present);
-        QFETCH(QString, name);
-        QFETCH(int, mac);
         const auto data = SteamStoreAPI::decodeGameData(body, u"730"_s);
         QCOMPARE(data.has_value(), present);
         if (!data)
             return;
-        QCOMPARE(data->name.value_or(QString()), name);
-        QCOMPARE(data->mac ? int(*data->mac) : -1, mac);
+        QTEST(data->name.value_or(QString()), "name");
+        QTEST(data->mac ? int(*data->mac) : -1, "mac");
     }
 
     void decodeRanks_data()
     {
         QTest::addColumn<QByteArray>("body");
         QTest::addColumn<std::optional<Ranks>>("ranks");
-        QTest::newRow("two rows") << QByteArray(
-            R"({"response": {"ranks": [{"rank": 1, "appid": 730}, {"rank": 12, "appid": 2357570}]}})")
-                                  << std::optional<Ranks>(Ranks {{"730", 1}, {"2357570", 12}});
-        QTest::newRow("no ranks key")
-            << QByteArray(R"({"response": {}})") << std::optional<Ranks>();
-        QTest::newRow("app id as text")
-            << QByteArray(R"({"response": {"ranks": [{"rank": 1, "appid": "730"}]}})")
-            << std::optional<Ranks>();
-        QTest::newRow("empty") << QByteArray(R"({"response": {"ranks": []}})")
-                               << std::optional<Ranks>(Ranks {});
-        QTest::newRow("duplicate keeps the first") << QByteArray(
-            R"({"response": {"ranks": [{"rank": 3, "appid": 730}, {"rank": 9, "appid": 730}]}})")
-                                                   << std::optional<Ranks>(Ranks {{"730", 3}});
+        const auto row = [](const char *tag, const char *ranks, const std::optional<Ranks> &kept) {
+            QTest::newRow(tag) << QByteArray(ranks) << kept;
+        };
+        row("two rows",
+            R"({"response": {"ranks": [{"rank": 1, "appid": 730}, {"rank": 12, "appid": 2357570}]}})",
+            Ranks {{"730", 1}, {"2357570", 12}});
+        row("no ranks key", R"({"response": {}})", std::nullopt);
+        row("app id as text", R"({"response": {"ranks": [{"rank": 1, "appid": "730"}]}})",
+            std::nullopt);
+        row("empty", R"({"response": {"ranks": []}})", Ranks {});
+        row("duplicate keeps the first",
+            R"({"response": {"ranks": [{"rank": 3, "appid": 730}, {"rank": 9, "appid": 730}]}})",
+            Ranks {{"730", 3}});
     }
     void decodeRanks()
     {
         QFETCH(QByteArray, body);
-        QFETCH(std::optional<Ranks>, ranks);
-        QCOMPARE(SteamChartsAPI::decodeRanks(body), ranks);
+        QTEST(SteamChartsAPI::decodeRanks(body), "ranks");
     }
 
     void fetchesOverHttp()
@@ -167,14 +148,14 @@ private Q_SLOTS:
             std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
     }
 
-    // Each request ends within its 700 ms deadline or at the 2 MiB limit, with no result.
+    // Each request ends within its 700 ms deadline or at the 2 MiB limit, with no result. An
+    // endless answer ends as the catalogue store's test shows: both read through HttpGet.
     void limitsGiveNoResult_data()
     {
         QTest::addColumn<Response>("store");
         QTest::addColumn<Response>("charts");
         QTest::newRow("one byte every 20 ms")
             << trickled(appDetails(QString())) << trickled(chart(1));
-        QTest::newRow("endless") << endless() << endless();
         QTest::newRow("valid but over the limit")
             << Response {200, appDetails(QString(2 * 1024 * 1024, u'x'))}
             << Response {200, chart(50000)};

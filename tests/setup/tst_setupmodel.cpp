@@ -35,10 +35,8 @@ class TestSetupModel : public QObject
         const QString archive
             = buildWineArchive(sandbox.path(u"served.tar.xz"_s), ArchiveLayout::good, padding);
         const QByteArray bytes = readFile(archive);
-        LoopbackServer::Response wine {200, bytes};
-        wine.chunkSize = qMax<qsizetype>(bytes.size() / 8, 1);
-        wine.chunkDelayMs = 20;
-        server.route(u"/wine.tar.xz"_s, wine);
+        server.route(u"/wine.tar.xz"_s,
+            {.body = bytes, .chunkSize = int(bytes.size() / 8), .chunkDelayMs = 20});
         server.route(u"/gstreamer.pkg"_s, {200, gstreamerPackage});
         context.sources.wineSHA256 = sha256Hex(bytes);
         context.sources.gstreamerSHA256 = sha256Hex(gstreamerPackage);

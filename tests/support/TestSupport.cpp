@@ -1,5 +1,6 @@
 #include "TestSupport.h"
 
+#include "library/LibraryFile.h"
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
 
@@ -33,6 +34,17 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QStringList savedNames(const QString &path)
+{
+    const auto entries = LibraryFile::decode(readFile(path));
+    if (!entries)
+        return {QStringLiteral("unreadable: ") + entries.error()};
+    QStringList names;
+    for (const GameEntry &entry : *entries)
+        names << entry.name;
+    return names;
 }
 
 GameCompatibilityProfile catalogProfile(const QString &id)

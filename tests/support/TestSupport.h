@@ -32,6 +32,9 @@ QString fakeWineServer();
 
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
+// The names of the entries in the library file at `path`, in order; for a file that can't be
+// read, one line saying why.
+QStringList savedNames(const QString &path);
 
 // A built-in profile by id.
 GameCompatibilityProfile catalogProfile(const QString &id);

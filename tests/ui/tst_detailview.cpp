@@ -96,8 +96,9 @@ private Q_SLOTS:
         QVERIFY(view.artworkView()->hasImage());
     }
 
-    // Idle: Return launches and stopping the prefix asks first. Running: the other button,
-    // no editing, and Return launches nothing.
+    // Idle: Return launches, stopping the prefix asks first, and the game file's and prefix's
+    // cards reveal them (the runtime's has no button). Running: the other button, no editing,
+    // and Return launches nothing.
     void idleThenRunning()
     {
         GameDetailView view(catalog);
@@ -126,19 +127,6 @@ private Q_SLOTS:
             QTRY_VERIFY(!view.findChild<QMessageBox *>(u"stopConfirmation"_s));
         }
         QCOMPARE(stops.count(), 1);
-
-        view.setEntry(entry(u"Tool"_s), true);
-        shows(u"stopButton"_s, u"launchButton"_s, u"Wine session active"_s);
-        QVERIFY(!view.findChild<QPushButton *>(u"editButton"_s)->isEnabled());
-        QTest::keyClick(&view, Qt::Key_Return);
-        QTest::keyClick(&view, Qt::Key_Enter);
-        QTest::qWait(200);
-        QCOMPARE(launches.count(), 1);
-    }
-
-    void onlyTheRuntimeCardHasNoRevealButton()
-    {
-        GameDetailView view(catalog);
         QSignalSpy files(&view, &GameDetailView::showFilesRequested);
         QSignalSpy prefix(&view, &GameDetailView::showPrefixRequested);
         auto reveal = [&view](const QString &card) {
@@ -149,6 +137,14 @@ private Q_SLOTS:
         reveal(u"prefixCard"_s)->click();
         QCOMPARE(files.count(), 1);
         QCOMPARE(prefix.count(), 1);
+
+        view.setEntry(entry(u"Tool"_s), true);
+        shows(u"stopButton"_s, u"launchButton"_s, u"Wine session active"_s);
+        QVERIFY(!view.findChild<QPushButton *>(u"editButton"_s)->isEnabled());
+        QTest::keyClick(&view, Qt::Key_Return);
+        QTest::keyClick(&view, Qt::Key_Enter);
+        QTest::qWait(200);
+        QCOMPARE(launches.count(), 1);
     }
 
     void viewsOfOneImageShareOneRequest()

@@ -48,7 +48,6 @@ private Q_SLOTS:
         QFETCH(QString, machine);
         QFETCH(bool, gstreamer);
         QFETCH(bool, wine);
-        QFETCH(QStringList, rows);
         PlatformWording::setCurrent(machine == u"linux" ? Platform::linuxDesktop : Platform::macOS);
         Sandbox sandbox;
         RuntimeSetupView view(
@@ -56,7 +55,7 @@ private Q_SLOTS:
         QStringList shown;
         for (const auto &row : SetupPresentation::requirementRows(view.model()))
             shown << row.title + u": "_s + row.state + (row.isReady ? u" ✓"_s : QString());
-        QCOMPARE(shown, rows);
+        QTEST(shown, "rows");
         // Without a Wine to pick, a note says so in place of the picker.
         QCOMPARE(child<QLabel>(view, u"noRuntimeNote"_s)->isVisibleTo(&view), !wine);
         QCOMPARE(child<QWidget>(view, u"runtimePicker"_s)->isVisibleTo(&view), wine);
@@ -65,11 +64,12 @@ private Q_SLOTS:
     void downloadShowsProgressAndClosingLeavesNothing()
     {
         Sandbox sandbox;
-        LoopbackServer::Response slow {200, QByteArray(100000, 'w')};
-        slow.chunkSize = 42000; // 42 %, then a long stall
-        slow.chunkDelayMs = 30000;
-        slow.delayMs = 200; // Qt reports no progress in a reply's first 100 ms
-        server.route(u"/wine.tar.xz"_s, slow);
+        // 42 %, then a long stall; Qt reports no progress in a reply's first 100 ms.
+        server.route(u"/wine.tar.xz"_s,
+            {.body = QByteArray(100000, 'w'),
+                .chunkSize = 42000,
+                .chunkDelayMs = 30000,
+                .delayMs = 200});
         RuntimeSetupView view(machineContext(sandbox, server, u"x86_64"_s, true, false), false);
         QSignalSpy done(&view, &RuntimeSetupView::doneRequested);
         view.show();
