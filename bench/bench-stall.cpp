@@ -106,7 +106,7 @@ int main(int argc, char *argv[])
         writeFile(program, "MZ");
         qputenv("FAKE_WINEBOOT_REGISTRY", "late");
         meter.start();
-        library->launchExecutable(program, {u"Fake"_s, fakeWine(), fakeWineServer(), std::nullopt});
+        library->launchExecutable(program, {fakeWine(), fakeWineServer()});
         waitUntil([&] { return library->preparingExecutable().isEmpty(); });
         report("wineboot_ms", meter.stop());
         qunsetenv("FAKE_WINEBOOT_REGISTRY");
@@ -128,7 +128,7 @@ int main(int argc, char *argv[])
         LibraryContext context = sandbox.context();
         context.saveInBackground = true; // as the window saves
         auto library = std::make_unique<LibraryModel>(context);
-        const QString file = library->libraryURL();
+        const QString file = library->libraryPath();
         const qint64 before = QFileInfo(file).size();
         meter.start();
         library->add(Samples::entries(1).first());

@@ -1,6 +1,6 @@
 // The Steam manifest reader on any text: it never crashes, a value is one trimmed piece between
 // quotes, and a number is only ever read from an optional sign and digits.
-#include "library/SteamManifest.h"
+#include "games/SteamManifest.h"
 
 #include <array>
 #include <cstdint>

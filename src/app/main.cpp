@@ -65,7 +65,6 @@ int runWindow(QApplication &app, const QStringList &arguments)
 
     auto desktop = std::make_shared<SystemDesktopServices>();
     LibraryContext libraryContext = LibraryContext::system(desktop);
-    libraryContext.catalog = [&catalog] { return catalog.games(); };
     libraryContext.saveInBackground = true;
     LibraryModel library(libraryContext);
     WindowContext context;

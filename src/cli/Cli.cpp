@@ -1,14 +1,16 @@
 #include "Cli.h"
 
+#include "games/SteamLibraryReport.h"
+#include "games/SteamShortcuts.h"
+#include "library/LaunchSessions.h"
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
-#include "library/SteamLibraryReport.h"
 #include "platform/LaunchLog.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/GameProfileSearch.h"
 #include "profiles/SteamGameCatalog.h"
+#include "setup/MachineProbe.h"
 #include "setup/RuntimeDiscovery.h"
-#include "setup/RuntimeSetupModel.h"
 
 #include <QCoroTask>
 #include <QEventLoop>
@@ -231,13 +233,11 @@ int steam(const LibraryContext &context, const QStringList &options)
 {
     if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
         return usageFailure(u"“steam” takes only the option --json."_s);
-    LibraryContext looking = context;
-    looking.readOnly = true;
-    const LibraryModel model(looking);
+    LibraryModel model(context);
     if (reportLoadError(model))
         return failure;
-    const SteamLibraryReport report = SteamLibraryReport::of(
-        model, context.catalog ? context.catalog() : SteamGameCatalog::games());
+    const SteamLibraryReport report
+        = SteamLibraryReport::of(SteamShortcuts(model), SteamGameCatalog::games());
     if (!options.isEmpty()) {
         printJson(steamJson(report));
         return success;
@@ -273,15 +273,17 @@ int runExecutable(LibraryModel &model, const LibraryContext &context, const QStr
 {
     if (reportLoadError(model))
         return failure;
-    const RuntimeSetupModel setup(SetupContext::standard(context.defaults, context.desktop));
-    const auto runtime = setup.readyRuntime(); // one discovery serves the answer and its reason
+    const SetupContext setup = SetupContext::standard(context.defaults, context.desktop);
+    const MachineProbe machine
+        = MachineProbe::of(setup); // one look serves the answer and its reason
+    const auto runtime = machine.readyRuntime(setup);
     if (!runtime) {
-        printError(setup.notReadyReason());
+        printError(machine.notReadyReason(setup));
         return failure;
     }
     model.setNotice({});
     model.setErrorMessage({});
-    model.launchExecutable(file, *runtime);
+    model.launchExecutable(file, runtime->binaries());
     if (!model.preparingExecutable().isEmpty()) {
         printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
         QEventLoop loop;
@@ -339,14 +341,13 @@ int profiles(const QStringList &options, const WebAccess &web)
 
 int launch(LibraryModel &model, const GameEntry &entry)
 {
-    const QUuid id = entry.id;
-    model.launch(entry);
-    if (!model.isRunning(id)) {
-        printError(model.errorMessage());
+    const Outcome started = model.sessions().launch(entry);
+    if (started.failed()) {
+        printError(started.message);
         return failure;
     }
-    printLine(model.notice());
-    return waitForLauncher(model, id);
+    printLine(started.message);
+    return waitForLauncher(model, entry.id);
 }
 
 int waitForLauncher(LibraryModel &model, QUuid id)
@@ -369,23 +370,26 @@ int waitForLauncher(LibraryModel &model, QUuid id)
 
 int stop(LibraryModel &model, const GameEntry &entry)
 {
+    Outcome stopped;
     QEventLoop loop;
-    QObject::connect(&model, &LibraryModel::stopFinished, &loop, &QEventLoop::quit);
-    model.setNotice({});
-    model.setErrorMessage({});
+    QObject::connect(&model.sessions(), &LaunchSessions::stopFinished, &loop,
+        [&](const QUuid &, const Outcome &outcome) {
+            stopped = outcome;
+            loop.quit();
+        });
     model.stop(entry);
     loop.exec();
-    if (!model.errorMessage().isEmpty()) {
-        printError(model.errorMessage());
+    if (stopped.failed()) {
+        printError(stopped.message);
         return failure;
     }
-    printLine(model.notice());
+    printLine(stopped.message);
     return success;
 }
 
 int printLog(const LibraryModel &model, const GameEntry &entry)
 {
-    const QString path = model.logURL(entry);
+    const QString path = model.logPath(entry);
     QString whyNot;
     const std::unique_ptr<QFile> log = LaunchLog::openForReading(path, &whyNot);
     if (!log) {
@@ -461,6 +465,7 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context, const 
         if (rest.size() != 1)
             return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
         LibraryModel model(context);
+        SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
         return runExecutable(model, context, rest.first());
     }
     if (command != u"list"_s && !entryCommands.contains(command))
@@ -468,12 +473,12 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context, const 
     if (entryCommands.contains(command) && rest.size() != 1)
         return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
-    // Looking at the library never changes it; launching and stopping may.
-    LibraryContext commandContext = context;
-    commandContext.readOnly = command == u"list"_s || command == u"log"_s;
-    LibraryModel model(commandContext);
+    LibraryModel model(context);
     if (command == u"list"_s)
         return list(model, rest);
+    // Looking at the library never changes it; launching and stopping may.
+    if (command != u"log"_s)
+        SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
     if (reportLoadError(model))
         return failure;

@@ -1,25 +1,21 @@
 #pragma once
 
-#include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
-#include "library/LibraryStore.h"
+#include "library/Outcome.h"
 #include "library/WineRuntime.h"
-#include "profiles/GameCompatibilityProfile.h"
 
-#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
 #include <QString>
 #include <QUuid>
 
-#include <functional>
 #include <memory>
-#include <mutex>
-#include <optional>
 
 class DesktopServices;
-class QFileSystemWatcher;
+class DirectLaunch;
+class LaunchSessions;
+class LibraryList;
 class UserDefaults;
 
 // Where the library keeps its files and whom it asks for desktop actions and preferences.
@@ -29,10 +25,6 @@ struct LibraryContext
     QString dataFolder; // the application data folder
     std::shared_ptr<UserDefaults> defaults;
     std::shared_ptr<DesktopServices> desktop; // may be null where there is no desktop (CLI)
-    // The game profiles in use; empty: the included catalogue.
-    std::function<QList<GameCompatibilityProfile>()> catalog;
-    // For commands that only look: nothing is written, and no clean-up runs at start.
-    bool readOnly = false;
     // The window's: saves run in turn on a worker thread, since one can wait seconds for another
     // process's lock and take a while on a large library. Commands save before they return.
     bool saveInBackground = false;
@@ -43,8 +35,10 @@ struct LibraryContext
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
 };
 
-// The user's library of Windows programs, its file, and the Wine sessions started from it.
-// Lives on the GUI thread; every change to the list is written to "library.json" at once.
+// The library as the window and the command line see it: the user's list (`LibraryList`), the
+// Wine sessions started from it (`LaunchSessions`) and direct runs (`DirectLaunch`), with the
+// selection and the message slots that present their outcomes. Lives on the GUI thread; every
+// change to the list is written to "library.json" at once.
 class LibraryModel : public QObject
 {
     Q_OBJECT
@@ -61,52 +55,47 @@ public:
     explicit LibraryModel(LibraryContext context, QObject *parent = nullptr);
     ~LibraryModel() override;
 
-    const QList<GameEntry> &entries() const { return m_entries; }
+    LibraryList &list() { return *m_list; }
+    LaunchSessions &sessions() { return *m_sessions; }
+    const QList<GameEntry> &entries() const;
     const GameEntry *entry(const QUuid &id) const;
     QUuid selectedID() const { return m_selectedID; } // null: nothing selected
     void setSelectedID(const QUuid &id);
-    const QSet<QUuid> &runningIDs() const { return m_runningIDs; }
-    bool isRunning(const QUuid &id) const { return m_runningIDs.contains(id); }
-    QString preparingExecutable() const { return m_preparingExecutable; }
+    const QSet<QUuid> &runningIDs() const;
+    bool isRunning(const QUuid &id) const { return runningIDs().contains(id); }
+    QString preparingExecutable() const;
 
     // The message slots; empty means none. Views clear them once the user has seen them.
     QString notice() const { return m_notice; }
     void setNotice(const QString &notice);
     QString errorMessage() const { return m_errorMessage; }
     void setErrorMessage(const QString &message);
+    // Puts an outcome in its slot; returns whether it was not an error.
+    bool present(const Outcome &outcome);
 
-    void add(const GameEntry &entry);
-    void update(const GameEntry &entry);
-    void remove(const GameEntry &entry);
+    // A refusal is returned and shown; a failed save is shown when it happens.
+    Outcome add(const GameEntry &entry);
+    Outcome update(const GameEntry &entry);
+    Outcome remove(const GameEntry &entry);
+    // Several at once; running ones too (the caller decides).
+    void removeAll(const QSet<QUuid> &ids);
 
-    void launch(const GameEntry &entry);
+    Outcome launch(const GameEntry &entry);
     // Runs `wineserver -k` for the entry's prefix away from the GUI thread; the outcome arrives
     // in `notice` or `errorMessage`, followed by `stopFinished`.
     void stop(const GameEntry &entry);
-    void openLog(const GameEntry &entry);
+    Outcome openLog(const GameEntry &entry);
 
     // Direct launch: reuses the entry that runs this file, or prepares a new "Direct-" prefix
-    // with `runtime` (away from the GUI thread), adds an entry and launches it. Files that need
-    // a prefix while another is prepared wait their turn, each once.
-    void launchExecutable(const QString &path, const DetectedWineRuntime &runtime);
+    // (away from the GUI thread), adds an entry and launches it; the outcome is shown.
+    void launchExecutable(const QString &path, const WineBinaries &wine);
 
-    // Steam game shortcuts.
-    std::optional<GameEntry> steamEntry() const;
-    std::optional<GameEntry> steamGameEntry(const GameCompatibilityProfile &profile) const;
-    bool isSteamGameInstalled(const GameCompatibilityProfile &profile) const;
-    bool isSteamGamePendingInstall(const GameCompatibilityProfile &profile) const;
-    void openSteamGamePage(const GameCompatibilityProfile &profile);
-    void addSteamGameShortcut(const GameCompatibilityProfile &profile);
-    void refreshPendingSteamGameInstalls(const QList<GameCompatibilityProfile> &profiles);
-    void refreshGameProfiles(const QList<GameCompatibilityProfile> &profiles);
-    QStringList pendingSteamGameIDs() const; // sorted
-    static constexpr char pendingSteamGamesKey[] = "Quillmere.pendingSteamGameInstalls";
-
-    QString logURL(const GameEntry &entry) const;
-    QString libraryURL() const;
+    QString logPath(const GameEntry &entry) const;
+    QString libraryPath() const;
     // Shows changes other processes make to the library file within a moment (the window).
     void followFileChanges();
     QString dataFolder() const { return m_context.dataFolder; }
+    UserDefaults &defaults() const { return *m_context.defaults; }
 
     static QString noLaunchLogMessage();
 
@@ -122,47 +111,13 @@ Q_SIGNALS:
     void launcherExited(const QUuid &id, int status);
 
 private:
-    void load();
-    // Saves the changes to the file as it is now (see LibraryStore) and takes on whatever other
-    // processes changed meanwhile.
-    void commit(const QList<LibraryChange> &changes);
-    // The same, telling `done` (on this thread) once the changes are on disk or why they aren't.
-    using SaveDone = std::function<void(const Expected<void, QString> &)>;
-    void save(const QList<LibraryChange> &changes, SaveDone done);
-    void startBackgroundSave();
-    void saved(const Expected<LibraryStore::Applied, QString> &applied, qsizetype changeCount,
-        const QList<SaveDone> &done);
-    void adopt(const QList<GameEntry> &onDisk);
-    void reloadIfChanged();
-    static QString readFailureMessage(const LibraryStore::ReadFailure &failure);
-    void processFinished(const QUuid &id, int status);
-    void setPreparingExecutable(const QString &name);
-    void endPreparation();
-    void updatePendingSteamGameIDs(const std::function<void(QSet<QString> &)> &change);
-    void removeUninstalledSteamGameShortcuts();
-    // The Steam entry a game's action runs through; without one, the reason is on show.
-    std::optional<GameEntry> steamForGame(
-        const GameCompatibilityProfile &profile, const QString &withoutSteam);
-    GameEntry makeSteamShortcut(
-        const GameEntry &steam, const GameCompatibilityProfile &profile) const;
-    QList<GameCompatibilityProfile> catalog() const;
+    void keepSelection();
 
     LibraryContext m_context;
-    QList<GameEntry> m_entries;
+    LibraryList *m_list;
+    LaunchSessions *m_sessions;
+    DirectLaunch *m_direct;
     QUuid m_selectedID;
-    QSet<QUuid> m_runningIDs;
-    QString m_preparingExecutable;
-    // The direct launches that need a prefix: the one being prepared first, then those waiting.
-    QList<std::pair<QString, DetectedWineRuntime>> m_directLaunches;
     QString m_notice;
     QString m_errorMessage;
-    QHash<QUuid, ProcessHandle> m_processes;
-    // The store is used by one thread at a time: the writer while a save runs, else this one.
-    std::shared_ptr<LibraryStore> m_store;
-    std::shared_ptr<std::mutex> m_storeInUse = std::make_shared<std::mutex>();
-    QList<LibraryChange> m_pending; // changes not saved yet, in order
-    QList<SaveDone> m_waitingForSave; // callers whose changes the next save carries
-    bool m_isSaving = false; // a background save is running
-    bool m_reloadAfterSave = false;
-    QFileSystemWatcher *m_watcher = nullptr;
 };

@@ -13,6 +13,13 @@
 using Environment = QMap<QString, QString>;
 using ProcessHandle = std::shared_ptr<ChildProcess>;
 
+// The two programs of a Wine installation that an entry names.
+struct WineBinaries
+{
+    QString winePath;
+    QString wineServerPath;
+};
+
 // Turns a library entry into Wine processes. Holds no state and never touches the library.
 namespace WineRuntime {
 

@@ -1,5 +1,7 @@
 #include "Leftovers.h"
 
+#include "platform/PlatformLog.h"
+
 #include <QDir>
 #include <QFile>
 #include <QFileInfo>
@@ -78,9 +80,9 @@ void Leftovers::removeUnmarked(const QString &folder, const QString &prefix, Kin
         if (!mark.isHeld())
             continue;
         // Links inside are removed, never followed.
-        if (kind == Kind::folder)
-            QDir(path).removeRecursively();
-        else
-            QFile::remove(path);
+        const bool removed
+            = kind == Kind::folder ? QDir(path).removeRecursively() : QFile::remove(path);
+        if (!removed)
+            qCInfo(platformLog) << "Left a leftover in place; it couldn't be removed:" << path;
     }
 }

@@ -2,6 +2,7 @@
 
 #include "profiles/HttpGet.h"
 #include "profiles/ProfileEndpoints.h"
+#include "profiles/ProfilesLog.h"
 
 #include <QJsonArray>
 #include <QJsonDocument>
@@ -26,8 +27,11 @@ QCoro::Task<std::optional<QByteArray>> fetchJson(WebAccess web, QUrl url)
     auto fetching
         = HttpGet::fetch(*web.network, request, web.endpoints.steamTimeoutMs, maximumAnswerBytes);
     const HttpAnswer answer = co_await std::move(fetching);
-    if (!answer.isSuccess())
+    if (!answer.isSuccess()) {
+        qCInfo(profilesLog) << "Dropped Steam's answer from" << url.host() << url.path() << "status"
+                            << answer.status << answer.failure;
         co_return std::nullopt;
+    }
     co_return answer.body;
 }
 

@@ -1,6 +1,7 @@
 #include "RuntimeDiscovery.h"
 
 #include "platform/UserDefaults.h"
+#include "setup/SetupLog.h"
 
 #include <QCollator>
 #include <QDir>
@@ -134,8 +135,13 @@ QList<DetectedWineRuntime> RuntimeDiscovery::findRuntimes(const DiscoveryPlaces 
         if (seen.contains(wine))
             continue; // the first occurrence wins
         seen.insert(wine);
-        if (!isExecutableFile(wine) || !isExecutableFile(server))
+        if (!isExecutableFile(wine) || !isExecutableFile(server)) {
+            // Most candidates are simply not there; one that is but can't run is worth a line.
+            if (QFileInfo::exists(wine))
+                qCInfo(setupLog) << "Passed over a Wine without a runnable wine and wineserver:"
+                                 << wine;
             continue;
+        }
         DetectedWineRuntime runtime;
         runtime.winePath = wine;
         runtime.wineServerPath = server;

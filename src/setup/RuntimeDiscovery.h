@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/DetectedWineRuntime.h"
+#include "setup/DetectedWineRuntime.h"
 
 #include <QList>
 #include <QString>

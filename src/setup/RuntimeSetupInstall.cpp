@@ -157,7 +157,7 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     if (m_isInstallingSteam)
         co_return std::nullopt;
     const auto runtime = selectedRuntime();
-    if (!m_isRosettaAvailable || !m_isGStreamerInstalled || !runtime) {
+    if (!m_machine.isRosettaAvailable || !m_machine.isGStreamerInstalled || !runtime) {
         setErrorMessage(
             u"Finish the Rosetta and GStreamer requirements and choose a Wine runtime before "
             "installing Steam."_s);

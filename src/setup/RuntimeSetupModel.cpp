@@ -70,53 +70,34 @@ void RuntimeSetupModel::cancel()
 void RuntimeSetupModel::refresh()
 {
     const QString remembered = m_selectedRuntimeID;
-    const QList<DetectedWineRuntime> found = RuntimeDiscovery::findRuntimes(m_context.places);
-    if (found != m_runtimes) {
-        m_runtimes = found;
-        Q_EMIT changed();
-    }
-    const bool stillThere = std::any_of(m_runtimes.cbegin(), m_runtimes.cend(),
+    set(m_machine, MachineProbe::of(m_context));
+    const bool stillThere = std::any_of(m_machine.runtimes.cbegin(), m_machine.runtimes.cend(),
         [&](const DetectedWineRuntime &r) { return r.winePath == remembered; });
-    setSelectedRuntimeID(
-        stillThere ? remembered : (m_runtimes.isEmpty() ? QString() : m_runtimes.first().winePath));
-    const SetupSystem &system = m_context.system;
-    set(m_isRosettaAvailable, !isAppleSilicon() || QFileInfo::exists(system.rosettaRuntimePath));
-    set(m_isGStreamerInstalled,
-        std::any_of(system.gstreamerPaths.cbegin(), system.gstreamerPaths.cend(),
-            [](const QString &path) { return QFileInfo::exists(path); }));
+    setSelectedRuntimeID(stillThere        ? remembered
+            : m_machine.runtimes.isEmpty() ? QString()
+                                           : m_machine.runtimes.first().winePath);
 }
 
 std::optional<DetectedWineRuntime> RuntimeSetupModel::selectedRuntime() const
 {
-    for (const DetectedWineRuntime &runtime : m_runtimes) {
-        if (runtime.winePath == m_selectedRuntimeID)
-            return runtime;
-    }
-    if (m_runtimes.isEmpty())
-        return std::nullopt;
-    return m_runtimes.first();
+    return m_machine.runtime(m_selectedRuntimeID);
 }
 
 bool RuntimeSetupModel::requiresManualWineApproval() const
 {
-    const auto runtime = selectedRuntime();
-    if (!runtime || !runtime->bundlePath || !runtime->bundlePath->contains(u"/Quillmere/Runtimes/"))
-        return false;
-    return !RuntimeDiscovery::approvedRuntimePaths(*m_context.defaults).contains(runtime->winePath);
+    return MachineProbe::requiresManualApproval(selectedRuntime(), m_context);
 }
 
 bool RuntimeSetupModel::isReadyForWindowsApps() const
 {
-    return (!isAppleSilicon() || m_isRosettaAvailable) && m_isGStreamerInstalled
-        && selectedRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval
-        && !requiresManualWineApproval();
+    return readyRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval;
 }
 
 QString RuntimeSetupModel::nextSetupActionTitle() const
 {
     return setupActionTitle({m_isDownloadingGStreamer, m_isDownloadingWine, m_isVerifyingDownload,
-        m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(), m_isRosettaAvailable,
-        m_isGStreamerInstalled, selectedRuntime().has_value(),
+        m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(),
+        m_machine.isRosettaAvailable, m_machine.isGStreamerInstalled, selectedRuntime().has_value(),
         m_context.system.usesPinnedDownloads()});
 }
 
@@ -164,7 +145,7 @@ QCoro::Task<> RuntimeSetupModel::prepareWineAutomatically()
     setErrorMessage({});
     refresh();
 
-    if (isAppleSilicon() && !m_isRosettaAvailable) {
+    if (!m_machine.isRosettaAvailable) {
         m_pause = AutomaticSetupPause::rosetta;
         openRosettaInstructions();
         set(m_isPreparingWine, false);
@@ -173,7 +154,7 @@ QCoro::Task<> RuntimeSetupModel::prepareWineAutomatically()
     if (m_pause == AutomaticSetupPause::rosetta)
         m_pause.reset();
 
-    if (!m_isGStreamerInstalled) {
+    if (!m_machine.isGStreamerInstalled) {
         const std::shared_ptr<Cancellation> cancellation = currentCancellation();
         co_await installGStreamer();
         if (!self)
@@ -215,8 +196,10 @@ QCoro::Task<> RuntimeSetupModel::resumeAutomaticSetupAfterSystemStep()
     if (!m_isAutomaticSetupActive || m_isPreparingWine)
         co_return;
     refresh();
-    const bool rosettaDone = m_pause == AutomaticSetupPause::rosetta && m_isRosettaAvailable;
-    const bool gstreamerDone = m_pause == AutomaticSetupPause::gstreamer && m_isGStreamerInstalled;
+    const bool rosettaDone
+        = m_pause == AutomaticSetupPause::rosetta && m_machine.isRosettaAvailable;
+    const bool gstreamerDone
+        = m_pause == AutomaticSetupPause::gstreamer && m_machine.isGStreamerInstalled;
     if (!rosettaDone && !gstreamerDone)
         co_return;
     m_pause.reset();
@@ -237,42 +220,17 @@ void RuntimeSetupModel::continueAfterWineApproval()
 
 QString RuntimeSetupModel::notReadyReason() const
 {
-    const bool packages = !m_context.system.usesPinnedDownloads();
-    if (isAppleSilicon() && !m_isRosettaAvailable)
-        return u"Rosetta isn't installed yet. Open Wine Setup in Quillmere to install it."_s;
-    if (!m_isGStreamerInstalled) {
-        return packages
-            ? u"GStreamer isn't installed. Install it with your distribution's package manager (on "
-              "Debian or Ubuntu: sudo apt install gstreamer1.0-plugins-base "
-              "gstreamer1.0-plugins-good), then try again."_s
-            : u"GStreamer isn't installed yet. Open Wine Setup in Quillmere to install it."_s;
-    }
-    if (!selectedRuntime()) {
-        return packages
-            ? u"No Wine runtime was found. Install Wine with your distribution's package manager "
-              u"(on "
-              "Debian or Ubuntu: sudo apt install wine wine64), then try again."_s
-            : u"No Wine runtime was found. Open Wine Setup in Quillmere to install one."_s;
-    }
-    if (requiresManualWineApproval())
-        return u"The Wine app Quillmere installed still needs your approval in Finder. Open Wine "
-               u"Setup in "
-               "Quillmere to continue."_s;
-    return {};
+    return m_machine.notReadyReason(m_context, m_selectedRuntimeID);
 }
 
 std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(
     const SetupContext &context)
 {
-    return RuntimeSetupModel(context).readyRuntime();
+    return MachineProbe::of(context).readyRuntime(context);
 }
 
 std::optional<DetectedWineRuntime> RuntimeSetupModel::readyRuntime() const
 {
     // A pause is not consulted: for a fresh model the approval list alone decides.
-    auto runtime = selectedRuntime();
-    if (!runtime || (isAppleSilicon() && !m_isRosettaAvailable) || !m_isGStreamerInstalled
-        || requiresManualWineApproval())
-        return std::nullopt;
-    return runtime;
+    return m_machine.readyRuntime(m_context, m_selectedRuntimeID);
 }

@@ -1,7 +1,8 @@
 #pragma once
 
-#include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
+#include "setup/DetectedWineRuntime.h"
+#include "setup/MachineProbe.h"
 #include "setup/RuntimeSetupError.h"
 #include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
@@ -41,11 +42,11 @@ public:
     explicit RuntimeSetupModel(SetupContext context, QObject *parent = nullptr);
     ~RuntimeSetupModel() override;
 
-    const QList<DetectedWineRuntime> &runtimes() const { return m_runtimes; }
+    const QList<DetectedWineRuntime> &runtimes() const { return m_machine.runtimes; }
     QString selectedRuntimeID() const { return m_selectedRuntimeID; } // empty: none
     void setSelectedRuntimeID(const QString &winePath);
-    bool isRosettaAvailable() const { return m_isRosettaAvailable; }
-    bool isGStreamerInstalled() const { return m_isGStreamerInstalled; }
+    bool isRosettaAvailable() const { return m_machine.isRosettaAvailable; }
+    bool isGStreamerInstalled() const { return m_machine.isGStreamerInstalled; }
     bool isDownloadingWine() const { return m_isDownloadingWine; }
     bool isDownloadingGStreamer() const { return m_isDownloadingGStreamer; }
     bool isVerifyingDownload() const { return m_isVerifyingDownload; }
@@ -82,7 +83,8 @@ public:
     // Stops the download that a running step waits for; the step ends without an alert.
     void cancel();
 
-    // The runtime to launch an executable with directly, or none while Wine isn't ready.
+    // The runtime to launch an executable with directly, or none while Wine isn't ready; a look
+    // at the machine, without a model.
     static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(
         const SetupContext &context);
     // The same answer from this model's current state.
@@ -116,10 +118,8 @@ private:
     std::unique_ptr<QNetworkAccessManager> m_network;
     std::shared_ptr<Cancellation> m_cancellation;
 
-    QList<DetectedWineRuntime> m_runtimes;
+    MachineProbe m_machine;
     QString m_selectedRuntimeID;
-    bool m_isRosettaAvailable = false;
-    bool m_isGStreamerInstalled = false;
     bool m_isDownloadingWine = false;
     bool m_isDownloadingGStreamer = false;
     bool m_isVerifyingDownload = false;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/DetectedWineRuntime.h"
+#include "setup/DetectedWineRuntime.h"
 #include "setup/RuntimeSetupError.h"
 
 #include <QString>

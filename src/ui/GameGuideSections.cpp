@@ -7,7 +7,8 @@
 #include "Theme.h"
 #include "Widgets.h"
 
-#include "library/GameGuide.h"
+#include "games/GameGuide.h"
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 #include "profiles/GameBrowser.h"
 #include "profiles/SteamGameStoreModel.h"
@@ -111,7 +112,7 @@ QWidget *GameGuideView::buildGuide(
 
     // Read once per build: the steps and the action must agree on the machine's state.
     const GameGuide::InstallFacts facts
-        = GameGuide::installFacts(m_library, profile, m_isWineReady());
+        = GameGuide::installFacts(SteamShortcuts(m_library), profile, m_isWineReady());
     column->addWidget(buildSteps(profile, storefront, title, facts, holder));
 
     const GameGuide::PrimaryAction action
@@ -142,13 +143,13 @@ QWidget *GameGuideView::buildGuide(
             openUrl(action.url);
             break;
         case Kind::openSteamPage:
-            m_library.openSteamGamePage(profile);
+            m_library.present(SteamShortcuts(m_library).openSteamGamePage(profile));
             break;
         case Kind::addShortcut:
-            m_library.addSteamGameShortcut(profile);
+            m_library.present(SteamShortcuts(m_library).addSteamGameShortcut(profile));
             break;
         case Kind::launchShortcut:
-            if (const auto entry = m_library.steamGameEntry(profile))
+            if (const auto entry = SteamShortcuts(m_library).steamGameEntry(profile))
                 m_library.launch(*entry);
             break;
         }

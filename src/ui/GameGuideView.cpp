@@ -7,7 +7,7 @@
 #include "Theme.h"
 #include "Widgets.h"
 
-#include "library/GameGuide.h"
+#include "games/GameGuide.h"
 #include "library/LibraryModel.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameBrowser.h"

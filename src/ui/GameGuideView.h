@@ -1,6 +1,6 @@
 #pragma once
 
-#include "library/GameGuide.h"
+#include "games/GameGuide.h"
 #include "profiles/GameCompatibilityProfile.h"
 
 #include <QWidget>

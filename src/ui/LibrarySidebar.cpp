@@ -5,6 +5,7 @@
 #include "Symbols.h"
 #include "Theme.h"
 
+#include "library/LibraryList.h"
 #include "library/LibraryModel.h"
 
 #include <QContextMenuEvent>
@@ -19,10 +20,23 @@ SidebarModel::SidebarModel(LibraryModel &library, QObject *parent)
     : QAbstractListModel(parent)
     , m_library(library)
 {
-    connect(&library, &LibraryModel::entriesChanged, this, [this] {
-        beginResetModel();
-        endResetModel();
+    // The library's rows, below the headings: each change is announced before it is made.
+    LibraryList *list = &library.list();
+    connect(list, &LibraryList::rowsAboutToBeInserted, this, [this](auto, int first, int last) {
+        beginInsertRows({}, entriesOffset + first, entriesOffset + last);
     });
+    connect(list, &LibraryList::rowsInserted, this, [this] { endInsertRows(); });
+    connect(list, &LibraryList::rowsAboutToBeRemoved, this, [this](auto, int first, int last) {
+        beginRemoveRows({}, entriesOffset + first, entriesOffset + last);
+    });
+    connect(list, &LibraryList::rowsRemoved, this, [this] { endRemoveRows(); });
+    connect(list, &LibraryList::modelAboutToBeReset, this, [this] { beginResetModel(); });
+    connect(list, &LibraryList::modelReset, this, [this] { endResetModel(); });
+    connect(list, &LibraryList::dataChanged, this,
+        [this](const QModelIndex &topLeft, const QModelIndex &bottomRight) {
+            Q_EMIT dataChanged(
+                index(entriesOffset + topLeft.row()), index(entriesOffset + bottomRight.row()));
+        });
     connect(&library, &LibraryModel::runningIDsChanged, this, [this] {
         if (rowCount() > entriesOffset)
             Q_EMIT dataChanged(index(entriesOffset), index(rowCount() - 1));

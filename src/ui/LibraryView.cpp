@@ -11,8 +11,9 @@
 #include "Theme.h"
 #include "Widgets.h"
 
+#include "games/SteamLibraryWatcher.h"
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
-#include "library/SteamLibraryWatcher.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeSetupModel.h"
@@ -144,7 +145,9 @@ LibraryView::LibraryView(LibraryModel &library, WindowContext context, QWidget *
 
     // Other windows and commands may change the library; the window shows it within a moment.
     library.followFileChanges();
-    // So does Steam, when it finishes a game the user is waiting for.
+    // Shortcuts of games Steam has uninstalled since the last start go.
+    SteamShortcuts(library).removeUninstalledSteamGameShortcuts(m_context.catalog->games());
+    // Steam's finished installs come in, when it finishes a game the user is waiting for.
     new SteamLibraryWatcher(
         library, [catalog = m_context.catalog] { return catalog->games(); }, this);
     // The first page is chosen before the window shows, so the profiles page does not start

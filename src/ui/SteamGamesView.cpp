@@ -7,6 +7,7 @@
 #include "Theme.h"
 #include "Widgets.h"
 
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameBrowser.h"
@@ -275,7 +276,7 @@ void SteamGamesView::applicationActivated()
         if (profile.appID)
             withAppID << profile;
     }
-    m_library.refreshPendingSteamGameInstalls(withAppID);
+    m_library.present(SteamShortcuts(m_library).refreshPendingSteamGameInstalls(withAppID));
     ++m_installationStateRevision;
     updateGuide();
 }
@@ -310,7 +311,7 @@ QCoro::Task<> SteamGamesView::refreshOnShow()
     co_await m_store.load(m_catalog.games());
     if (!self)
         co_return;
-    m_library.refreshGameProfiles(m_catalog.games());
+    m_library.present(SteamShortcuts(m_library).refreshGameProfiles(m_catalog.games()));
     m_hasRefreshed = true;
     Q_EMIT refreshed();
 }

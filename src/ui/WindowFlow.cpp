@@ -1,5 +1,6 @@
 #include "WindowFlow.h"
 
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 
 using namespace Qt::StringLiterals;
@@ -64,7 +65,7 @@ void WindowFlow::launchPendingExecutableIfReady()
         return;
     if (const auto runtime = m_runtimeReady()) {
         const QString path = std::exchange(m_pendingExecutable, QString());
-        m_library.launchExecutable(path, *runtime);
+        m_library.launchExecutable(path, runtime->binaries());
         return;
     }
     showRuntimeSetup();
@@ -85,7 +86,7 @@ void WindowFlow::resumeAfterSetup()
         if (std::exchange(m_shouldResumeExecutableAfterSetup, false)) {
             // A store install waiting on the same sheet still goes on below.
             if (const auto runtime = m_runtimeReady())
-                m_library.launchExecutable(path, *runtime);
+                m_library.launchExecutable(path, runtime->binaries());
             else
                 m_library.setErrorMessage(wineNotReadyMessage());
         }
@@ -96,8 +97,8 @@ void WindowFlow::resumeAfterSetup()
     const PendingGameSetup pending = *std::exchange(m_pendingGameSetup, std::nullopt);
     if (pending.storefront != GameStorefront::steam)
         m_library.setNotice(battleNetNotice());
-    else if (m_library.steamEntry())
-        m_library.openSteamGamePage(pending.profile);
+    else if (SteamShortcuts steam(m_library); steam.steamEntry())
+        m_library.present(steam.openSteamGamePage(pending.profile));
     else
         m_library.setNotice(steamMissingNotice());
 }

@@ -1,8 +1,8 @@
 #pragma once
 
-#include "library/DetectedWineRuntime.h"
 #include "library/GameEntry.h"
 #include "profiles/GameCompatibilityProfile.h"
+#include "setup/DetectedWineRuntime.h"
 
 #include <QObject>
 #include <QString>

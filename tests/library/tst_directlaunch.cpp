@@ -10,9 +10,9 @@
 using namespace TestSupport;
 
 namespace {
-DetectedWineRuntime fakeRuntime()
+WineBinaries fakeRuntime()
 {
-    return {"Fake", fakeWine(), fakeWineServer(), std::nullopt};
+    return {fakeWine(), fakeWineServer()};
 }
 } // namespace
 

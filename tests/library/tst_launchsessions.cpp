@@ -53,11 +53,12 @@ private Q_SLOTS:
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
         QTEST(model->notice(), "notice");
         QCOMPARE(model->errorMessage(), QString());
-        QVERIFY(readFile(model->logURL(entry)).contains("fake wine ran"));
-        QCOMPARE(model->logURL(entry), sandbox.dataFolder() + "/Logs/" + entry.idString() + ".log");
+        QVERIFY(readFile(model->logPath(entry)).contains("fake wine ran"));
+        QCOMPARE(
+            model->logPath(entry), sandbox.dataFolder() + "/Logs/" + entry.idString() + ".log");
 
         model->openLog(entry);
-        QCOMPARE(sandbox.desktop->openedFiles, QStringList({model->logURL(entry)}));
+        QCOMPARE(sandbox.desktop->openedFiles, QStringList({model->logPath(entry)}));
         model->openLog(sandbox.readyEntry("Never launched"));
         QCOMPARE(model->errorMessage(),
             "There isn't a launch log for this game yet. Launch it once, then try again.");
@@ -76,7 +77,7 @@ private Q_SLOTS:
             const auto model = sandbox.model();
             model->launch(entry);
             QVERIFY(model->isRunning(entry.id));
-            log = model->logURL(entry);
+            log = model->logPath(entry);
         }
         // The model is gone; the launcher finishes its work and exits, its late exit report is
         // dropped without touching the destroyed model, and the game goes on writing after it.
@@ -110,8 +111,8 @@ private Q_SLOTS:
         model->launch(entry);
         // A second launch while the first runs starts nothing and says nothing. The window's
         // tests cover refusing to remove a running entry and the command line's a refused start.
-        QTRY_VERIFY(readFile(model->logURL(entry)).contains("fake wine ran"));
-        const QByteArray log = readFile(model->logURL(entry));
+        QTRY_VERIFY(readFile(model->logPath(entry)).contains("fake wine ran"));
+        const QByteArray log = readFile(model->logPath(entry));
         model->setNotice({});
         QSignalSpy running(model.get(), &LibraryModel::runningIDsChanged);
         model->launch(entry);
@@ -119,7 +120,7 @@ private Q_SLOTS:
         QCOMPARE(model->errorMessage(), QString());
         QCOMPARE(model->runningIDs(), QSet<QUuid>({entry.id}));
         QCOMPARE(running.count(), 0);
-        QCOMPARE(readFile(model->logURL(entry)), log);
+        QCOMPARE(readFile(model->logPath(entry)), log);
 
         int ticks = 0;
         QTimer timer;
@@ -152,7 +153,7 @@ private Q_SLOTS:
         Sandbox sandbox;
         const auto model = sandbox.model();
         GameEntry entry = addReadyEntry(sandbox, *model, {{"FAKE_WINE_TRICKLE", "60"}});
-        const QString log = model->logURL(entry);
+        const QString log = model->logPath(entry);
         model->launch(entry);
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
         QTRY_VERIFY(readFile(log).contains("line 3\n"));

@@ -1,5 +1,6 @@
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "library/LibraryStore.h"
 #include "platform/RegularFile.h"
 #include "support/TestSupport.h"
 
@@ -43,7 +44,7 @@ private Q_SLOTS:
         QVERIFY(model->selectedID().isNull());
         QCOMPARE(model->errorMessage(), QString());
         QVERIFY(QFileInfo(sandbox.dataFolder()).isDir());
-        QVERIFY(!QFile::exists(model->libraryURL()));
+        QVERIFY(!QFile::exists(model->libraryPath()));
 
         const GameEntry one {.name = "One"};
         GameEntry two {.name = "Two"};
@@ -52,11 +53,11 @@ private Q_SLOTS:
         model->add(two);
         QCOMPARE(changed.count(), 2);
         QCOMPARE(model->selectedID(), two.id);
-        QCOMPARE(readFile(model->libraryURL()), LibraryFile::encode({one, two}));
+        QCOMPARE(readFile(model->libraryPath()), LibraryFile::encode({one, two}));
 
         two.unknownKeys.insert("extra", true);
         writeFile(
-            model->libraryURL(), LibraryFile::encode({one, two}, LibraryFile::Keys::withUnknown));
+            model->libraryPath(), LibraryFile::encode({one, two}, LibraryFile::Keys::withUnknown));
         const auto loaded = sandbox.model();
         QVERIFY(loaded->entries() == QList<GameEntry>({one, two}));
         QCOMPARE(loaded->selectedID(), one.id);
@@ -65,17 +66,17 @@ private Q_SLOTS:
         two.name = "Two renamed";
         loaded->update(two);
         QVERIFY(loaded->entries() == QList<GameEntry>({one, two}));
-        QCOMPARE(readFile(loaded->libraryURL()),
+        QCOMPARE(readFile(loaded->libraryPath()),
             LibraryFile::encode({one, two}, LibraryFile::Keys::withUnknown));
 
         // An entry no program could receive whole is refused, and nothing is written.
-        writeFile(loaded->libraryURL(), "sentinel");
+        writeFile(loaded->libraryPath(), "sentinel");
         QSignalSpy updated(loaded.get(), &LibraryModel::entriesChanged);
         loaded->add({.name = "Cut", .environment = {{"A", "a" + QString(QChar::Null)}}});
         QCOMPARE(loaded->errorMessage(),
             "“Cut” has an argument or environment value with a NUL character, which no program "
             "can receive, so it wasn't saved.");
-        QCOMPARE(readFile(loaded->libraryURL()), QByteArray("sentinel"));
+        QCOMPARE(readFile(loaded->libraryPath()), QByteArray("sentinel"));
         QCOMPARE(updated.count(), 0);
     }
 
@@ -97,13 +98,13 @@ private Q_SLOTS:
                 readFailure(copy, "The file isn't valid JSON (unterminated object at byte 2)."));
             QCOMPARE(readFile(libraryPath), content); // left as it is until the next change
             model->add(GameEntry {.name = "New"});
-            QCOMPARE(savedNames(model->libraryURL()), QStringList({"New"}));
+            QCOMPARE(savedNames(model->libraryPath()), QStringList({"New"}));
 
             // Another program leaves it unreadable while the model is open: the next save
             // keeps that file aside too, and says so.
             writeFile(libraryPath, "[");
             model->add(GameEntry {.name = "Newer"});
-            QCOMPARE(savedNames(model->libraryURL()), QStringList({"New", "Newer"}));
+            QCOMPARE(savedNames(model->libraryPath()), QStringList({"New", "Newer"}));
             QStringList added = unreadableCopies(sandbox.dataFolder());
             added.removeOne(copies.first());
             QCOMPARE(added.size(), 1);
@@ -228,7 +229,7 @@ private Q_SLOTS:
         model->setErrorMessage({});
         model->add(GameEntry {.name = "Second"});
         QCOMPARE(model->errorMessage(), QString());
-        QCOMPARE(savedNames(model->libraryURL()), QStringList({"New", "Second"}));
+        QCOMPARE(savedNames(model->libraryPath()), QStringList({"New", "Second"}));
     }
 
     void saveFailureKeepsChangeInMemory()
@@ -275,7 +276,7 @@ private Q_SLOTS:
         QVERIFY(!model->entry(all.at(removed).id));
         QCOMPARE(
             model->selectedID(), expectedSelection < 0 ? QUuid() : all.at(expectedSelection).id);
-        QCOMPARE(savedNames(model->libraryURL()).size(), 2);
+        QCOMPARE(savedNames(model->libraryPath()).size(), 2);
 
         // Removing the rest leaves nothing selected and an empty list saved.
         all.removeAt(removed);
@@ -283,7 +284,7 @@ private Q_SLOTS:
             model->remove(entry);
         QVERIFY(model->entries().isEmpty());
         QVERIFY(model->selectedID().isNull());
-        QCOMPARE(readFile(model->libraryURL()), QByteArray("[]"));
+        QCOMPARE(readFile(model->libraryPath()), QByteArray("[]"));
     }
 };
 

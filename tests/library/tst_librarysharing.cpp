@@ -1,11 +1,14 @@
 #include "library/LibraryFile.h"
+#include "library/LibraryList.h"
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
+#include <QAbstractItemModelTester>
 #include <QDir>
 #include <QLockFile>
 #include <QProcess>
 #include <QSet>
+#include <QSignalSpy>
 #include <QTest>
 
 #include <fcntl.h>
@@ -71,7 +74,7 @@ private Q_SLOTS:
             u"“Renamed” was removed from the library by another Quillmere window or command, so "
             "its changes weren't saved."_s);
         QVERIFY(second->entries().isEmpty());
-        QCOMPARE(savedNames(first->libraryURL()), QStringList());
+        QCOMPARE(savedNames(first->libraryPath()), QStringList());
     }
 
     // Another program's edit that keeps the file's size and puts its time back (cp -p,
@@ -82,11 +85,11 @@ private Q_SLOTS:
         const auto model = sandbox.model();
         GameEntry game = sandbox.readyEntry(u"Game"_s);
         model->add(game);
-        const QByteArray file = QFile::encodeName(model->libraryURL());
+        const QByteArray file = QFile::encodeName(model->libraryPath());
         struct stat saved = {};
         QCOMPARE(::stat(file, &saved), 0);
         game.name = u"Gaze"_s;
-        writeFile(model->libraryURL(), LibraryFile::encode({game}));
+        writeFile(model->libraryPath(), LibraryFile::encode({game}));
         // Each reset of the time stamps the change time anew, which moves once the clock does.
         struct stat edited = {};
         do {
@@ -98,7 +101,7 @@ private Q_SLOTS:
         QVERIFY(edited.st_size == saved.st_size && edited.st_ino == saved.st_ino);
 
         model->add(sandbox.readyEntry(u"Other"_s));
-        QCOMPARE(savedNames(model->libraryURL()), QStringList({u"Gaze"_s, u"Other"_s}));
+        QCOMPARE(savedNames(model->libraryPath()), QStringList({u"Gaze"_s, u"Other"_s}));
     }
 
     // A save that fails says what wasn't saved in one sentence; a window that quits waits a
@@ -171,8 +174,8 @@ private Q_SLOTS:
             QVERIFY(!QFile::exists(data + u"/library.json"_s));
     }
 
-    // The window's model shows another process's change, keeps its selection and running
-    // state, and its own next change keeps the other's entry.
+    // The window's model shows another process's change as a new row, keeps its selection and
+    // running state, and its own next change keeps the other's entry.
     void theWindowFollowsTheFile()
     {
         Sandbox sandbox;
@@ -181,6 +184,10 @@ private Q_SLOTS:
         LibraryContext context = sandbox.context();
         context.saveInBackground = true;
         auto window = std::make_unique<LibraryModel>(context);
+        const QAbstractItemModelTester rows(
+            &window->list(), QAbstractItemModelTester::FailureReportingMode::QtTest);
+        QSignalSpy inserted(&window->list(), &QAbstractItemModel::rowsInserted);
+        QSignalSpy reset(&window->list(), &QAbstractItemModel::modelReset);
         window->add(game);
         window->followFileChanges();
         window->launch(game);
@@ -192,11 +199,14 @@ private Q_SLOTS:
         QVERIFY(other.waitForFinished(20000));
         QTRY_COMPARE_WITH_TIMEOUT(window->entries().size(), 2, 1000);
         QCOMPARE(window->entries().at(1).name, u"Other 0"_s);
+        QCOMPARE(inserted.count(), 2);
+        QCOMPARE(inserted.last().at(1).toInt(), 1);
+        QCOMPARE(reset.count(), 0);
         QCOMPARE(window->selectedID(), game.id);
         QVERIFY(window->isRunning(game.id));
 
         window->add(sandbox.readyEntry(u"Third"_s));
-        QTRY_COMPARE(savedNames(window->libraryURL()).size(), 3);
+        QTRY_COMPARE(savedNames(window->libraryPath()).size(), 3);
     }
 
     // The window's saves wait for another process's lock on a worker thread: its list changes
@@ -213,9 +223,9 @@ private Q_SLOTS:
         window->add(sandbox.readyEntry(u"Second"_s));
         QCOMPARE(window->entries().size(), 2);
         QVERIFY(window->errorMessage().isEmpty()); // a wait here would have timed out
-        QVERIFY(!QFile::exists(window->libraryURL()));
+        QVERIFY(!QFile::exists(window->libraryPath()));
         other.unlock();
-        const QString file = window->libraryURL();
+        const QString file = window->libraryPath();
         QTRY_COMPARE(savedNames(file), QStringList({u"First"_s, u"Second"_s}));
         window->add(sandbox.readyEntry(u"Last"_s));
         window.reset();

@@ -66,7 +66,7 @@ private Q_SLOTS:
         GameEntry entry = model.entries().first();
         QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith("Direct-"));
         QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
-        QVERIFY(readFile(model.logURL(entry)).contains("argsecho is running"));
+        QVERIFY(readFile(model.logPath(entry)).contains("argsecho is running"));
 
         entry.arguments = {"a", "b c"};
         model.update(entry);
@@ -74,7 +74,7 @@ private Q_SLOTS:
         QCOMPARE(model.errorMessage(), QString());
         QCOMPARE(model.notice(), "Started argsecho.");
         QTRY_VERIFY_WITH_TIMEOUT(!model.isRunning(entry.id), 180000);
-        const QByteArray log = readFile(model.logURL(entry));
+        const QByteArray log = readFile(model.logPath(entry));
         QVERIFY2(log.contains("arg[1]=a") && log.contains("arg[2]=b c"), log.constData());
         QCOMPARE(model.notice(), exitNotice.arg(42));
 

@@ -49,8 +49,7 @@ int runScenario(QCoreApplication &app, const QStringList &arguments)
         model = std::make_unique<LibraryModel>(LibraryContext {folder,
             std::make_shared<UserDefaults>(QDir(folder).filePath(QStringLiteral("defaults.ini"))),
             nullptr, {}});
-        model->launchExecutable(arguments.at(3),
-            DetectedWineRuntime {QStringLiteral("Fake"), arguments.at(4), arguments.at(5), {}});
+        model->launchExecutable(arguments.at(3), WineBinaries {arguments.at(4), arguments.at(5)});
         QObject::connect(&poll, &QTimer::timeout, &app, [&app, file = arguments.at(6)] {
             if (QFileInfo::exists(file))
                 app.quit();

@@ -1,6 +1,6 @@
 #include "WindowHarness.h"
 
-#include "library/SteamLibraryWatcher.h"
+#include "games/SteamLibraryWatcher.h"
 #include "profiles/SteamGameCatalog.h"
 #include "ui/RuntimeSetupView.h"
 #include "ui/SteamGamesView.h"

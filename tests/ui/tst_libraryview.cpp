@@ -145,11 +145,11 @@ private Q_SLOTS:
         LibraryView &window = harness.open();
         const GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
         harness.library->add(game);
-        writeFile(harness.library->logURL(game), "a run");
+        writeFile(harness.library->logPath(game), "a run");
         const bool onProfiles = subject == u"directory"_s || subject == u"guide"_s;
         window.flow().setSelectedDestination(
             onProfiles ? LibraryDestination::games() : LibraryDestination::app(game.id));
-        const QMap<QString, QString> subjects {{u"log"_s, harness.library->logURL(game)},
+        const QMap<QString, QString> subjects {{u"log"_s, harness.library->logPath(game)},
             {u"game"_s, game.executablePath}, {u"prefix"_s, game.prefixPath},
             {u"directory"_s,
                 SteamGameCatalog::directoryURL(harness.web.endpoints).toDisplayString()},

@@ -1,3 +1,4 @@
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 #include "profiles/SteamGameCatalog.h"
 #include "support/TestSupport.h"
@@ -127,7 +128,7 @@ private Q_SLOTS:
         QVERIFY2(library->notice().startsWith(notice), qPrintable(library->notice()));
         QCOMPARE(library->errorMessage(), QString());
         // Only a page Steam did open is remembered as a pending install.
-        QTEST(library->isSteamGamePendingInstall(game), "opensPage");
+        QTEST(SteamShortcuts(*library).isSteamGamePendingInstall(game), "opensPage");
     }
 
     void addsSteamOnce()

@@ -1,4 +1,5 @@
 #include "BrowserScenes.h"
+#include "games/SteamShortcuts.h"
 
 #include "profiles/SteamGameCatalog.h"
 #include "ui/SteamGamesView.h"
@@ -81,13 +82,11 @@ void render(Renderer &renderer)
         if (profile.id == id)
             game = profile;
     }
-    harness.library->openSteamGamePage(game);
-    harness.library->setNotice({});
+    SteamShortcuts(*harness.library).openSteamGamePage(game);
     guide(renderer, u"guide-continue-in-steam"_s, page, id);
     TestSupport::installSteamGame(steam, *game.appID);
     guide(renderer, u"guide-add-to-library"_s, page, id);
-    harness.library->addSteamGameShortcut(game);
-    harness.library->setNotice({});
+    SteamShortcuts(*harness.library).addSteamGameShortcut(game);
     window.flow().setSelectedDestination(LibraryDestination::games());
     guide(renderer, u"guide-launch"_s, page, id);
 }

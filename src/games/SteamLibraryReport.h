@@ -1,12 +1,12 @@
 #pragma once
 
+#include "games/SteamLibraryFolders.h"
 #include "library/GameEntry.h"
-#include "library/SteamLibraryFolders.h"
 #include "profiles/GameCompatibilityProfile.h"
 
 #include <optional>
 
-class LibraryModel;
+class SteamShortcuts;
 
 // What Steam holds for the library, as `quillmere steam` shows it: the Steam entry, its library
 // folders, and every game Steam has a manifest for.
@@ -25,7 +25,7 @@ struct SteamLibraryReport
     QList<Game> games;
 
     static SteamLibraryReport of(
-        const LibraryModel &library, const QList<GameCompatibilityProfile> &profiles);
+        const SteamShortcuts &library, const QList<GameCompatibilityProfile> &profiles);
     // "installed", "updating", "downloading", "notInstalled".
     static QString stateKey(SteamLibraryFolders::State state);
 };

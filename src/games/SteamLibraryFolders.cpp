@@ -1,6 +1,7 @@
 #include "SteamLibraryFolders.h"
 
-#include "library/SteamManifest.h"
+#include "games/GamesLog.h"
+#include "games/SteamManifest.h"
 #include "platform/RegularFile.h"
 #include "platform/TextLines.h"
 
@@ -80,12 +81,17 @@ std::optional<QString> SteamLibraryFolders::readText(const QString &path)
 {
     // A manifest or a list is a few kilobytes; a pipe or a device in its place is never opened.
     const auto bytes = RegularFile::read(path, qint64(1) << 20);
-    if (!bytes)
+    if (!bytes) {
+        if (FileKind::of(path).kind != FileKind::Kind::missing)
+            qCInfo(gamesLog) << "Passed over a Steam file that can't be read:" << path;
         return std::nullopt;
+    }
     QStringDecoder decoder(QStringDecoder::Utf8);
     const QString text = decoder.decode(*bytes);
-    if (decoder.hasError())
+    if (decoder.hasError()) {
+        qCInfo(gamesLog) << "Passed over a Steam file that isn't UTF-8:" << path;
         return std::nullopt;
+    }
     return text;
 }
 

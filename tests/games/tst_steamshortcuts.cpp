@@ -1,6 +1,7 @@
+#include "games/SteamLibraryFolders.h"
+#include "games/SteamManifest.h"
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
-#include "library/SteamLibraryFolders.h"
-#include "library/SteamManifest.h"
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
 #include "support/TestSupport.h"
@@ -91,7 +92,8 @@ private Q_SLOTS:
             QDir(world.apps + "/common").removeRecursively();
         if (folder == u"empty")
             QDir().mkpath(world.apps + "/common/Game730");
-        QCOMPARE(world.sandbox.model()->isSteamGameInstalled(catalogProfile("counter-strike-2")),
+        auto model = world.sandbox.model();
+        QCOMPARE(SteamShortcuts(*model).isSteamGameInstalled(catalogProfile("counter-strike-2")),
             state == u"installed");
         const auto manifest = SteamLibraryFolders::read(world.steam.prefixPath).manifest("730");
         const QStringList states = {"installed", "updating", "downloading", "not installed"};
@@ -133,14 +135,13 @@ private Q_SLOTS:
         const GameCompatibilityProfile cs = catalogProfile("counter-strike-2");
         {
             auto model = world.sandbox.model();
-            model->openSteamGamePage(cs);
-            QCOMPARE(model->errorMessage(), QString());
-            QCOMPARE(model->notice(),
+            SteamShortcuts steam(*model);
+            QCOMPARE(steam.openSteamGamePage(cs).message,
                 "Steam opened the page for Counter-Strike 2. Check that this account has "
                 "access to the edition, then start or continue its install in Steam. "
                 "Quillmere will add it after the install finishes.");
             QVERIFY(model->runningIDs().isEmpty());
-            QVERIFY(model->isSteamGamePendingInstall(cs));
+            QVERIFY(steam.isSteamGamePendingInstall(cs));
             QTRY_COMPARE(recordedArguments(world.sandbox.recordDir(), "wine"),
                 QStringList({world.steam.executablePath, "steam://store/730"}));
         }
@@ -149,11 +150,12 @@ private Q_SLOTS:
         // done.
         installSteamGame(world.steam, "730");
         auto later = world.sandbox.model();
-        QVERIFY(later->isSteamGamePendingInstall(cs));
-        later->refreshGameProfiles(SteamGameCatalog::games());
-        QCOMPARE(later->notice(),
-            "Counter-Strike 2 finished installing and is ready in your Quillmere library.");
-        const auto shortcut = later->steamGameEntry(cs);
+        SteamShortcuts steam(*later);
+        QVERIFY(steam.isSteamGamePendingInstall(cs));
+        QCOMPARE(steam.refreshGameProfiles(SteamGameCatalog::games()),
+            Outcome::notice(
+                "Counter-Strike 2 finished installing and is ready in your Quillmere library."));
+        const auto shortcut = steam.steamGameEntry(cs);
         QVERIFY(shortcut.has_value());
         QCOMPARE(shortcut->arguments, QStringList({"-applaunch", "730"}));
         QCOMPARE(shortcut->name, "Counter-Strike 2");
@@ -161,26 +163,25 @@ private Q_SLOTS:
         QCOMPARE(shortcut->winePath, world.steam.winePath);
         QVERIFY(shortcut->environment.isEmpty());
         QCOMPARE(later->selectedID(), shortcut->id);
-        QVERIFY(!later->isSteamGamePendingInstall(cs));
+        QVERIFY(!steam.isSteamGamePendingInstall(cs));
     }
 
     void severalGamesFinishTogether()
     {
         World world;
         UserDefaults defaults(world.sandbox.path("defaults.ini"));
-        defaults.setStringArray(
-            QLatin1String(LibraryModel::pendingSteamGamesKey), {"990080", "730", "292030", "730"});
+        defaults.setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey),
+            {"990080", "730", "292030", "730"});
         installSteamGame(world.steam, "730");
         installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
         auto model = world.sandbox.model();
-        model->refreshPendingSteamGameInstalls(SteamGameCatalog::games());
-        QCOMPARE(model->notice(),
-            "Hogwarts Legacy, Counter-Strike 2 finished installing and are ready in your "
-            "Quillmere library.");
+        QCOMPARE(SteamShortcuts(*model).refreshPendingSteamGameInstalls(SteamGameCatalog::games()),
+            Outcome::notice("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready "
+                            "in your Quillmere library."));
         QCOMPARE(model->entries().size(), 3);
         // The rest stays pending, stored sorted and without duplicates.
         QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
-                     .stringArray(QLatin1String(LibraryModel::pendingSteamGamesKey)),
+                     .stringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey)),
             QStringList({"292030"}));
     }
 
@@ -188,22 +189,23 @@ private Q_SLOTS:
     {
         World world;
         auto model = world.sandbox.model();
+        SteamShortcuts steam(*model);
         const GameCompatibilityProfile elden = catalogProfile("elden-ring");
-        model->addSteamGameShortcut(catalogProfile("diablo-ii-resurrected"));
-        QCOMPARE(model->errorMessage(),
-            "This profile does not have a Steam app ID. Choose its listed storefront instead.");
-        model->addSteamGameShortcut(elden);
-        QCOMPARE(model->errorMessage(),
-            "Steam hasn't finished installing Elden Ring yet. Finish the download and let Steam "
-            "verify the files first.");
+        QCOMPARE(steam.addSteamGameShortcut(catalogProfile("diablo-ii-resurrected")),
+            Outcome::error("This profile does not have a Steam app ID. Choose its listed "
+                           "storefront instead."));
+        QCOMPARE(steam.addSteamGameShortcut(elden),
+            Outcome::error("Steam hasn't finished installing Elden Ring yet. Finish the download "
+                           "and let Steam verify the files first."));
         installSteamGame(world.steam, "1245620");
-        model->openSteamGamePage(elden); // installed: adds instead of opening Steam
-        QCOMPARE(model->notice(), "Added Elden Ring to your Quillmere library.");
+        // Installed: adds instead of opening Steam.
+        QCOMPARE(steam.openSteamGamePage(elden),
+            Outcome::notice("Added Elden Ring to your Quillmere library."));
         QVERIFY(!QFile::exists(world.sandbox.recordDir() + "/wine.args"));
         const QUuid added = model->selectedID();
         model->setSelectedID(world.steam.id);
-        model->addSteamGameShortcut(elden);
-        QCOMPARE(model->notice(), "Elden Ring is already in your Quillmere library.");
+        QCOMPARE(steam.addSteamGameShortcut(elden),
+            Outcome::notice("Elden Ring is already in your Quillmere library."));
         QCOMPARE(model->selectedID(), added);
         QCOMPARE(model->entries().size(), 2);
     }
@@ -213,23 +215,21 @@ private Q_SLOTS:
         const GameCompatibilityProfile elden = catalogProfile("elden-ring");
         Sandbox sandbox;
         auto model = sandbox.model();
-        model->openSteamGamePage(elden);
-        QCOMPARE(model->errorMessage(),
-            "Install Steam from Wine Setup before opening Steam game pages.");
-        model->addSteamGameShortcut(elden);
-        QCOMPARE(
-            model->errorMessage(), "Install Steam from Wine Setup before adding a game shortcut.");
+        QCOMPARE(SteamShortcuts(*model).openSteamGamePage(elden),
+            Outcome::error("Install Steam from Wine Setup before opening Steam game pages."));
+        QCOMPARE(SteamShortcuts(*model).addSteamGameShortcut(elden),
+            Outcome::error("Install Steam from Wine Setup before adding a game shortcut."));
 
         World broken;
         GameEntry steam = broken.steam;
         steam.winePath = broken.sandbox.path("missing/wine");
         auto other = broken.sandbox.model();
         other->update(steam);
-        other->openSteamGamePage(elden);
-        QCOMPARE(other->errorMessage(),
-            "Quillmere couldn't open Steam for Elden Ring:\nCan't find this file or folder:\n"
-                + steam.winePath);
-        QVERIFY(!other->isSteamGamePendingInstall(elden));
+        QCOMPARE(SteamShortcuts(*other).openSteamGamePage(elden),
+            Outcome::error("Quillmere couldn't open Steam for Elden Ring:\nCan't find this file "
+                           "or folder:\n"
+                + steam.winePath));
+        QVERIFY(!SteamShortcuts(*other).isSteamGamePendingInstall(elden));
     }
 
     // A start drops a game's shortcut only when the game is certainly gone, never because it
@@ -272,9 +272,10 @@ private Q_SLOTS:
         const GameCompatibilityProfile cs = catalogProfile("counter-strike-2");
         {
             auto model = world.sandbox.model();
-            model->addSteamGameShortcut(cs);
-            QVERIFY(model->steamGameEntry(cs)); // installed on either drive
-            GameEntry unknown = *model->steamGameEntry(cs);
+            SteamShortcuts steam(*model);
+            steam.addSteamGameShortcut(cs);
+            QVERIFY(steam.steamGameEntry(cs)); // installed on either drive
+            GameEntry unknown = *steam.steamGameEntry(cs);
             unknown.id = QUuid::createUuid();
             unknown.arguments = {"-applaunch", "999999"}; // not in the catalogue
             model->add(unknown);
@@ -312,8 +313,10 @@ private Q_SLOTS:
             installSteamGameIn(apps, "730");
 
         auto model = world.sandbox.model();
-        QCOMPARE(model->steamGameEntry(cs).has_value(), kept);
-        QCOMPARE(model->isSteamGameInstalled(cs), installed);
+        SteamShortcuts steam(*model);
+        steam.removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
+        QCOMPARE(steam.steamGameEntry(cs).has_value(), kept);
+        QCOMPARE(steam.isSteamGameInstalled(cs), installed);
         QCOMPARE(model->entries().size(), kept ? 3 : 2);
         QCOMPARE(model->entries().last().arguments.last(), "999999");
         QCOMPARE(model->errorMessage(), QString());

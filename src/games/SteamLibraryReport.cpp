@@ -1,11 +1,11 @@
 #include "SteamLibraryReport.h"
 
-#include "library/LibraryModel.h"
+#include "games/SteamShortcuts.h"
 
 using namespace Qt::StringLiterals;
 
 SteamLibraryReport SteamLibraryReport::of(
-    const LibraryModel &library, const QList<GameCompatibilityProfile> &profiles)
+    const SteamShortcuts &library, const QList<GameCompatibilityProfile> &profiles)
 {
     SteamLibraryReport report;
     report.steam = library.steamEntry();

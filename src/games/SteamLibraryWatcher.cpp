@@ -1,7 +1,8 @@
 #include "SteamLibraryWatcher.h"
 
+#include "games/SteamLibraryFolders.h"
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
-#include "library/SteamLibraryFolders.h"
 #include "platform/RegularFile.h"
 
 #include <QDir>
@@ -58,7 +59,7 @@ QStringList SteamLibraryWatcher::watchedPaths() const
 void SteamLibraryWatcher::follow()
 {
     QStringList wanted;
-    if (const auto steam = m_library.steamEntry()) {
+    if (const auto steam = SteamShortcuts(m_library).steamEntry()) {
         const auto folders = SteamLibraryFolders::read(steam->prefixPath);
         for (const QString &list : folders.listFiles()) {
             // Replaced by a rename, the list shows in its folder; rewritten, only in itself.
@@ -106,5 +107,5 @@ void SteamLibraryWatcher::refresh()
         if (profile.appID)
             withAppID << profile;
     }
-    m_library.refreshPendingSteamGameInstalls(withAppID);
+    m_library.present(SteamShortcuts(m_library).refreshPendingSteamGameInstalls(withAppID));
 }

@@ -1,6 +1,6 @@
 #include "GameGuide.h"
 
-#include "library/LibraryModel.h"
+#include "games/SteamShortcuts.h"
 #include "profiles/GameProfileSearch.h"
 
 #include <QFileInfo>
@@ -11,15 +11,15 @@ using namespace Qt::StringLiterals;
 using Kind = GameGuide::PrimaryAction::Kind;
 
 GameGuide::InstallFacts GameGuide::installFacts(
-    const LibraryModel &library, const GameCompatibilityProfile &profile, bool wineReady)
+    const SteamShortcuts &steam, const GameCompatibilityProfile &profile, bool wineReady)
 {
-    const QList<GameEntry> &entries = library.entries();
+    const QList<GameEntry> &entries = steam.entries();
     InstallFacts facts;
     facts.wineReady = wineReady;
-    facts.steamInstalled = library.steamEntry().has_value();
-    facts.gameInstalled = library.isSteamGameInstalled(profile);
-    facts.installPending = library.isSteamGamePendingInstall(profile);
-    facts.shortcutPresent = library.steamGameEntry(profile).has_value();
+    facts.steamInstalled = steam.steamEntry().has_value();
+    facts.gameInstalled = steam.isSteamGameInstalled(profile);
+    facts.installPending = steam.isSteamGamePendingInstall(profile);
+    facts.shortcutPresent = steam.steamGameEntry(profile).has_value();
     facts.launcherEntryPresent = std::any_of(entries.cbegin(), entries.cend(), isLauncherEntry);
     return facts;
 }

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "library/WineRuntime.h"
+
 #include <QHash>
 #include <QString>
 
@@ -12,6 +14,8 @@ struct DetectedWineRuntime
     QString winePath; // links resolved, path standardised
     QString wineServerPath; // beside `winePath`
     std::optional<QString> bundlePath; // the innermost ".app" folder holding `winePath`
+
+    WineBinaries binaries() const { return {winePath, wineServerPath}; }
 
     bool operator==(const DetectedWineRuntime &) const = default;
 };

@@ -1,4 +1,5 @@
-#include "library/GameGuide.h"
+#include "games/GameGuide.h"
+#include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 #include "platform/UserDefaults.h"
 #include "support/TestSupport.h"
@@ -48,21 +49,23 @@ private Q_SLOTS:
         // Installed in Steam's library folder on another drive.
         installSteamGameIn(addSteamLibraryOnDriveD(steam, sandbox.path("d")), "1245620");
         UserDefaults(sandbox.path("defaults.ini"))
-            .setStringArray(QLatin1String(LibraryModel::pendingSteamGamesKey), {"2357570"});
+            .setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey), {"2357570"});
         auto library = sandbox.model();
         const GameCompatibilityProfile cs = profile("counter-strike-2");
-        QCOMPARE(installFacts(*library, cs, true), facts("wine"));
+        QCOMPARE(installFacts(SteamShortcuts(*library), cs, true), facts("wine"));
 
         library->add(steam);
-        QCOMPARE(installFacts(*library, cs, false), facts("steam,installed"));
-        QCOMPARE(installFacts(*library, profile("overwatch"), true), facts("wine,steam,pending"));
-        QCOMPARE(
-            installFacts(*library, profile("elden-ring"), true), facts("wine,steam,installed"));
-        library->addSteamGameShortcut(cs);
+        QCOMPARE(installFacts(SteamShortcuts(*library), cs, false), facts("steam,installed"));
+        QCOMPARE(installFacts(SteamShortcuts(*library), profile("overwatch"), true),
+            facts("wine,steam,pending"));
+        QCOMPARE(installFacts(SteamShortcuts(*library), profile("elden-ring"), true),
+            facts("wine,steam,installed"));
+        SteamShortcuts(*library).addSteamGameShortcut(cs);
         GameEntry launcher = sandbox.readyEntry(QStringLiteral("Tools"));
         launcher.executablePath = "/games/Battle.net/Battle.net.EXE";
         library->add(launcher);
-        QCOMPARE(installFacts(*library, cs, true), facts("wine,steam,installed,shortcut,launcher"));
+        QCOMPARE(installFacts(SteamShortcuts(*library), cs, true),
+            facts("wine,steam,installed,shortcut,launcher"));
     }
 
     void launcherEntries()

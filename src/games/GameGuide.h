@@ -6,7 +6,7 @@
 #include <QString>
 #include <QUrl>
 
-class LibraryModel;
+class SteamShortcuts;
 struct GameEntry;
 
 // The rules of a game's install guide: what is done, which steps are left, and the one action
@@ -27,7 +27,7 @@ struct InstallFacts
 
 // `wineReady` comes from the setup readiness test, which the caller runs away from this.
 InstallFacts installFacts(
-    const LibraryModel &library, const GameCompatibilityProfile &profile, bool wineReady);
+    const SteamShortcuts &steam, const GameCompatibilityProfile &profile, bool wineReady);
 // An entry that looks like the Battle.net launcher or its installer, by name or file name.
 bool isLauncherEntry(const GameEntry &entry);
 

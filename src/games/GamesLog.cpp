@@ -1,0 +1,3 @@
+#include "GamesLog.h"
+
+Q_LOGGING_CATEGORY(gamesLog, "quillmere.games", QtWarningMsg)

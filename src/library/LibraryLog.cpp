@@ -1,0 +1,3 @@
+#include "LibraryLog.h"
+
+Q_LOGGING_CATEGORY(libraryLog, "quillmere.library", QtWarningMsg)

@@ -1,0 +1,3 @@
+#include "ProfilesLog.h"
+
+Q_LOGGING_CATEGORY(profilesLog, "quillmere.profiles", QtWarningMsg)
