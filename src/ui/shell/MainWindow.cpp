@@ -1,15 +1,13 @@
 #include "ui/shell/MainWindow.h"
 
-#include "ui/editor/EntryEditorView.h"
 #include "ui/kit/Symbols.h"
 #include "ui/kit/Theme.h"
 #include "ui/kit/Widgets.h"
 #include "ui/library/GameDetailView.h"
 #include "ui/library/LibrarySidebar.h"
 #include "ui/profiles/SteamGamesView.h"
-#include "ui/rules/LibraryPresentation.h"
-#include "ui/rules/PlatformWording.h"
-#include "ui/setup/RuntimeSetupView.h"
+#include "ui/shell/WindowOverlays.h"
+#include "ui/shell/WindowToolbar.h"
 
 #include "library/LibraryModel.h"
 #include "library/SteamLibraryWatcher.h"
@@ -21,13 +19,9 @@
 #include <QDragEnterEvent>
 #include <QFileInfo>
 #include <QLabel>
-#include <QMenu>
-#include <QMessageBox>
 #include <QMimeData>
 #include <QSplitter>
 #include <QStackedWidget>
-#include <QToolBar>
-#include <QToolButton>
 #include <QVBoxLayout>
 
 using namespace Qt::StringLiterals;
@@ -46,9 +40,11 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     : QMainWindow(parent)
     , m_library(library)
     , m_context(std::move(context))
-    , m_flow(library, [setup = m_context.setupContext] {
-        return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup());
-    })
+    , m_flow(library,
+          [setup = m_context.setupContext] {
+              return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup());
+          })
+    , m_sheets(*this, library, m_flow, m_context)
 {
     setObjectName(u"libraryWindow"_s);
     setWindowTitle(u"Quillmere"_s);
@@ -58,7 +54,9 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     setAcceptDrops(true);
     setUnifiedTitleAndToolBarOnMac(true);
 
-    buildToolbar();
+    const WindowToolbarActions actions = addWindowToolbar(*this);
+    m_runAction = actions.run;
+    m_addAction = actions.add;
 
     // The overlays float over the whole content, so they are children of a plain holder: a
     // splitter would take any child as another pane.
@@ -87,23 +85,7 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     splitter->setSizes({250, 870});
     setCentralWidget(content);
 
-    m_dropShade = new DropShade(content);
-    m_dropShade->setObjectName(u"dropShade"_s);
-    m_dropShade->hide();
-    m_dropCapsule = new Capsule(content);
-    m_dropCapsule->setObjectName(u"dropCapsule"_s);
-    m_dropCapsule->setLook({Theme::cardBackground(), {}, Theme::accent(),
-        Theme::font(Theme::TextStyle::callout, QFont::Medium), 14, 9, true, true});
-    m_dropCapsule->setSymbol(u"arrow.down.doc.fill"_s);
-    m_dropCapsule->setText(u"Drop a Windows .exe to launch it"_s);
-    m_dropCapsule->setAccessibleName(u"Drop a Windows executable to launch it"_s);
-    m_dropCapsule->hide();
-    m_preparingCapsule = new Capsule(content);
-    m_preparingCapsule->setObjectName(u"preparingCapsule"_s);
-    m_preparingCapsule->setLook({Theme::cardBackground(), {}, {},
-        Theme::font(Theme::TextStyle::callout), 14, 10, true, true});
-    m_preparingCapsule->setSpinning(true);
-    m_preparingCapsule->hide();
+    m_overlays = std::make_unique<WindowOverlays>(content);
 
     connect(m_sidebar, &LibrarySidebar::destinationPicked, &m_flow,
         &WindowFlow::setSelectedDestination);
@@ -134,13 +116,14 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
         &GameDetailView::removeRequested, [this](const GameEntry &e) { confirmRemoval(e); });
 
     connect(&m_flow, &WindowFlow::selectedDestinationChanged, this, &MainWindow::showDestination);
-    connect(&m_flow, &WindowFlow::runtimeSetupRequested, this, &MainWindow::showRuntimeSetup);
+    connect(
+        &m_flow, &WindowFlow::runtimeSetupRequested, &m_sheets, &WindowSheets::showRuntimeSetup);
     connect(&library, &LibraryModel::entriesChanged, this, &MainWindow::showDestination);
     connect(&library, &LibraryModel::runningIDsChanged, this, &MainWindow::showDestination);
     connect(
         &library, &LibraryModel::preparingExecutableChanged, this, &MainWindow::updatePreparing);
-    connect(&library, &LibraryModel::errorMessageChanged, this, &MainWindow::showNextAlert);
-    connect(&library, &LibraryModel::noticeChanged, this, &MainWindow::showNextAlert);
+    connect(&library, &LibraryModel::errorMessageChanged, &m_sheets, &WindowSheets::showNextAlert);
+    connect(&library, &LibraryModel::noticeChanged, &m_sheets, &WindowSheets::showNextAlert);
 
     // Other windows and commands may change the library; the window shows it within a moment.
     library.followFileChanges();
@@ -155,71 +138,6 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
 }
 
 MainWindow::~MainWindow() = default;
-
-void MainWindow::buildToolbar()
-{
-    auto *toolbar = addToolBar(u"Quillmere"_s);
-    toolbar->setObjectName(u"toolbar"_s);
-    toolbar->setMovable(false);
-    toolbar->setFloatable(false);
-    toolbar->setIconSize(QSize(17, 17));
-    toolbar->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    toolbar->toggleViewAction()->setVisible(false);
-    setContextMenuPolicy(Qt::NoContextMenu);
-
-    auto *title = makeLabel(u"Quillmere"_s, Theme::TextStyle::headline, toolbar);
-    title->setContentsMargins(12, 0, 0, 0);
-    toolbar->addWidget(title);
-    auto *spacer = new QWidget(toolbar);
-    spacer->setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Preferred);
-    toolbar->addWidget(spacer);
-
-    const QColor text = palette().color(QPalette::WindowText);
-    auto *setup = new QToolButton(toolbar);
-    setup->setObjectName(u"wineSetupButton"_s);
-    setup->setProperty("kind", u"borderless"_s);
-    setup->setText(u"Wine Setup"_s);
-    setup->setIcon(Symbols::icon(u"wineglass"_s, text));
-    setup->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
-    setup->setToolTip(PlatformWording::text(u"Check or install Wine and its macOS requirements"_s));
-    setup->setAccessibleDescription(setup->toolTip());
-    connect(setup, &QToolButton::clicked, &m_flow, &WindowFlow::showRuntimeSetup);
-    toolbar->addWidget(setup);
-
-    auto *menu = new QMenu(this);
-    menu->setObjectName(u"addMenu"_s);
-    QAction *browse
-        = menu->addAction(Symbols::icon(u"gamecontroller"_s, text), u"Browse Game Profiles"_s, this,
-            [this] { m_flow.setSelectedDestination(LibraryDestination::games()); });
-    browse->setObjectName(u"browseProfilesAction"_s);
-    menu->addSeparator();
-    m_runAction = menu->addAction(Symbols::icon(u"play.rectangle"_s, text), u"Run Windows .exe…"_s,
-        this, &MainWindow::chooseExecutableToRun);
-    m_runAction->setObjectName(u"runExecutableAction"_s);
-    m_runAction->setShortcut(QKeySequence::Open);
-    m_addAction = menu->addAction(Symbols::icon(u"plus.app"_s, text), u"Add Windows App…"_s, this,
-        [this] { showEditor(std::nullopt); });
-    m_addAction->setObjectName(u"addAppAction"_s);
-    m_addAction->setShortcut(QKeySequence::New);
-    // The menu's shortcuts work while it is closed, too.
-    addAction(m_runAction);
-    addAction(m_addAction);
-    auto *quit = new QAction(u"Quit Quillmere"_s, this);
-    quit->setObjectName(u"quitAction"_s);
-    quit->setShortcut(QKeySequence::Quit);
-    connect(quit, &QAction::triggered, this, &QWidget::close);
-    addAction(quit);
-
-    auto *add = new QToolButton(toolbar);
-    add->setObjectName(u"addButton"_s);
-    add->setProperty("kind", u"borderless"_s);
-    add->setIcon(Symbols::icon(u"plus"_s, text));
-    add->setToolTip(u"Add a game or Windows app"_s);
-    add->setAccessibleName(u"Add a game or Windows app"_s);
-    add->setMenu(menu);
-    add->setPopupMode(QToolButton::InstantPopup);
-    toolbar->addWidget(add);
-}
 
 QWidget *MainWindow::buildGamesPage()
 {
@@ -271,27 +189,13 @@ void MainWindow::showEvent(QShowEvent *event)
 {
     QMainWindow::showEvent(event);
     m_flow.initializeDestination();
-    placeOverlays();
+    m_overlays->place();
 }
 
 void MainWindow::resizeEvent(QResizeEvent *event)
 {
     QMainWindow::resizeEvent(event);
-    placeOverlays();
-}
-
-void MainWindow::placeOverlays()
-{
-    QWidget *area = centralWidget();
-    m_dropShade->setGeometry(area->rect());
-    m_dropCapsule->adjustSize();
-    m_dropCapsule->move((area->width() - m_dropCapsule->width()) / 2, 12 + 8);
-    m_preparingCapsule->adjustSize();
-    m_preparingCapsule->move(area->width() - m_preparingCapsule->width() - 18,
-        area->height() - m_preparingCapsule->height() - 18);
-    m_dropShade->raise();
-    m_dropCapsule->raise();
-    m_preparingCapsule->raise();
+    m_overlays->place();
 }
 
 void MainWindow::showDestination()
@@ -319,9 +223,7 @@ void MainWindow::updatePreparing()
     m_addAction->setEnabled(!busy);
     for (QWidget *widget : std::as_const(m_preparingDisables))
         widget->setEnabled(!busy);
-    m_preparingCapsule->setText(u"Preparing "_s + preparing + u"…"_s);
-    m_preparingCapsule->setVisible(busy);
-    placeOverlays();
+    m_overlays->setPreparing(preparing);
 }
 
 void MainWindow::chooseExecutableToRun()
@@ -373,142 +275,6 @@ QString MainWindow::runFile(const QString &path)
     return refusal;
 }
 
-void MainWindow::showEditor(const std::optional<GameEntry> &entry)
-{
-    if (currentSheet())
-        return;
-    if (!entry && !m_library.preparingExecutable().isEmpty())
-        return;
-    auto *editor = new EntryEditorView(m_library.dataFolder(), entry, m_context.filePanels, this);
-    connect(editor, &QDialog::finished, editor, &QObject::deleteLater);
-    const bool isEditing = entry.has_value();
-    connect(
-        editor, &EntryEditorView::saved, this, [this, editor, isEditing](const GameEntry &saved) {
-            m_flow.saveEntry(saved, isEditing);
-            editor->accept();
-        });
-    connect(editor, &EntryEditorView::cancelled, editor, &QDialog::reject);
-    m_sheet = editor;
-    editor->open();
-}
-
-void MainWindow::showRuntimeSetup()
-{
-    if (currentSheet()) {
-        // Another sheet is up; this request ends as if the setup sheet had been closed.
-        m_flow.resumeAfterSetup();
-        return;
-    }
-    if (m_setupSheet) {
-        // A closed sheet still installing Steam comes back, rather than a second install.
-        m_sheet = m_setupSheet;
-        m_setupSheet->open();
-        return;
-    }
-    auto *setup = new RuntimeSetupView(m_context.setupContext(), false, this);
-    m_setupSheet = setup;
-    connect(setup, &RuntimeSetupView::steamAdded, &m_flow, &WindowFlow::steamAdded);
-    connect(setup, &RuntimeSetupView::doneRequested, &m_flow, &WindowFlow::setupDone);
-    connect(setup, &QDialog::finished, &m_flow, &WindowFlow::resumeAfterSetup);
-    // A Steam install outlives a closed sheet; the sheet stays until it can hand the entry
-    // over, and a failure it meets after closing reaches the window's alert.
-    auto release = [this, setup] {
-        if (setup->isVisible() || setup->model().isInstallingSteam())
-            return;
-        if (!setup->model().errorMessage().isEmpty()) {
-            m_library.setErrorMessage(setup->model().errorMessage());
-            setup->model().setErrorMessage({});
-        }
-        setup->deleteLater();
-    };
-    connect(setup, &QDialog::finished, setup, release);
-    connect(&setup->model(), &RuntimeSetupModel::changed, setup, release);
-    m_sheet = setup;
-    setup->open();
-}
-
-void MainWindow::confirmRemoval(const GameEntry &entry)
-{
-    if (currentAlert())
-        return;
-    auto *alert = new QMessageBox(QMessageBox::Warning, u"Remove this entry?"_s,
-        u"Remove this entry?"_s, QMessageBox::NoButton, this);
-    alert->setObjectName(u"removalAlert"_s);
-    styleAlert(alert);
-    alert->setInformativeText(LibraryPresentation::removalMessage(entry.name));
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    QPushButton *remove = alert->addButton(u"Remove Entry"_s, QMessageBox::DestructiveRole);
-    remove->setObjectName(u"removeEntryButton"_s);
-    setButtonKind(remove, u"destructive"_s);
-    QPushButton *cancel = alert->addButton(QMessageBox::Cancel);
-    cancel->setText(u"Cancel"_s);
-    alert->setDefaultButton(cancel);
-    alert->setEscapeButton(cancel);
-    connect(
-        alert, &QMessageBox::buttonClicked, this, [this, remove, entry](QAbstractButton *button) {
-            if (button == remove)
-                m_library.remove(entry);
-        });
-    connect(alert, &QObject::destroyed, this, &MainWindow::showNextAlert, Qt::QueuedConnection);
-    m_alert = alert;
-    alert->open();
-}
-
-void MainWindow::showNextAlert()
-{
-    if (m_alert) {
-        // The alert on show follows its slot: a new message replaces the text (so OK never
-        // clears one that was not read), and a message cleared elsewhere takes the alert away.
-        const QString kind = m_alert->property("slot").toString();
-        if (kind.isEmpty() || !m_alert->isVisible())
-            return;
-        const QString message = kind == u"error"_s ? m_library.errorMessage() : m_library.notice();
-        if (message.isEmpty())
-            m_alert->done(0);
-        else
-            m_alert->setInformativeText(message);
-        return;
-    }
-    const bool isError = !m_library.errorMessage().isEmpty();
-    const QString message = isError ? m_library.errorMessage() : m_library.notice();
-    if (message.isEmpty())
-        return;
-    auto *alert = new QMessageBox(isError ? QMessageBox::Warning : QMessageBox::Information,
-        u"Quillmere"_s, u"Quillmere"_s, QMessageBox::NoButton, this);
-    alert->setObjectName(isError ? u"errorAlert"_s : u"noticeAlert"_s);
-    alert->setProperty("slot", isError ? u"error"_s : u"notice"_s);
-    styleAlert(alert);
-    alert->setInformativeText(message);
-    alert->setAttribute(Qt::WA_DeleteOnClose);
-    alert->setWindowModality(Qt::WindowModal);
-    QPushButton *ok = alert->addButton(u"OK"_s, QMessageBox::RejectRole);
-    ok->setObjectName(u"okButton"_s);
-    alert->setDefaultButton(ok);
-    alert->setEscapeButton(ok);
-    // However the alert goes away, its message has been seen.
-    connect(alert, &QDialog::finished, this, [this, isError] {
-        if (isError)
-            m_library.setErrorMessage({});
-        else
-            m_library.setNotice({});
-    });
-    connect(alert, &QObject::destroyed, this, &MainWindow::showNextAlert, Qt::QueuedConnection);
-    m_alert = alert;
-    alert->open();
-}
-
-QWidget *MainWindow::currentSheet() const
-{
-    // A closed sheet may linger until its work ends; only one on show counts.
-    return m_sheet && m_sheet->isVisible() ? m_sheet.data() : nullptr;
-}
-
-QMessageBox *MainWindow::currentAlert() const
-{
-    return m_alert && m_alert->isVisible() ? m_alert.data() : nullptr;
-}
-
 void MainWindow::reveal(const QString &path)
 {
     if (!m_context.desktop)
@@ -523,9 +289,7 @@ void MainWindow::reveal(const QString &path)
 void MainWindow::setFileDropTargeted(bool targeted)
 {
     m_isFileDropTargeted = targeted;
-    m_dropShade->setVisible(targeted);
-    m_dropCapsule->setVisible(targeted);
-    placeOverlays();
+    m_overlays->setDropTargeted(targeted);
 }
 
 void MainWindow::dragEnterEvent(QDragEnterEvent *event)

@@ -2,16 +2,15 @@
 
 #include "ui/kit/FilePanels.h"
 #include "ui/rules/WindowFlow.h"
+#include "ui/shell/WindowSheets.h"
 
 #include "setup/SetupContext.h"
 
 #include <QMainWindow>
-#include <QPointer>
 
 #include <functional>
 #include <memory>
 
-class Capsule;
 class DesktopServices;
 class GameDetailView;
 class GameProfileCatalogStore;
@@ -19,8 +18,7 @@ class LibrarySidebar;
 class QAction;
 class QMessageBox;
 class QStackedWidget;
-class QToolButton;
-class RuntimeSetupView;
+class WindowOverlays;
 
 // What the window needs from outside: the desktop, the open panels, and the setup world.
 // The application passes the real ones; tests and the screenshot program their own.
@@ -48,12 +46,12 @@ public:
     // puts it in line, or waits for Wine setup to run it.
     QString runFile(const QString &path);
     void chooseExecutableToRun();
-    void showEditor(const std::optional<GameEntry> &entry);
-    void confirmRemoval(const GameEntry &entry);
+    void showEditor(const std::optional<GameEntry> &entry) { m_sheets.showEditor(entry); }
+    void confirmRemoval(const GameEntry &entry) { m_sheets.confirmRemoval(entry); }
 
     // The sheet or alert on show, if any (tests and the screenshot program look at them).
-    QWidget *currentSheet() const;
-    QMessageBox *currentAlert() const;
+    QWidget *currentSheet() const { return m_sheets.currentSheet(); }
+    QMessageBox *currentAlert() const { return m_sheets.currentAlert(); }
     bool isFileDropTargeted() const { return m_isFileDropTargeted; }
     void setFileDropTargeted(bool targeted);
 
@@ -65,32 +63,24 @@ protected:
     void dropEvent(QDropEvent *event) override;
 
 private:
-    void buildToolbar();
     QWidget *buildGamesPage();
     QWidget *buildEmptyState();
     void showDestination();
-    void showRuntimeSetup();
     void updatePreparing();
-    void showNextAlert();
-    void placeOverlays();
     void reveal(const QString &path);
 
     LibraryModel &m_library;
     WindowContext m_context;
     WindowFlow m_flow;
+    WindowSheets m_sheets;
     LibrarySidebar *m_sidebar = nullptr;
     QStackedWidget *m_detail = nullptr;
     QWidget *m_gamesPage = nullptr;
     GameDetailView *m_detailView = nullptr;
     QWidget *m_emptyState = nullptr;
-    QWidget *m_dropShade = nullptr;
-    Capsule *m_dropCapsule = nullptr;
-    Capsule *m_preparingCapsule = nullptr;
+    std::unique_ptr<WindowOverlays> m_overlays;
     QAction *m_runAction = nullptr;
     QAction *m_addAction = nullptr;
     QList<QWidget *> m_preparingDisables;
-    QPointer<QWidget> m_sheet;
-    QPointer<RuntimeSetupView> m_setupSheet; // shown, or closed and finishing a Steam install
-    QPointer<QMessageBox> m_alert;
     bool m_isFileDropTargeted = false;
 };
