@@ -7,8 +7,8 @@
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
 #include "setup/SetupContext.h"
-#include "ui/LibraryView.h"
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
+#include "ui/shell/MainWindow.h"
 
 #include <QApplication>
 #include <QFile>
@@ -105,7 +105,7 @@ int main(int argc, char *argv[])
     };
     context.filePanels = [](QWidget *, const FilePanelRequest &, std::function<void(QString)>) {};
     context.catalog = &catalog;
-    LibraryView window(library, context);
+    MainWindow window(library, context);
     window.show();
     return app.exec();
 }

@@ -6,9 +6,9 @@
 #include "platform/SystemDesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
-#include "ui/LibraryView.h"
-#include "ui/Theme.h"
-#include "ui/WindowHandoff.h"
+#include "ui/kit/Theme.h"
+#include "ui/shell/MainWindow.h"
+#include "ui/shell/WindowHandoff.h"
 
 #include <QApplication>
 #include <QDir>
@@ -74,7 +74,7 @@ int runWindow(QApplication &app, const QStringList &arguments)
     };
     context.filePanels = systemFilePanels();
     context.desktop = desktop;
-    LibraryView window(library, context);
+    MainWindow window(library, context);
     handoff.attach(window);
     window.show();
     if (!file.isEmpty())

@@ -5,8 +5,8 @@
 #include "profiles/ProfileEndpoints.h"
 #include "setup/SetupContext.h"
 #include "support/SetupSupport.h"
-#include "ui/ImageLoader.h"
-#include "ui/LibraryView.h"
+#include "ui/kit/ImageLoader.h"
+#include "ui/shell/MainWindow.h"
 
 #include <QDir>
 #include <QDragEnterEvent>
@@ -30,7 +30,7 @@ struct WindowHarness
     std::shared_ptr<QString> nextChosenFile = std::make_shared<QString>();
     std::unique_ptr<GameProfileCatalogStore> catalog;
     std::unique_ptr<LibraryModel> library;
-    std::unique_ptr<LibraryView> window;
+    std::unique_ptr<MainWindow> window;
 
     explicit WindowHarness(const QUrl &webHost = {})
     {
@@ -61,7 +61,7 @@ struct WindowHarness
         return context;
     }
 
-    LibraryView &open()
+    MainWindow &open()
     {
         ImageLoader::shared().setCacheDirectory(sandbox.path(QStringLiteral("cache")));
         catalog = std::make_unique<GameProfileCatalogStore>(web);
@@ -77,7 +77,7 @@ struct WindowHarness
                 done(*chosen);
         };
         context.desktop = sandbox.desktop;
-        window = std::make_unique<LibraryView>(*library, context);
+        window = std::make_unique<MainWindow>(*library, context);
         window->show();
         window->activateWindow();
         if (!QTest::qWaitForWindowActive(window.get()))

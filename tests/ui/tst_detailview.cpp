@@ -1,10 +1,10 @@
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
 #include "support/LoopbackServer.h"
-#include "ui/GameDetailView.h"
-#include "ui/ImageLoader.h"
-#include "ui/SteamArtworkView.h"
-#include "ui/Widgets.h"
+#include "ui/kit/ImageLoader.h"
+#include "ui/kit/SteamArtworkView.h"
+#include "ui/kit/Widgets.h"
+#include "ui/library/GameDetailView.h"
 
 #include <QBuffer>
 #include <QJsonDocument>

@@ -1,5 +1,5 @@
 #include "support/TestSupport.h"
-#include "ui/EntryEditorView.h"
+#include "ui/editor/EntryEditorView.h"
 
 #include <QCheckBox>
 #include <QLineEdit>

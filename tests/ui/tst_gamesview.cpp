@@ -2,8 +2,8 @@
 
 #include "games/SteamLibraryWatcher.h"
 #include "profiles/SteamGameCatalog.h"
-#include "ui/RuntimeSetupView.h"
-#include "ui/SteamGamesView.h"
+#include "ui/profiles/SteamGamesView.h"
+#include "ui/setup/RuntimeSetupView.h"
 
 #include <QLineEdit>
 #include <QPushButton>

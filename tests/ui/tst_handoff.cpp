@@ -1,6 +1,6 @@
 #include "WindowHarness.h"
 #include "platform/SameUser.h"
-#include "ui/WindowHandoff.h"
+#include "ui/shell/WindowHandoff.h"
 
 #include <QFileOpenEvent>
 #include <QLocalServer>
@@ -84,7 +84,7 @@ private Q_SLOTS:
         QFETCH(QByteArray, error);
         WindowHarness harness;
         *harness.wineReady = window == u"ready"_s;
-        LibraryView &view = harness.open();
+        MainWindow &view = harness.open();
         if (window.endsWith(u"editing"_s))
             view.showEditor(std::nullopt);
         WindowHandoff handoff;

@@ -1,10 +1,10 @@
 #include "WindowHarness.h"
 
 #include "profiles/SteamGameCatalog.h"
-#include "ui/EntryEditorView.h"
-#include "ui/LibrarySidebar.h"
-#include "ui/RuntimeSetupView.h"
-#include "ui/Widgets.h"
+#include "ui/editor/EntryEditorView.h"
+#include "ui/kit/Widgets.h"
+#include "ui/library/LibrarySidebar.h"
+#include "ui/setup/RuntimeSetupView.h"
 
 #include <QAction>
 #include <QPushButton>
@@ -17,7 +17,7 @@ using namespace Qt::StringLiterals;
 namespace {
 
 // Answers "OK" to the library's notices until the alert with this object name shows.
-bool waitForAlert(LibraryView &window, const QString &name)
+bool waitForAlert(MainWindow &window, const QString &name)
 {
     for (int i = 0; i < 5; ++i) {
         if (!QTest::qWaitFor([&] { return window.currentAlert() != nullptr; }))
@@ -45,7 +45,7 @@ private Q_SLOTS:
     void opensOnProfilesThenFollowsTheLibrary()
     {
         WindowHarness harness;
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         QCOMPARE(detailPage(harness), u"game-profiles-page"_s);
 
         // Added through the editor while on the profiles page: the sidebar stays there. Typing
@@ -76,7 +76,7 @@ private Q_SLOTS:
     {
         WindowHarness harness;
         *harness.wineReady = true;
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         const QString first = harness.sandbox.path(u"First.exe"_s);
         const QString second = harness.sandbox.path(u"Second.exe"_s);
         writeFile(first, "MZ");
@@ -106,7 +106,7 @@ private Q_SLOTS:
     void choosingWaitsForWineSetup()
     {
         WindowHarness harness;
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         *harness.nextChosenFile = harness.sandbox.path(u"Setup.exe"_s);
         writeFile(*harness.nextChosenFile, "MZ");
 
@@ -142,7 +142,7 @@ private Q_SLOTS:
         QFETCH(QString, subject);
         QFETCH(QString, sentence);
         WindowHarness harness;
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         const GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
         harness.library->add(game);
         writeFile(harness.library->logPath(game), "a run");
@@ -169,7 +169,7 @@ private Q_SLOTS:
         WindowHarness harness;
         GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
         game.environment.insert(u"FAKE_WINE_SLEEP"_s, u"8"_s);
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         harness.library->add(game);
         window.flow().setSelectedDestination(LibraryDestination::app(game.id));
 

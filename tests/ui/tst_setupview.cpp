@@ -1,8 +1,8 @@
 #include "platform/UserDefaults.h"
 #include "support/SetupSupport.h"
-#include "ui/PlatformWording.h"
-#include "ui/RuntimeSetupView.h"
-#include "ui/SetupPresentation.h"
+#include "ui/rules/PlatformWording.h"
+#include "ui/rules/SetupPresentation.h"
+#include "ui/setup/RuntimeSetupView.h"
 
 #include <QDir>
 #include <QLabel>

@@ -2,7 +2,7 @@
 #include "library/LibraryModel.h"
 #include "profiles/SteamGameCatalog.h"
 #include "support/TestSupport.h"
-#include "ui/WindowFlow.h"
+#include "ui/rules/WindowFlow.h"
 
 #include <QSignalSpy>
 #include <QTest>

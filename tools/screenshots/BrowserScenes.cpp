@@ -2,8 +2,8 @@
 #include "games/SteamShortcuts.h"
 
 #include "profiles/SteamGameCatalog.h"
-#include "ui/SteamGamesView.h"
 #include "ui/WindowHarness.h"
+#include "ui/profiles/SteamGamesView.h"
 
 #include <QLineEdit>
 
@@ -49,7 +49,7 @@ void render(Renderer &renderer)
 {
     {
         WindowHarness harness(renderer.webHost());
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
         // Drawn at once, before Steam's answers arrive: placeholders and the built-in titles.
         renderer.window(u"profiles-before-store"_s, &window, false);
@@ -64,7 +64,7 @@ void render(Renderer &renderer)
 
     WindowHarness harness(renderer.webHost());
     *harness.wineReady = true;
-    LibraryView &window = harness.open();
+    MainWindow &window = harness.open();
     auto *page = harness.find<SteamGamesView>(u"game-profiles-page"_s);
     waitFor([page] { return page->hasRefreshed(); });
     const QString id = u"counter-strike-2"_s;

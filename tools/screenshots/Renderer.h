@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Theme.h"
+#include "ui/kit/Theme.h"
 
 #include <QCoreApplication>
 #include <QElapsedTimer>

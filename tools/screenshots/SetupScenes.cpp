@@ -1,7 +1,7 @@
 #include "SetupScenes.h"
 
 #include "support/SetupSupport.h"
-#include "ui/RuntimeSetupView.h"
+#include "ui/setup/RuntimeSetupView.h"
 
 #include <QPushButton>
 #include <QTest>

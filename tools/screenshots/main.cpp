@@ -7,11 +7,11 @@
 #include "profiles/ProfileEndpoints.h"
 #include "profiles/SteamGameCatalog.h"
 #include "support/LoopbackServer.h"
-#include "ui/GameDetailView.h"
-#include "ui/PlatformWording.h"
-#include "ui/SteamArtworkView.h"
-#include "ui/Theme.h"
 #include "ui/WindowHarness.h"
+#include "ui/kit/SteamArtworkView.h"
+#include "ui/kit/Theme.h"
+#include "ui/library/GameDetailView.h"
+#include "ui/rules/PlatformWording.h"
 
 #include <QApplication>
 #include <QBuffer>
@@ -115,7 +115,7 @@ void renderAll(
 
     {
         WindowHarness harness(renderer.webHost());
-        LibraryView &window = harness.open();
+        MainWindow &window = harness.open();
         renderer.window(u"window-profiles-empty"_s, &window);
         window.setFileDropTargeted(true);
         renderer.window(u"window-drop-overlay"_s, &window);
@@ -136,7 +136,7 @@ void renderAll(
 
     WindowHarness harness(renderer.webHost());
     *harness.wineReady = true;
-    LibraryView &window = harness.open();
+    MainWindow &window = harness.open();
     const QStringList names
         = {u"elden ring"_s, u"Hogwarts Legacy"_s, u"Notepad++"_s, u"Overwatch"_s, u"Winamp"_s};
     QList<GameEntry> entries;

@@ -1,0 +1,263 @@
+#include "ui/shell/WindowHandoff.h"
+
+#include "ui/shell/MainWindow.h"
+
+#include "platform/SameUser.h"
+
+#include <QCoreApplication>
+#include <QCryptographicHash>
+#include <QDir>
+#include <QEventLoop>
+#include <QFileInfo>
+#include <QFileOpenEvent>
+#include <QLocalServer>
+#include <QLocalSocket>
+#include <QLockFile>
+#include <QStringDecoder>
+#include <QTimer>
+
+#include <optional>
+
+using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+// A lock holder keeps it for a connect or a listen, milliseconds; a dead holder's lock goes stale.
+constexpr int lockWaitMs = 3000;
+constexpr int connectWaitMs = 1000;
+// Long enough for a window that is still being built when the request arrives.
+constexpr auto answerWait = 5s;
+// A client that never finishes its line does not hold a connection open for ever.
+constexpr auto idleLimit = 10s;
+
+QByteArray request(const QString &path)
+{
+    if (path.isEmpty())
+        return "show\n";
+    // Encoded, so that a file name with a line break still fits on one line.
+    return "run\t" + path.toUtf8().toPercentEncoding("/") + '\n';
+}
+
+// The path to run, empty for "show", nothing for anything malformed.
+std::optional<QString> parse(const QByteArray &line)
+{
+    if (line == "show")
+        return QString();
+    if (!line.startsWith("run\t"))
+        return std::nullopt;
+    QStringDecoder utf8(QStringDecoder::Utf8);
+    const QString path = utf8.decode(QByteArray::fromPercentEncoding(line.mid(4)));
+    if (utf8.hasError() || !QDir::isAbsolutePath(path) || path.contains(QChar(0)))
+        return std::nullopt;
+    return QDir::cleanPath(path);
+}
+
+QString decoded(const QByteArray &encoded)
+{
+    return QString::fromUtf8(QByteArray::fromPercentEncoding(encoded));
+}
+
+QByteArray answer(const QString &refusal)
+{
+    if (refusal.isEmpty())
+        return "ok\n";
+    return "refused\t" + refusal.toUtf8().toPercentEncoding() + '\n';
+}
+
+bool isSameUser(const QLocalSocket &socket)
+{
+    return SameUser::trusts(SameUser::peer(socket.socketDescriptor()), SameUser::current());
+}
+
+// The window's answer line without its end, or nothing when it did not answer.
+QByteArray deliver(QLocalSocket &socket, const QByteArray &line)
+{
+    // Waits in an event loop, not in a blocking call, so the application keeps handling its
+    // events while the window it talks to answers.
+    QEventLoop loop;
+    QTimer::singleShot(answerWait, &loop, &QEventLoop::quit);
+    QObject::connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
+        if (socket.canReadLine())
+            loop.quit();
+    });
+    QObject::connect(&socket, &QLocalSocket::disconnected, &loop, &QEventLoop::quit);
+    socket.write(line);
+    if (!socket.canReadLine())
+        loop.exec();
+    return socket.canReadLine() ? socket.readLine().chopped(1) : QByteArray();
+}
+
+void drop(QLocalSocket *socket)
+{
+    socket->abort();
+    socket->deleteLater();
+}
+
+} // namespace
+
+WindowHandoff::WindowHandoff(QObject *parent)
+    : QObject(parent)
+    , m_server(new QLocalServer(this))
+{
+    m_server->setSocketOptions(QLocalServer::UserAccessOption);
+    connect(m_server, &QLocalServer::newConnection, this, &WindowHandoff::acceptConnections);
+}
+
+WindowHandoff::~WindowHandoff() = default;
+
+QString WindowHandoff::socketName(const QString &dataFolder)
+{
+    const QString folder = SameUser::privateFolder(
+        qEnvironmentVariable("XDG_RUNTIME_DIR"), QDir::tempPath(), SameUser::current());
+    const QByteArray key = QDir::cleanPath(QDir(dataFolder).absolutePath()).toUtf8();
+    const QByteArray hash = QCryptographicHash::hash(key, QCryptographicHash::Sha1).toHex();
+    return QDir(folder).filePath(u"quillmere-%1.socket"_s.arg(QString::fromLatin1(hash.left(12))));
+}
+
+WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QString &path)
+{
+    const QString name = socketName(dataFolder);
+    std::unique_ptr<QLocalSocket> window = connectOrListen(name);
+    if (!window)
+        return isListening() ? Outcome::listening : Outcome::notListening;
+    const QByteArray answer = deliver(*window, request(path));
+    if (answer == "ok")
+        return Outcome::handedOff;
+    if (answer.startsWith("refused\t")) {
+        m_problem = decoded(answer.mid(8));
+        return Outcome::refused;
+    }
+    // No answer: take the socket over only if its window has gone meanwhile. A live window keeps
+    // it, since a second window beside it would not get the next start's request either.
+    window = connectOrListen(name);
+    if (!window)
+        return isListening() ? Outcome::listening : Outcome::notListening;
+    m_problem = u"Quillmere’s window is open but does not answer. Close it, then start Quillmere "
+                "again."_s;
+    return Outcome::unanswered;
+}
+
+QString WindowHandoff::listen(const QString &dataFolder)
+{
+    if (connectOrListen(socketName(dataFolder)))
+        m_problem = u"Another Quillmere window is listening at %1."_s.arg(socketName(dataFolder));
+    return isListening() ? QString() : m_problem;
+}
+
+bool WindowHandoff::isListening() const
+{
+    return m_server->isListening();
+}
+
+// Under a lock beside the socket, so that two starts at the same moment do not both listen and
+// one does not remove the socket the other has just made.
+std::unique_ptr<QLocalSocket> WindowHandoff::connectOrListen(const QString &name)
+{
+    if (isListening())
+        return nullptr;
+    const QString folder = QFileInfo(name).path();
+    if (const QString problem = SameUser::makePrivateFolder(folder, SameUser::current());
+        !problem.isEmpty()) {
+        m_problem
+            = u"Quillmere doesn’t listen for other starts, because “%1” %2."_s.arg(folder, problem);
+        return nullptr;
+    }
+    QLockFile lock(name + u".lock"_s);
+    // Going on without the lock beats not starting at all.
+    lock.tryLock(lockWaitMs);
+    auto socket = std::make_unique<QLocalSocket>();
+    socket->connectToServer(name);
+    if (socket->waitForConnected(connectWaitMs)) {
+        if (isSameUser(*socket))
+            return socket;
+        // Not this user's window: it learns no path, and its socket is not taken over either.
+        m_problem = u"Quillmere doesn’t hand over to the program listening at “%1”, because it "
+                    "belongs to another user."_s.arg(name);
+        return nullptr;
+    }
+    if (SameUser::holdsNonSocket(name)) {
+        m_problem
+            = u"Quillmere can’t listen for other starts, because something else is at “%1”."_s.arg(
+                name);
+        return nullptr;
+    }
+    // Nobody behind it: the socket was left by a window that died.
+    QLocalServer::removeServer(name);
+    if (!m_server->listen(name))
+        m_problem = u"Quillmere can’t listen for other starts at “%1”."_s.arg(name);
+    return nullptr;
+}
+
+void WindowHandoff::acceptConnections()
+{
+    while (QLocalSocket *socket = m_server->nextPendingConnection()) {
+        if (!isSameUser(*socket)) {
+            drop(socket);
+            continue;
+        }
+        socket->setReadBufferSize(maximumRequestSize);
+        connect(socket, &QLocalSocket::readyRead, this, [this, socket] { readRequest(socket); });
+        connect(socket, &QLocalSocket::disconnected, socket, &QObject::deleteLater);
+        QTimer::singleShot(idleLimit, socket, [socket] { drop(socket); });
+        readRequest(socket);
+    }
+}
+
+void WindowHandoff::readRequest(QLocalSocket *socket)
+{
+    if (!socket->canReadLine()) {
+        if (socket->bytesAvailable() >= maximumRequestSize)
+            drop(socket);
+        return;
+    }
+    disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
+    const std::optional<QString> path = parse(socket->readLine().chopped(1));
+    if (!path) {
+        drop(socket);
+        return;
+    }
+    const QPointer<QLocalSocket> client(socket);
+    const QString refusal = handle(*path);
+    if (!client)
+        return;
+    client->write(answer(refusal));
+    client->disconnectFromServer();
+}
+
+QString WindowHandoff::handle(const QString &path)
+{
+    if (path.isEmpty())
+        Q_EMIT showRequested();
+    else
+        Q_EMIT runRequested(path);
+    if (!m_window)
+        return {};
+    bringForward(m_window);
+    return path.isEmpty() ? QString() : m_window->runFile(path);
+}
+
+void WindowHandoff::attach(MainWindow &window)
+{
+    m_window = &window;
+    QCoreApplication::instance()->installEventFilter(this);
+}
+
+void WindowHandoff::bringForward(QWidget *window)
+{
+    window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
+    window->show();
+    window->raise();
+    window->activateWindow();
+}
+
+// The desktop's "open this file with Quillmere" on macOS arrives as an event, not as arguments.
+bool WindowHandoff::eventFilter(QObject *watched, QEvent *event)
+{
+    if (event->type() != QEvent::FileOpen || watched != QCoreApplication::instance())
+        return QObject::eventFilter(watched, event);
+    const QString path = static_cast<QFileOpenEvent *>(event)->file();
+    if (!path.isEmpty())
+        handle(path);
+    return true;
+}
