@@ -7,7 +7,6 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QProcess>
-#include <QSignalSpy>
 #include <QTest>
 
 #include <sys/stat.h>
@@ -23,29 +22,16 @@ struct Run
     QString err;
 };
 
-// The real executable, with its application data under the sandbox and every web address on
-// loopback. The event loop keeps turning meanwhile, so a server in this process can answer it.
-Run quillmere(
-    const Sandbox &sandbox, const QStringList &arguments, const QProcessEnvironment &extra = {})
+// The real executable, with no display either: the commands never need one.
+Run quillmere(const Sandbox &sandbox, const QStringList &arguments, QProcessEnvironment extra = {})
 {
-    QProcess process;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, sandbox.root());
-    environment.insert(u"XDG_CONFIG_HOME"_s, sandbox.path(u"config"_s));
-    for (const char *name :
-        {"QUILLMERE_WEBSITE_URL", "QUILLMERE_STEAM_STORE_URL", "QUILLMERE_STEAM_API_URL"})
-        environment.insert(QLatin1String(name), u"http://127.0.0.1:9"_s);
-    // No display either: the commands never need one.
     for (const char *name : {"QT_QPA_PLATFORM", "DISPLAY", "WAYLAND_DISPLAY"})
-        environment.insert(QLatin1String(name), QString());
-    environment.insert(extra);
-    process.setProcessEnvironment(environment);
-    QSignalSpy finished(&process, &QProcess::finished);
-    process.start(QStringLiteral(QUILLMERE_EXECUTABLE), arguments);
-    if (!finished.wait(600000))
+        extra.insert(QLatin1String(name), QString());
+    const auto process = startQuillmere(sandbox, arguments, extra);
+    if (!finishes(*process, 600000))
         return {};
-    return {process.exitCode(), QString::fromUtf8(process.readAllStandardOutput()),
-        QString::fromUtf8(process.readAllStandardError())};
+    return {process->exitCode(), QString::fromUtf8(process->readAllStandardOutput()),
+        QString::fromUtf8(process->readAllStandardError())};
 }
 
 QString libraryPath(const Sandbox &sandbox)

@@ -74,17 +74,15 @@ private Q_SLOTS:
         if (mode == u"wineboot"_s) {
             QVERIFY(sandbox.model()->entries().isEmpty());
             // Wine was left running: it finishes the prefix after we are gone.
-            const QDir prefixes(sandbox.dataFolder() + u"/Prefixes"_s);
-            const QStringList made = prefixes.entryList(QDir::Dirs | QDir::NoDotAndDotDot);
-            QCOMPARE(made.size(), 1);
+            const QString prefixes = sandbox.dataFolder() + u"/Prefixes/"_s;
+            QCOMPARE(items(prefixes).size(), 1);
             QTRY_VERIFY_WITH_TIMEOUT(
-                QFile::exists(prefixes.filePath(made.first() + u"/system.reg"_s)), 10000);
+                QFile::exists(prefixes + items(prefixes).first() + u"/system.reg"_s), 10000);
         } else if (mode == u"tar"_s) {
             const QString installed = QDir(runtimes).filePath(WineInstaller::installedBundleName);
             QCOMPARE(QFile::exists(installed + u"/Contents/Resources/wine/bin/wine"_s), completes);
             if (completes) // the staging folder went with the finished install
-                QCOMPARE(QDir(runtimes).entryList(QDir::Dirs | QDir::NoDotAndDotDot),
-                    QStringList {WineInstaller::installedBundleName});
+                QCOMPARE(items(runtimes), QStringList {WineInstaller::installedBundleName});
         } else {
             QVERIFY(!QFile::exists(downloads + u"/wine.tar.xz"_s));
         }

@@ -137,17 +137,6 @@ private Q_SLOTS:
         QTEST(SteamChartsAPI::decodeRanks(body), "ranks");
     }
 
-    void fetchesOverHttp()
-    {
-        const auto data = QCoro::waitFor(SteamStoreAPI::fetchGameData(web, u"730"_s));
-        QVERIFY(data.has_value());
-        QCOMPARE(data->name, std::optional<QString>(u"Game 730"_s));
-        QVERIFY(server.arrivals().last().first.endsWith(u"/api/appdetails?appids=730&l=en"_s));
-        chartBody = chart(2, 730);
-        QCOMPARE(QCoro::waitFor(SteamChartsAPI::fetchPopularityRanks(web)),
-            std::optional<Ranks>(Ranks({{"730", 1}, {"731", 2}})));
-    }
-
     // Each request ends within its 700 ms deadline or at the 2 MiB limit, with no result. An
     // endless answer ends as the catalogue store's test shows: both read through HttpGet.
     void limitsGiveNoResult_data()
@@ -193,32 +182,28 @@ private Q_SLOTS:
         QCoro::waitFor(std::move(task));
 
         // 20 app-details requests in catalogue order, in batches of 6, 6, 6 and 2, plus one chart.
-        QStringList apps;
+        QStringList targets;
         QList<int> finishedBefore;
         for (const auto &[target, finished] : server.arrivals().mid(before)) {
-            if (!target.startsWith(u"/api/appdetails"_s))
-                continue;
-            apps << QUrlQuery(QUrl(target).query()).queryItemValue(u"appids"_s);
+            targets << target;
             finishedBefore << finished;
         }
-        QStringList expectedApps;
+        QStringList expectedTargets;
         for (const GameCompatibilityProfile &profile : SteamGameCatalog::games()) {
             if (profile.appID)
-                expectedApps << *profile.appID;
+                expectedTargets << u"/api/appdetails?appids="_s + *profile.appID + u"&l=en"_s;
         }
-        QCOMPARE(apps, expectedApps);
-        QList<int> batches;
-        for (qsizetype i = 0; i < finishedBefore.size(); ++i) {
-            if (i == 0 || finishedBefore.at(i) != finishedBefore.at(i - 1))
-                batches << 0;
-            ++batches.last();
-        }
-        QCOMPARE(batches, QList<int>({6, 6, 6, 2}));
+        QCOMPARE(targets, expectedTargets);
+        QList<int> batchStarts; // each batch waits for the whole one before it
+        for (int i = 0; i < 20; ++i)
+            batchStarts << finishedBefore.first() + i / 6 * 6;
+        QCOMPARE(finishedBefore, batchStarts);
         QCOMPARE(server.maxOpenRequests(), 6);
 
         QVERIFY(model.loadingIDs().isEmpty());
         QCOMPARE(model.games().size(), 19);
         QVERIFY(!model.games().contains(u"gta-iv-complete"_s)); // "success": false
+        QCOMPARE(model.games().value(u"counter-strike-2"_s).name, std::optional(u"Game 730"_s));
         QCOMPARE(model.requestedIDs().size(), 20);
         QCOMPARE(
             model.popularityRanks(), SteamGameCatalog::fallbackPopularityRanks()); // empty chart
@@ -234,20 +219,17 @@ private Q_SLOTS:
         QCOMPARE(chartServer.requestCount(u"/ISteamChartsService/GetMostPlayedGames/v1/"_s),
             chartsBefore + 1);
         QCOMPARE(model.popularityRanks().size(), 100);
+        QCOMPARE(model.popularityRanks().value(u"1001"_s), 2);
         QVERIFY(!model.popularityRanks().contains(u"730"_s));
-    }
 
-    void sharedAppIDsAreFetchedPerProfile()
-    {
-        GameCompatibilityProfile first = SteamGameCatalog::games().last();
-        GameCompatibilityProfile second = first;
-        second.id = u"counter-strike-2-again"_s;
-        SteamGameStoreModel model(web);
-        const int before = server.requestCount(u"/api/appdetails"_s);
-        QCoro::waitFor(model.load({first, second}));
-        QCOMPARE(server.requestCount(u"/api/appdetails"_s), before + 2);
-        QCOMPARE(model.games().keys().size(), 2);
-        QVERIFY(model.games().contains(u"counter-strike-2-again"_s));
+        // Profiles that share an app ID are each asked for.
+        GameCompatibilityProfile again = SteamGameCatalog::games().last();
+        again.id = u"counter-strike-2-again"_s;
+        SteamGameStoreModel shared(web);
+        QCoro::waitFor(shared.load({SteamGameCatalog::games().last(), again}));
+        QCOMPARE(server.requestCount(u"/api/appdetails"_s), storeBefore + 2);
+        QCOMPARE(shared.games().size(), 2);
+        QVERIFY(shared.games().contains(again.id));
     }
 };
 

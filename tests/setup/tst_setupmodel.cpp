@@ -135,10 +135,8 @@ private Q_SLOTS:
         }));
         const QString bundle = context.runtimeFolder() + u"/Wine Devel 11.18.app"_s;
         QCOMPARE(model.selectedRuntime()->bundlePath, std::optional<QString>(bundle));
-        const auto items = QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot;
-        QTRY_COMPARE(
-            QDir(context.runtimeFolder()).entryList(items), QStringList({"Wine Devel 11.18.app"}));
-        QTRY_COMPARE(QDir(context.dataFolder + u"/Downloads"_s).entryList(items),
+        QTRY_COMPARE(items(context.runtimeFolder()), QStringList({"Wine Devel 11.18.app"}));
+        QTRY_COMPARE(items(context.dataFolder + u"/Downloads"_s),
             QStringList({"gstreamer-1.0-1.28.7-universal.pkg", "wine-devel-11.18-osx64.tar.xz"}));
         QCOMPARE(sandbox.desktop->revealed, QList<QStringList>({{bundle}}));
         QVERIFY(!model.isReadyForWindowsApps());

@@ -93,31 +93,14 @@ private Q_SLOTS:
         QCOMPARE(server.requestCount(installerPath), before + 1);
     }
 
-    // An installer that ends without steam.exe points at its log.
-    void installerWithoutSteamIsExplained()
-    {
-        Sandbox sandbox;
-        const SetupContext context = machineContext(sandbox, server, u"linux"_s, true, true);
-        qunsetenv("FAKE_WINE_CREATE");
-        qputenv("FAKE_WINE_EXIT", "3");
-        RuntimeSetupModel model(context);
-        QCOMPARE(QCoro::waitFor(model.installSteam()), std::nullopt);
-        QCOMPARE(model.errorMessage(),
-            u"Steam Setup closed before steam.exe appeared. If you completed the installation, "
-            "choose Check again and retry. Setup log:\n"_s
-                + context.dataFolder + u"/Logs/steam-setup.log (exit code 3)"_s);
-        QCOMPARE(model.statusMessage(), QString());
-        QVERIFY(!model.isInstallingSteam());
-        QVERIFY(WineRuntime::isInitializedPrefix(context.dataFolder + u"/Prefixes/Steam"_s));
-    }
-
     // Without a Wine nothing starts; an installer from elsewhere or that isn't a program is
-    // neither kept nor run.
+    // neither kept nor run; one that ends without steam.exe points at its log.
     void refusedInstallers_data()
     {
         QTest::addColumn<Response>("response");
-        QTest::addColumn<QString>("message");
-        QTest::newRow("no Wine") << Response {}
+        QTest::addColumn<bool>("runs"); // and exits with code 3
+        QTest::addColumn<QString>("message"); // DATA: the data folder
+        QTest::newRow("no Wine") << Response {} << false
                                  << "Finish the Rosetta and GStreamer requirements and choose a "
                                     "Wine runtime before installing Steam.";
         const QString notSteam = u"Quillmere couldn't download the required "
@@ -126,29 +109,45 @@ private Q_SLOTS:
         QUrl elsewhere = server.url(installerPath);
         elsewhere.setHost(u"localhost"_s);
         QTest::newRow("redirected to another host")
-            << Response {.status = 302, .headers = {{"Location", elsewhere.toEncoded()}}}
+            << Response {.status = 302, .headers = {{"Location", elsewhere.toEncoded()}}} << false
             << notSteam;
         QTest::newRow("bad status")
-            << Response {.status = 404, .body = "MZ but missing"} << notSteam;
+            << Response {.status = 404, .body = "MZ but missing"} << false << notSteam;
         QTest::newRow("not an executable")
-            << Response {.body = "<html>MZ</html>"}
+            << Response {.body = "<html>MZ</html>"} << false
             << "Quillmere couldn't download the required file.\n\nThe Steam Setup download was not "
                "a Windows executable.";
+        QTest::newRow("ends without steam.exe")
+            << Response {.body = "MZ\x90 setup"} << true
+            << "Steam Setup closed before steam.exe appeared. If you completed the installation, "
+               "choose Check again and retry. Setup log:\nDATA/Logs/steam-setup.log (exit code 3)";
     }
     void refusedInstallers()
     {
         QFETCH(Response, response);
+        QFETCH(bool, runs);
+        QFETCH(QString, message);
         Sandbox sandbox;
         SetupContext context = machineContext(sandbox, server, u"linux"_s, true, true);
         server.route(u"/refused"_s, response);
         context.sources.steamInstaller = server.url(u"/refused"_s);
         if (QTest::currentDataTag() == QByteArrayView("no Wine"))
             context.places.binaries.clear();
+        if (runs) {
+            qunsetenv("FAKE_WINE_CREATE");
+            qputenv("FAKE_WINE_EXIT", "3");
+        }
         RuntimeSetupModel model(context);
         QCOMPARE(QCoro::waitFor(model.installSteam()), std::nullopt);
-        QTEST(model.errorMessage(), "message");
-        QCOMPARE(QDir(context.dataFolder + u"/Downloads"_s).entryList(QDir::Files), QStringList());
-        QVERIFY(!QFile::exists(context.dataFolder + u"/Prefixes/Steam"_s));
+        QCOMPARE(model.errorMessage(), message.replace(u"DATA"_s, context.dataFolder));
+        QCOMPARE(model.statusMessage(), QString());
+        QVERIFY(!model.isInstallingSteam());
+        const QString prefix = context.dataFolder + u"/Prefixes/Steam"_s;
+        QCOMPARE(WineRuntime::isInitializedPrefix(prefix), runs);
+        if (!runs) {
+            QCOMPARE(items(context.dataFolder + u"/Downloads"_s), QStringList());
+            QVERIFY(!QFile::exists(prefix));
+        }
     }
 };
 

@@ -14,11 +14,6 @@ using namespace TestSupport;
 
 namespace {
 const QString unpackFailed = u"Quillmere couldn't unpack the Wine runtime.\n\n"_s;
-
-QStringList items(const QString &folder)
-{
-    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
-}
 } // namespace
 
 class TestWineInstall : public QObject

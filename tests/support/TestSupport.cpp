@@ -6,6 +6,7 @@
 
 #include <QDir>
 #include <QFile>
+#include <QSignalSpy>
 #include <QTest>
 
 namespace TestSupport {
@@ -34,6 +35,11 @@ void writeFile(const QString &path, const QByteArray &bytes)
     QFile file(path);
     QVERIFY2(file.open(QIODevice::WriteOnly | QIODevice::Truncate), qPrintable(path));
     QCOMPARE(file.write(bytes), bytes.size());
+}
+
+QStringList items(const QString &folder)
+{
+    return QDir(folder).entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot);
 }
 
 QStringList savedNames(const QString &path)
@@ -141,6 +147,29 @@ Environment recordedEnvironment(const QString &recordDir, const QString &call)
 QString recordedWorkingFolder(const QString &recordDir, const QString &call)
 {
     return QString::fromUtf8(readFile(recordDir + u'/' + call + QStringLiteral(".cwd"))).trimmed();
+}
+
+std::unique_ptr<QProcess> startQuillmere(const Sandbox &sandbox, const QStringList &arguments,
+    const QProcessEnvironment &extra, const QString &folder)
+{
+    auto process = std::make_unique<QProcess>();
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("XDG_DATA_HOME"), sandbox.root());
+    environment.insert(QStringLiteral("XDG_CONFIG_HOME"), sandbox.path(QStringLiteral("config")));
+    for (const char *name :
+        {"QUILLMERE_WEBSITE_URL", "QUILLMERE_STEAM_STORE_URL", "QUILLMERE_STEAM_API_URL"})
+        environment.insert(QLatin1String(name), QStringLiteral("http://127.0.0.1:9"));
+    environment.insert(extra);
+    process->setProcessEnvironment(environment);
+    process->setWorkingDirectory(folder.isEmpty() ? sandbox.root() : folder);
+    process->start(QStringLiteral(QUILLMERE_EXECUTABLE), arguments);
+    return process;
+}
+
+bool finishes(QProcess &process, int timeout)
+{
+    QSignalSpy finished(&process, &QProcess::finished);
+    return process.state() == QProcess::NotRunning || finished.wait(timeout);
 }
 
 Sandbox::Sandbox()

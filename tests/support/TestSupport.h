@@ -9,6 +9,7 @@
 #include <QByteArray>
 #include <QCoroTask>
 #include <QEventLoop>
+#include <QProcess>
 #include <QString>
 #include <QTemporaryDir>
 
@@ -32,6 +33,8 @@ QString fakeWineServer();
 
 QByteArray readFile(const QString &path);
 void writeFile(const QString &path, const QByteArray &bytes);
+// Everything in a folder, hidden items too, by name: what a step left behind.
+QStringList items(const QString &folder);
 // The names of the entries in the library file at `path`, in order; for a file that can't be
 // read, one line saying why.
 QStringList savedNames(const QString &path);
@@ -68,6 +71,15 @@ template <class T> T *child(const QObject &parent, const QString &name)
 QStringList recordedArguments(const QString &recordDir, const QString &call);
 Environment recordedEnvironment(const QString &recordDir, const QString &call);
 QString recordedWorkingFolder(const QString &recordDir, const QString &call);
+
+class Sandbox;
+
+// The real executable, with its data and settings under the sandbox (its data folder is the
+// sandbox's "Quillmere") and every web address on loopback; `extra` adds to its environment.
+std::unique_ptr<QProcess> startQuillmere(const Sandbox &sandbox, const QStringList &arguments,
+    const QProcessEnvironment &extra = {}, const QString &folder = {});
+// Waits with the event loop turning, so that a server or a window in this process can answer.
+bool finishes(QProcess &process, int timeout = 20000);
 
 // A temporary world: an application data folder, preferences, a recording desktop, and a
 // ready entry (an executable file, an initialised prefix, the fake Wine pair).

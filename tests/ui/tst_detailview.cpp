@@ -1,7 +1,4 @@
-#include "profiles/GameProfileCatalogStore.h"
-#include "profiles/ProfileEndpoints.h"
-#include "support/LoopbackServer.h"
-#include "ui/kit/ImageLoader.h"
+#include "WindowHarness.h"
 #include "ui/kit/SteamArtworkView.h"
 #include "ui/kit/Widgets.h"
 #include "ui/library/GameDetailView.h"
@@ -11,10 +8,8 @@
 #include <QJsonObject>
 #include <QLabel>
 #include <QMessageBox>
-#include <QNetworkAccessManager>
 #include <QPushButton>
 #include <QSignalSpy>
-#include <QTemporaryDir>
 #include <QTest>
 #include <QToolButton>
 #include <QUrlQuery>
@@ -25,30 +20,16 @@ class TestDetailView : public QObject
 {
     Q_OBJECT
 
-    LoopbackServer server;
-    QTemporaryDir cache;
-    QNetworkAccessManager network;
-    GameProfileCatalogStore catalog {webTo(server, network)};
+    WindowHarness harness; // its server and web access; no window opens
+    LoopbackServer &server = harness.server;
+    GameProfileCatalogStore catalog {harness.web};
 
-    static WebAccess webTo(LoopbackServer &server, QNetworkAccessManager &network)
-    {
-        WebAccess web {&network};
-        web.endpoints.steamStore = web.endpoints.steamWebAPI = server.url(QString());
-        return web;
-    }
-
-    static GameEntry entry(const QString &name)
-    {
-        return {.name = name,
-            .executablePath = u"/games/"_s + name + u"/Game.exe"_s,
-            .prefixPath = u"/prefixes/"_s + name,
-            .winePath = u"/opt/wine/bin/wine"_s};
-    }
+    GameEntry entry(const QString &name) const { return harness.sandbox.readyEntry(name); }
 
 private Q_SLOTS:
     void initTestCase()
     {
-        ImageLoader::shared().setCacheDirectory(cache.path());
+        ImageLoader::shared().setCacheDirectory(harness.sandbox.path(u"cache"_s));
 
         QImage header(92, 43, QImage::Format_RGB32);
         header.fill(Qt::darkCyan);

@@ -10,37 +10,7 @@
 #include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
-using TestSupport::Sandbox;
-
-namespace {
-
-// The real executable, started for the window from `folder`. With XDG_DATA_HOME at the
-// sandbox's root, its data folder is the sandbox's "Quillmere".
-std::unique_ptr<QProcess> startQuillmere(
-    const Sandbox &sandbox, const QStringList &arguments, const QString &folder)
-{
-    auto process = std::make_unique<QProcess>();
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert(u"XDG_DATA_HOME"_s, sandbox.root());
-    environment.insert(u"XDG_CONFIG_HOME"_s, sandbox.path(u"config"_s));
-    environment.insert(u"QT_QPA_PLATFORM"_s, u"offscreen"_s);
-    for (const char *name :
-        {"QUILLMERE_WEBSITE_URL", "QUILLMERE_STEAM_STORE_URL", "QUILLMERE_STEAM_API_URL"})
-        environment.insert(QLatin1String(name), u"http://127.0.0.1:9"_s);
-    process->setProcessEnvironment(environment);
-    process->setWorkingDirectory(folder);
-    process->start(QStringLiteral(QUILLMERE_EXECUTABLE), arguments);
-    return process;
-}
-
-// Waits with the event loop turning, so that a window in this process can answer.
-bool finishes(QProcess &process, int timeout = 20000)
-{
-    QSignalSpy finished(&process, &QProcess::finished);
-    return process.state() == QProcess::NotRunning || finished.wait(timeout);
-}
-
-} // namespace
+using namespace TestSupport;
 
 class TestHandoff : public QObject
 {
@@ -95,15 +65,14 @@ private Q_SLOTS:
         const QString folder = harness.sandbox.path(u"files"_s);
         QDir().mkpath(folder);
         for (const QString &name : files)
-            TestSupport::writeFile(folder + u'/' + name, "MZ");
+            writeFile(folder + u'/' + name, "MZ");
         view.showMinimized();
         qputenv("FAKE_WINEBOOT_SLEEP", "3");
         const auto unset = qScopeGuard([] { qunsetenv("FAKE_WINEBOOT_SLEEP"); });
 
         const qsizetype starts = std::max<qsizetype>(files.size(), 1);
         for (qsizetype i = 0; i < starts; ++i) {
-            auto second = startQuillmere(
-                harness.sandbox, files.isEmpty() ? QStringList() : QStringList {files[i]}, folder);
+            auto second = startQuillmere(harness.sandbox, files.mid(i, 1), {}, folder);
             const bool isLast = i == starts - 1;
             QVERIFY(finishes(*second));
             QCOMPARE(second->exitCode(), isLast ? exitCode : 0);
@@ -212,7 +181,7 @@ private Q_SLOTS:
         if (setup == u"link"_s)
             QVERIFY(QFile::link(linked, folder));
         else if (setup == u"file"_s)
-            TestSupport::writeFile(folder, "");
+            writeFile(folder, "");
         else if (setup != u"missing"_s)
             QVERIFY(QDir().mkdir(folder)
                 && QFile::setPermissions(folder,
@@ -258,7 +227,7 @@ private Q_SLOTS:
     {
         Sandbox sandbox;
         const QString socket = WindowHandoff::socketName(sandbox.path(u"Quillmere"_s));
-        auto first = startQuillmere(sandbox, {}, sandbox.root());
+        auto first = startQuillmere(sandbox, {});
         QTRY_VERIFY_WITH_TIMEOUT(QFileInfo::exists(socket), 20000);
         WindowHandoff handoff;
         QVERIFY(!handoff.listen(sandbox.path(u"Quillmere"_s)).isEmpty());
@@ -268,7 +237,7 @@ private Q_SLOTS:
 
         QCOMPARE(handoff.listen(sandbox.path(u"Quillmere"_s)), QString());
         QSignalSpy shown(&handoff, &WindowHandoff::showRequested);
-        auto second = startQuillmere(sandbox, {}, sandbox.root());
+        auto second = startQuillmere(sandbox, {});
         QVERIFY(finishes(*second));
         QCOMPARE(second->exitCode(), 0);
         QCOMPARE(shown.count(), 1);
@@ -281,7 +250,7 @@ private Q_SLOTS:
         Sandbox sandbox;
         QLocalServer silent;
         QVERIFY(silent.listen(WindowHandoff::socketName(sandbox.path(u"Quillmere"_s))));
-        auto second = startQuillmere(sandbox, {}, sandbox.root());
+        auto second = startQuillmere(sandbox, {});
         QVERIFY(finishes(*second, 15000));
         QCOMPARE(second->exitCode(), 1);
         QVERIFY(second->readAllStandardError().contains("window is open but does not answer"));
@@ -294,7 +263,7 @@ private Q_SLOTS:
         Sandbox sandbox;
         std::vector<std::unique_ptr<QProcess>> starts;
         for (int i = 0; i < 3; ++i)
-            starts.push_back(startQuillmere(sandbox, {}, sandbox.root()));
+            starts.push_back(startQuillmere(sandbox, {}));
         const auto handedOff = [&] {
             return std::count_if(starts.begin(), starts.end(), [](const auto &start) {
                 return start->state() == QProcess::NotRunning && start->exitCode() == 0;

@@ -16,6 +16,11 @@ using namespace Qt::StringLiterals;
 
 namespace {
 
+void clickOK(MainWindow &window)
+{
+    QTest::mouseClick(child<QPushButton>(*window.currentAlert(), u"okButton"_s), Qt::LeftButton);
+}
+
 // Answers "OK" to the library's notices until the alert with this object name shows.
 bool waitForAlert(MainWindow &window, const QString &name)
 {
@@ -24,8 +29,7 @@ bool waitForAlert(MainWindow &window, const QString &name)
             return false;
         if (window.currentAlert()->objectName() == name)
             return true;
-        QTest::mouseClick(
-            child<QPushButton>(*window.currentAlert(), u"okButton"_s), Qt::LeftButton);
+        clickOK(window);
     }
     return false;
 }
@@ -72,16 +76,29 @@ private Q_SLOTS:
         QCOMPARE(detailPage(harness), u"game-profiles-page"_s);
     }
 
-    void dropsRunTheFirstFileOnly()
+    // The chosen program waits for Wine setup, and "Done" without a ready Wine explains why; once
+    // Wine is ready, a drop runs its first file only.
+    void choosingWaitsForSetupThenDropsRunTheFirstFile()
     {
         WindowHarness harness;
-        *harness.wineReady = true;
         MainWindow &window = harness.open();
+        *harness.nextChosenFile = harness.sandbox.path(u"Setup.exe"_s);
+        writeFile(*harness.nextChosenFile, "MZ");
+        window.chooseExecutableToRun();
+        auto *setup = qobject_cast<RuntimeSetupView *>(window.currentSheet());
+        QVERIFY(setup);
+        QTest::mouseClick(setup->findChild<QPushButton *>(u"doneButton"_s), Qt::LeftButton);
+        QTRY_VERIFY(!window.currentSheet());
+        QVERIFY(waitForAlert(window, u"errorAlert"_s));
+        QCOMPARE(window.currentAlert()->informativeText(), WindowFlow::wineNotReadyMessage());
+        QVERIFY(harness.library->entries().isEmpty());
+        clickOK(window);
+
+        *harness.wineReady = true;
         const QString first = harness.sandbox.path(u"First.exe"_s);
         const QString second = harness.sandbox.path(u"Second.exe"_s);
         writeFile(first, "MZ");
         writeFile(second, "MZ");
-
         harness.drop({QUrl::fromLocalFile(first), QUrl::fromLocalFile(second)});
         QVERIFY(!window.isFileDropTargeted());
         QCOMPARE(harness.find<Capsule>(u"preparingCapsule"_s)->text(), u"Preparing First…"_s);
@@ -97,27 +114,8 @@ private Q_SLOTS:
         QVERIFY(waitForAlert(window, u"errorAlert"_s));
         QCOMPARE(window.currentAlert()->informativeText(),
             u"Choose a Windows executable file ending in .exe."_s);
-        QTest::mouseClick(
-            child<QPushButton>(*window.currentAlert(), u"okButton"_s), Qt::LeftButton);
+        clickOK(window);
         QCOMPARE(harness.library->errorMessage(), QString());
-    }
-
-    // The chosen program waits for Wine setup; "Done" without a ready Wine explains why.
-    void choosingWaitsForWineSetup()
-    {
-        WindowHarness harness;
-        MainWindow &window = harness.open();
-        *harness.nextChosenFile = harness.sandbox.path(u"Setup.exe"_s);
-        writeFile(*harness.nextChosenFile, "MZ");
-
-        window.chooseExecutableToRun();
-        auto *setup = qobject_cast<RuntimeSetupView *>(window.currentSheet());
-        QVERIFY(setup);
-        QTest::mouseClick(setup->findChild<QPushButton *>(u"doneButton"_s), Qt::LeftButton);
-        QTRY_VERIFY(!window.currentSheet());
-        QVERIFY(waitForAlert(window, u"errorAlert"_s));
-        QCOMPARE(window.currentAlert()->informativeText(), WindowFlow::wineNotReadyMessage());
-        QVERIFY(harness.library->entries().isEmpty());
     }
 
     // Each desktop action says so in the window's alert when nothing on this computer opens it.
