@@ -66,7 +66,7 @@ endforeach()
 set(root ${SCRATCH}/root)
 set(home ${SCRATCH}/home)
 run(${DPKG_DEB} -x ${package} ${root})
-set(wine_bin ${home}/data/Quillmere/Runtimes/stand-in/bin)
+set(wine_bin ${home}/data/Quillmere/Runtimes/engine-a/bin)
 file(WRITE ${SCRATCH}/wine "#!/bin/sh
 [ \"$1\" = wineboot ] && { : > \"$WINEPREFIX/system.reg\"; exit 0; }
 printf 'output goes to '; readlink /proc/$$/fd/1

@@ -37,10 +37,10 @@ export QUILLMERE_WEBSITE_URL=http://127.0.0.1:9 QUILLMERE_STEAM_STORE_URL=http:/
 export QUILLMERE_STEAM_API_URL=http://127.0.0.1:9
 unset DISPLAY XDG_ACTIVATION_TOKEN
 mkdir -m 0700 "$XDG_RUNTIME_DIR"
-# A runtime in Quillmere's own folder is the one it uses.
-mkdir -p "$XDG_DATA_HOME/Quillmere/Runtimes/fake/bin"
-cp "$support/fake-wine" "$XDG_DATA_HOME/Quillmere/Runtimes/fake/bin/wine"
-cp "$support/fake-wineserver" "$XDG_DATA_HOME/Quillmere/Runtimes/fake/bin/wineserver"
+# A runtime in Quillmere’s own folder whose name sorts before the system’s Wine is the default.
+mkdir -p "$XDG_DATA_HOME/Quillmere/Runtimes/engine-a/bin"
+cp "$support/fake-wine" "$XDG_DATA_HOME/Quillmere/Runtimes/engine-a/bin/wine"
+cp "$support/fake-wineserver" "$XDG_DATA_HOME/Quillmere/Runtimes/engine-a/bin/wineserver"
 printf 'MZ' > "$scratch/Program.exe"
 
 weston --backend=headless-backend.so --socket="$WAYLAND_DISPLAY" --idle-time=0 \
