@@ -31,12 +31,15 @@ constexpr auto answerWait = 5s;
 // A client that never finishes its line does not hold a connection open for ever.
 constexpr auto idleLimit = 10s;
 
-QByteArray request(const QString &path)
+QByteArray request(const QString &path, const QByteArray &activationToken)
 {
-    if (path.isEmpty())
-        return "show\n";
     // Encoded, so that a file name with a line break still fits on one line.
-    return "run\t" + path.toUtf8().toPercentEncoding("/") + '\n';
+    QByteArray line = path.isEmpty() ? QByteArray("show\n")
+                                     : "run\t" + path.toUtf8().toPercentEncoding("/") + '\n';
+    // On a line of its own after the request, which a window from before it answers without.
+    if (!activationToken.isEmpty())
+        line += "activate\t" + activationToken.toPercentEncoding() + '\n';
+    return line;
 }
 
 // The path to run, empty for "show", nothing for anything malformed.
@@ -121,7 +124,7 @@ WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QSt
     std::unique_ptr<QLocalSocket> window = connectOrListen(name);
     if (!window)
         return isListening() ? Outcome::listening : Outcome::notListening;
-    const QByteArray answer = deliver(*window, request(path));
+    const QByteArray answer = deliver(*window, request(path, qgetenv("XDG_ACTIVATION_TOKEN")));
     if (answer == "ok")
         return Outcome::handedOff;
     if (answer.startsWith("refused\t")) {
@@ -217,23 +220,29 @@ void WindowHandoff::readRequest(QLocalSocket *socket)
         drop(socket);
         return;
     }
+    // The start writes both lines at once; a token that is late only costs the focus.
+    QByteArray activationToken;
+    if (socket->canReadLine()) {
+        if (const QByteArray line = socket->readLine().chopped(1); line.startsWith("activate\t"))
+            activationToken = QByteArray::fromPercentEncoding(line.mid(9));
+    }
     const QPointer<QLocalSocket> client(socket);
-    const QString refusal = handle(*path);
+    const QString refusal = handle(*path, activationToken);
     if (!client)
         return;
     client->write(answer(refusal));
     client->disconnectFromServer();
 }
 
-QString WindowHandoff::handle(const QString &path)
+QString WindowHandoff::handle(const QString &path, const QByteArray &activationToken)
 {
     if (path.isEmpty())
-        Q_EMIT showRequested();
+        Q_EMIT showRequested(activationToken);
     else
-        Q_EMIT runRequested(path);
+        Q_EMIT runRequested(path, activationToken);
     if (!m_window)
         return {};
-    bringForward(m_window);
+    bringForward(m_window, activationToken);
     return path.isEmpty() ? QString() : m_window->runFile(path);
 }
 
@@ -243,12 +252,18 @@ void WindowHandoff::attach(MainWindow &window)
     QCoreApplication::instance()->installEventFilter(this);
 }
 
-void WindowHandoff::bringForward(QWidget *window)
+void WindowHandoff::bringForward(QWidget *window, const QByteArray &activationToken)
 {
+    // A Wayland compositor focuses a window only with the token of the start that asked for it;
+    // Qt's Wayland plugin reads it from the environment when the window asks to be activated.
+    if (!activationToken.isEmpty())
+        qputenv("XDG_ACTIVATION_TOKEN", activationToken);
     window->setWindowState((window->windowState() & ~Qt::WindowMinimized) | Qt::WindowActive);
     window->show();
     window->raise();
     window->activateWindow();
+    // Used once at most, and never passed on to the programs the window starts later.
+    qunsetenv("XDG_ACTIVATION_TOKEN");
 }
 
 // The desktop's "open this file with Quillmere" on macOS arrives as an event, not as arguments.

@@ -16,8 +16,10 @@ class QWidget;
 // socket lives in a folder only the user can enter, and both ends hang up on a peer of another
 // user, so no one else learns which files the user opens or answers in the window's place.
 //
-// On the wire, one UTF-8 line each way per connection. The start asks "show", or "run\t" and the
-// percent-encoded absolute path. The window handles the request before it answers, so the start
+// On the wire, UTF-8 lines, one connection per request. The start asks "show", or "run\t" and the
+// percent-encoded absolute path; when the desktop gave the start an activation token, a second
+// line "activate\t" and the percent-encoded token follows, which a window that does not know it
+// leaves unread. The window handles the request before it answers in one line, so the start
 // leaves with the outcome: "ok" when it came forward and runs the file (or has put it in line
 // behind a program it is preparing), else "refused\t" and the percent-encoded sentence it also
 // shows, which the start prints before it fails.
@@ -54,13 +56,13 @@ public:
     // which then decides the answers.
     void attach(MainWindow &window);
     // Brings a window to the front, keeping it maximised or full screen if it was.
-    static void bringForward(QWidget *window);
+    static void bringForward(QWidget *window, const QByteArray &activationToken = {});
 
     static constexpr qsizetype maximumRequestSize = 64 * 1024;
 
 Q_SIGNALS:
-    void showRequested();
-    void runRequested(const QString &path);
+    void showRequested(const QByteArray &activationToken);
+    void runRequested(const QString &path, const QByteArray &activationToken);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -70,7 +72,7 @@ private:
     void acceptConnections();
     void readRequest(QLocalSocket *socket);
     // Why the window did not do it, or empty.
-    QString handle(const QString &path);
+    QString handle(const QString &path, const QByteArray &activationToken = {});
 
     QLocalServer *m_server = nullptr;
     QPointer<MainWindow> m_window;
