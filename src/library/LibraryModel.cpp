@@ -152,7 +152,7 @@ Outcome LibraryModel::update(const GameEntry &entry)
 Outcome LibraryModel::remove(const GameEntry &entry)
 {
     if (isRunning(entry.id)) {
-        const Outcome refused
+        Outcome refused
             = Outcome::error(u"Stop this Wine session before removing its library entry."_s);
         present(refused);
         return refused;

@@ -9,9 +9,9 @@
 #include "ui/shell/WindowOverlays.h"
 #include "ui/shell/WindowToolbar.h"
 
-#include "library/LibraryModel.h"
 #include "games/SteamLibraryWatcher.h"
 #include "games/SteamShortcuts.h"
+#include "library/LibraryModel.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeSetupModel.h"
