@@ -1,5 +1,7 @@
 #include "ui/kit/ImageLoader.h"
 
+#include "ui/kit/UiLog.h"
+
 #include <QCoreApplication>
 #include <QNetworkAccessManager>
 #include <QNetworkDiskCache>
@@ -114,10 +116,13 @@ void ImageLoader::fetch(const QUrl &url)
 
 void ImageLoader::finish(const QUrl &url, const QImage &image)
 {
-    if (!image.isNull())
+    if (!image.isNull()) {
         m_images.insert(url, new QImage(image), qMax<qsizetype>(1, image.sizeInBytes() / 1024));
-    else
+    } else {
+        // The view keeps its placeholder; no one is told, so the log says why.
+        qCInfo(uiLog) << "Dropped artwork that failed to load or decode:" << url.toDisplayString();
         m_failed.insert(url);
+    }
     const QList<Waiter> waiters = m_waiting.take(url);
     for (const Waiter &waiter : waiters) {
         if (waiter.context)
