@@ -158,11 +158,16 @@ Outcome SteamShortcuts::refreshPendingSteamGameInstalls(
     const QSet<QString> before(stored.cbegin(), stored.cend());
     QSet<QString> pending = before;
     QStringList finished;
+    const auto steam = steamEntry();
+    if (!steam)
+        return {};
+    // Steam's lists and manifests are read once for all the games, not once a game.
+    const auto folders = SteamLibraryFolders::read(steam->prefixPath);
     for (const GameCompatibilityProfile &profile : profiles) {
-        if (!profile.appID || !pending.contains(*profile.appID) || !isSteamGameInstalled(profile))
+        if (!profile.appID || !pending.contains(*profile.appID)
+            || !folders.isInstalled(*profile.appID))
             continue;
-        const auto steam = steamEntry();
-        if (steam && !steamGameEntry(profile))
+        if (!steamGameEntry(profile))
             m_library.add(makeSteamShortcut(*steam, profile));
         pending.remove(*profile.appID);
         finished.append(profile.name);
