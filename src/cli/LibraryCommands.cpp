@@ -1,0 +1,208 @@
+#include "CliCommands.h"
+#include "CliOutput.h"
+
+#include "games/SteamShortcuts.h"
+#include "library/LaunchSessions.h"
+#include "library/LibraryFile.h"
+#include "library/LibraryModel.h"
+#include "platform/LaunchLog.h"
+#include "profiles/SteamGameCatalog.h"
+#include "setup/MachineProbe.h"
+
+#include <QEventLoop>
+#include <QFile>
+
+using namespace Qt::StringLiterals;
+using namespace CliOutput;
+
+namespace {
+
+// An entry by its id (any letter case) or by its exact name; an ambiguous name is refused.
+const GameEntry *findEntry(const LibraryModel &model, const QString &text, QString &problem)
+{
+    const QUuid id = QUuid::fromString(text);
+    if (!id.isNull() && !text.startsWith(u'{')) {
+        if (const GameEntry *entry = model.entry(id))
+            return entry;
+    }
+    const GameEntry *found = nullptr;
+    for (const GameEntry &entry : model.entries()) {
+        if (entry.name != text)
+            continue;
+        if (found) {
+            problem
+                = u"Several library entries are named “"_s + text + u"”; give its id instead."_s;
+            return nullptr;
+        }
+        found = &entry;
+    }
+    if (!found)
+        problem = u"No library entry has the id or name “"_s + text + u"”."_s;
+    return found;
+}
+
+int list(const LibraryModel &model, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
+        return usageFailure(u"“list” takes only the option --json."_s);
+    // An unreadable library is not an empty one: print nothing rather than "[]".
+    if (reportLoadError(model))
+        return failure;
+    if (!options.isEmpty()) {
+        printJsonArray(model.entries(),
+            [](const GameEntry &entry) { return LibraryFile::encodeEntry(entry); });
+    } else {
+        for (const GameEntry &entry : model.entries())
+            printRow(entry.idString() + u"  "_s + entry.name);
+    }
+    return success;
+}
+
+// By value: the id must outlive its place in the running set, which the exit removes.
+int waitForLauncher(LibraryModel &model, QUuid id);
+
+int runExecutable(LibraryModel &model, const LibraryContext &context, const QString &file)
+{
+    if (reportLoadError(model))
+        return failure;
+    const SetupContext setup = SetupContext::standard(context.defaults, context.desktop);
+    const MachineProbe machine
+        = MachineProbe::of(setup); // one look serves the answer and its reason
+    const auto runtime = machine.readyRuntime(setup);
+    if (!runtime) {
+        printError(machine.notReadyReason(setup));
+        return failure;
+    }
+    model.setNotice({});
+    model.setErrorMessage({});
+    model.launchExecutable(file, runtime->binaries());
+    if (!model.preparingExecutable().isEmpty()) {
+        printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
+        QEventLoop loop;
+        QObject::connect(
+            &model, &LibraryModel::preparingExecutableChanged, &loop, &QEventLoop::quit);
+        loop.exec();
+    }
+    if (!model.errorMessage().isEmpty() || model.runningIDs().isEmpty()) {
+        printError(model.errorMessage());
+        return failure;
+    }
+    printLine(model.notice());
+    return waitForLauncher(model, *model.runningIDs().cbegin());
+}
+
+int launch(LibraryModel &model, const GameEntry &entry)
+{
+    const Outcome started = model.sessions().launch(entry);
+    if (started.failed()) {
+        printError(started.message);
+        return failure;
+    }
+    printLine(started.message);
+    return waitForLauncher(model, entry.id);
+}
+
+int waitForLauncher(LibraryModel &model, QUuid id)
+{
+    int status = 0;
+    QEventLoop loop;
+    QObject::connect(
+        &model, &LibraryModel::launcherExited, &loop, [&](const QUuid &exited, int code) {
+            if (exited != id)
+                return;
+            status = code;
+            loop.quit();
+        });
+    if (model.isRunning(id))
+        loop.exec();
+    printLine(model.notice());
+    // A launcher that fails is a failed launch, even though the notice is not an error.
+    return status == 0 ? success : failure;
+}
+
+int stop(LibraryModel &model, const GameEntry &entry)
+{
+    Outcome stopped;
+    QEventLoop loop;
+    QObject::connect(&model.sessions(), &LaunchSessions::stopFinished, &loop,
+        [&](const QUuid &, const Outcome &outcome) {
+            stopped = outcome;
+            loop.quit();
+        });
+    model.stop(entry);
+    loop.exec();
+    if (stopped.failed()) {
+        printError(stopped.message);
+        return failure;
+    }
+    printLine(stopped.message);
+    return success;
+}
+
+int printLog(const LibraryModel &model, const GameEntry &entry)
+{
+    const QString path = model.logPath(entry);
+    QString whyNot;
+    const std::unique_ptr<QFile> log = LaunchLog::openForReading(path, &whyNot);
+    if (!log) {
+        printError(whyNot.isEmpty()
+                ? LibraryModel::noLaunchLogMessage()
+                : u"Quillmere couldn't read the launch log “"_s + path + u"”: "_s + whyNot + u'.');
+        return failure;
+    }
+    // In pieces: a chatty game can leave a large log.
+    while (!log->atEnd()) {
+        const QByteArray piece = log->read(1 << 16);
+        std::fwrite(piece.constData(), 1, static_cast<size_t>(piece.size()), stdout);
+    }
+    std::fflush(stdout);
+    return success;
+}
+
+bool isEntryCommand(const QString &command)
+{
+    return command == u"launch"_s || command == u"stop"_s || command == u"log"_s;
+}
+
+} // namespace
+
+bool CliCommands::isLibraryCommand(const QString &command)
+{
+    return command == u"list"_s || command == u"run"_s || isEntryCommand(command);
+}
+
+int CliCommands::library(
+    const QString &command, const QStringList &rest, const LibraryContext &context)
+{
+    if (command == u"run"_s) {
+        if (rest.size() != 1)
+            return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
+        LibraryModel model(context);
+        SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
+        return runExecutable(model, context, rest.first());
+    }
+    if (isEntryCommand(command) && rest.size() != 1)
+        return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
+
+    LibraryModel model(context);
+    if (command == u"list"_s)
+        return list(model, rest);
+    // Looking at the library never changes it; launching and stopping may.
+    if (command != u"log"_s)
+        SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
+
+    if (reportLoadError(model))
+        return failure;
+    QString problem;
+    const GameEntry *found = findEntry(model, rest.first(), problem);
+    if (!found) {
+        printError(problem);
+        return failure;
+    }
+    const GameEntry entry = *found;
+    if (command == u"launch"_s)
+        return launch(model, entry);
+    if (command == u"stop"_s)
+        return stop(model, entry);
+    return printLog(model, entry);
+}
