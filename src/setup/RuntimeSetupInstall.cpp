@@ -1,7 +1,6 @@
 // The setup model's install steps: GStreamer, Wine and the Windows Steam client.
 #include "RuntimeSetupModel.h"
 
-#include "library/WineRuntime.h"
 #include "platform/Background.h"
 #include "platform/DesktopServices.h"
 #include "setup/Cancellation.h"
@@ -9,7 +8,6 @@
 #include "setup/SteamSetup.h"
 #include "setup/WineInstaller.h"
 
-#include <QFileInfo>
 #include <QPointer>
 
 using namespace Qt::StringLiterals;
@@ -165,75 +163,19 @@ QCoro::Task<std::optional<GameEntry>> RuntimeSetupModel::installSteam()
     }
     QPointer<RuntimeSetupModel> self(this);
     set(m_isInstallingSteam, true);
-    setStatusMessage(u"Preparing a Wine prefix for Steam…"_s);
-
-    const QString dataFolder = m_context.dataFolder;
-    auto entryFor = [&](const QString &name, const QString &executable) {
-        GameEntry entry;
-        entry.name = name;
-        entry.executablePath = executable;
-        entry.prefixPath = SteamSetup::prefixPath(dataFolder);
-        entry.winePath = runtime->winePath;
-        entry.wineServerPath = runtime->wineServerPath;
-        return entry;
-    };
-    auto isInstalled = [&] {
-        const QFileInfo steam(SteamSetup::steamExecutable(dataFolder));
-        return steam.isFile() && steam.isReadable();
-    };
-    auto finishWith
-        = [&](std::optional<GameEntry> entry, const QString &status, const QString &error) {
-              if (!error.isEmpty())
-                  setErrorMessage(error);
-              setStatusMessage(status);
-              set(m_isInstallingSteam, false);
-              return entry;
-          };
-
-    if (isInstalled()) {
-        co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
-            u"Steam is already installed in Quillmere's Steam prefix."_s, {});
-    }
-    const SetupResult<QString> folder = Downloads::downloadDirectory(dataFolder);
-    if (!folder)
-        co_return finishWith(std::nullopt, {}, folder.error().description());
-    auto downloading = SteamSetup::downloadSteamSetup(*m_network, m_context.sources, *folder);
-    const SetupResult<QString> installer = co_await std::move(downloading);
-    if (!self)
+    auto installing = SteamSetup::install(
+        *m_network, m_context.sources, m_context.dataFolder, *runtime,
+        [self](const QString &status) {
+            if (self)
+                self->setStatusMessage(status);
+        },
+        QPointer<QObject>(this));
+    const std::optional<SteamSetup::Installation> done = co_await std::move(installing);
+    if (!self || !done)
         co_return std::nullopt;
-    if (!installer)
-        co_return finishWith(std::nullopt, {}, installer.error().description());
-
-    const GameEntry setupRun = entryFor(u"Steam Setup"_s, *installer);
-    const QString log = SteamSetup::setupLog(dataFolder);
-    if (!WineRuntime::isInitializedPrefix(setupRun.prefixPath)) {
-        setStatusMessage(u"Creating the Steam Wine prefix…"_s);
-        auto creating = Background::onWorkerThread(
-            [setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
-        const Result<void> prefix = co_await creating;
-        if (!self)
-            co_return std::nullopt;
-        if (!prefix)
-            co_return finishWith(std::nullopt, {}, prefix.error().description());
-    }
-
-    setStatusMessage(u"Steam Setup is running in Wine. Complete its windows to install Steam."_s);
-    const Result<ProcessHandle> process = WineRuntime::start(setupRun, log);
-    if (!process)
-        co_return finishWith(std::nullopt, {}, process.error().description());
-    auto waiting
-        = Background::onWorkerThread([handle = *process] { return handle->waitForExit(); });
-    const int status = co_await waiting;
-    if (!self)
-        co_return std::nullopt;
-    if (isInstalled()) {
-        co_return finishWith(entryFor(u"Steam"_s, SteamSetup::steamExecutable(dataFolder)),
-            u"Steam is installed. Quillmere added it to your library."_s, {});
-    }
-    co_return finishWith(std::nullopt, {},
-        RuntimeSetupError::install(
-            u"Steam Setup closed before steam.exe appeared. If you completed the "
-            "installation, choose Check again and retry. Setup log:\n"_s
-            + log + u" (exit code "_s + QString::number(status) + u')')
-            .description());
+    if (!done->error.isEmpty())
+        setErrorMessage(done->error);
+    setStatusMessage(done->status);
+    set(m_isInstallingSteam, false);
+    co_return done->entry;
 }

@@ -1,10 +1,16 @@
 #pragma once
 
+#include "library/GameEntry.h"
+#include "setup/DetectedWineRuntime.h"
 #include "setup/RuntimeSetupError.h"
 #include "setup/SetupContext.h"
 
 #include <QCoroTask>
+#include <QPointer>
 #include <QString>
+
+#include <functional>
+#include <optional>
 
 class QNetworkAccessManager;
 
@@ -27,5 +33,20 @@ SetupResult<bool> isWindowsExecutable(const QString &path);
 // it is a Windows executable.
 QCoro::Task<SetupResult<QString>> downloadSteamSetup(
     QNetworkAccessManager &network, const SetupSources &sources, QString folder);
+
+// How an installation ended: the Steam entry on success, and the sentences to show.
+struct Installation
+{
+    std::optional<GameEntry> entry;
+    QString status;
+    QString error;
+};
+
+// Installs the Windows Steam client with `runtime` into Quillmere's Steam prefix: fetches the
+// installer, makes the prefix, runs Steam Setup and waits for it. `status` hears each step's
+// sentence. Ends early, with nothing, once `owner` is gone.
+QCoro::Task<std::optional<Installation>> install(QNetworkAccessManager &network,
+    SetupSources sources, QString dataFolder, DetectedWineRuntime runtime,
+    std::function<void(const QString &)> status, QPointer<QObject> owner);
 
 } // namespace SteamSetup
