@@ -66,6 +66,7 @@ int runWindow(QApplication &app, const QStringList &arguments)
     auto desktop = std::make_shared<SystemDesktopServices>();
     LibraryContext libraryContext = LibraryContext::system(desktop);
     libraryContext.saveInBackground = true;
+    libraryContext.prefixWatchInterval = std::chrono::seconds(2);
     LibraryModel library(libraryContext);
     WindowContext context;
     context.catalog = &catalog;

@@ -52,8 +52,11 @@ int list(const LibraryModel &model, const QStringList &options)
         printJsonArray(model.entries(),
             [](const GameEntry &entry) { return LibraryFile::encodeEntry(entry); });
     } else {
-        for (const GameEntry &entry : model.entries())
-            printRow(entry.idString() + u"  "_s + entry.name);
+        const QSet<QUuid> running = LaunchSessions::withLivePrefix(model.prefixes());
+        for (const GameEntry &entry : model.entries()) {
+            printRow(entry.idString() + u"  "_s + entry.name
+                + (running.contains(entry.id) ? u"  (running)"_s : QString()));
+        }
     }
     return success;
 }

@@ -3,6 +3,7 @@
 #include "library/WineRuntime.h"
 #include "platform/Background.h"
 #include "platform/DesktopServices.h"
+#include "platform/WineServerState.h"
 
 #include <QDir>
 #include <QFileInfo>
@@ -17,6 +18,7 @@ LaunchSessions::LaunchSessions(QString dataFolder, std::shared_ptr<DesktopServic
     , m_desktop(std::move(desktop))
     , m_stopTimeLimit(stopTimeLimit)
 {
+    connect(&m_watch, &QTimer::timeout, this, &LaunchSessions::checkPrefixes);
 }
 
 QString LaunchSessions::logPath(const GameEntry &entry) const
@@ -31,7 +33,7 @@ QString LaunchSessions::noLaunchLogMessage()
 
 Outcome LaunchSessions::launch(const GameEntry &entry)
 {
-    if (m_runningIDs.contains(entry.id))
+    if (m_launcherIDs.contains(entry.id))
         return {};
     QPointer<LaunchSessions> self(this);
     const QUuid id = entry.id;
@@ -41,15 +43,16 @@ Outcome LaunchSessions::launch(const GameEntry &entry)
     });
     if (!started)
         return Outcome::error(started.error().description());
-    m_runningIDs.insert(id);
-    Q_EMIT runningIDsChanged();
+    m_launcherIDs.insert(id);
+    updateRunning();
     return Outcome::notice(u"Started "_s + entry.name + u'.');
 }
 
 void LaunchSessions::launcherFinished(const QUuid &id, int status)
 {
-    if (m_runningIDs.remove(id))
-        Q_EMIT runningIDsChanged();
+    m_launcherIDs.remove(id);
+    updateRunning();
+    checkPrefixes();
     Q_EMIT launcherExited(id, status,
         status != 0
             ? Outcome::notice(u"The Wine launcher exited with code "_s + QString::number(status)
@@ -72,7 +75,62 @@ void LaunchSessions::stop(const GameEntry &entry)
                 outcome = Outcome::notice(
                     u"Sent a stop request to Wine for "_s + name + u"'s prefix."_s);
             }
+            checkPrefixes();
             Q_EMIT stopFinished(id, outcome);
+        });
+}
+
+void LaunchSessions::updateRunning()
+{
+    const QSet<QUuid> running = m_launcherIDs | m_livePrefixIDs;
+    if (running == m_runningIDs)
+        return;
+    m_runningIDs = running;
+    Q_EMIT runningIDsChanged();
+}
+
+void LaunchSessions::watchPrefixes(
+    const QHash<QUuid, QString> &prefixes, std::chrono::milliseconds interval)
+{
+    m_prefixes = prefixes;
+    if (interval.count() > 0)
+        m_watch.start(interval);
+    else
+        m_watch.stop();
+    checkPrefixes();
+}
+
+QSet<QUuid> LaunchSessions::withLivePrefix(const QHash<QUuid, QString> &prefixes)
+{
+    // Each folder once: the Steam client and its games share one.
+    QHash<QString, bool> live;
+    QSet<QUuid> ids;
+    for (auto it = prefixes.cbegin(); it != prefixes.cend(); ++it) {
+        auto known = live.constFind(it.value());
+        if (known == live.cend())
+            known = live.insert(it.value(), WineServerState::isRunning(it.value()));
+        if (*known)
+            ids.insert(it.key());
+    }
+    return ids;
+}
+
+void LaunchSessions::checkPrefixes()
+{
+    // One look at a time; a request during one is served by one more right after it.
+    if (m_isChecking) {
+        m_checkAgain = true;
+        return;
+    }
+    m_isChecking = true;
+    Background::run(
+        this, [prefixes = m_prefixes] { return withLivePrefix(prefixes); },
+        [this](const QSet<QUuid> &live) {
+            m_isChecking = false;
+            m_livePrefixIDs = live;
+            updateRunning();
+            if (std::exchange(m_checkAgain, false))
+                checkPrefixes();
         });
 }
 

@@ -3,8 +3,10 @@
 #include "library/GameEntry.h"
 #include "library/Outcome.h"
 
+#include <QHash>
 #include <QObject>
 #include <QSet>
+#include <QTimer>
 #include <QUuid>
 
 #include <chrono>
@@ -12,9 +14,11 @@
 
 class DesktopServices;
 
-// The Wine sessions started from the library: launching an entry with a fresh log, following
-// its launcher until it exits, and stopping its prefix. Launched programs are deliberately left
-// running when this goes: the threads that wait for them hold it only weakly.
+// The library's Wine sessions: launching an entry with a fresh log, following its launcher until
+// it exits, and stopping its prefix. An entry runs while its launcher does or while its prefix
+// has a live wineserver, whoever started it (an earlier window, a terminal, Steam); entries that
+// share a prefix share its session. Launched programs are deliberately left running when this
+// goes: the threads that wait for them hold it only weakly.
 class LaunchSessions : public QObject
 {
     Q_OBJECT
@@ -27,6 +31,15 @@ public:
 
     const QSet<QUuid> &runningIDs() const { return m_runningIDs; }
     bool isRunning(const QUuid &id) const { return m_runningIDs.contains(id); }
+    // Whether the entry's own launcher runs, as opposed to only its prefix.
+    bool isLaunching(const QUuid &id) const { return m_launcherIDs.contains(id); }
+
+    // The entries' prefixes to follow, looked at every `interval` on a worker (none: only when
+    // asked by `checkPrefixes`) and after each launcher exit and stop.
+    void watchPrefixes(const QHash<QUuid, QString> &prefixes, std::chrono::milliseconds interval);
+    void checkPrefixes();
+    // The entries whose prefix has a live wineserver now; a few system calls per prefix.
+    static QSet<QUuid> withLivePrefix(const QHash<QUuid, QString> &prefixes);
     // Where the entry's latest launch writes its output.
     QString logPath(const GameEntry &entry) const;
 
@@ -46,9 +59,16 @@ Q_SIGNALS:
 
 private:
     void launcherFinished(const QUuid &id, int status);
+    void updateRunning();
 
     QString m_dataFolder;
     std::shared_ptr<DesktopServices> m_desktop;
     std::chrono::milliseconds m_stopTimeLimit;
-    QSet<QUuid> m_runningIDs;
+    QSet<QUuid> m_launcherIDs;
+    QSet<QUuid> m_livePrefixIDs;
+    QSet<QUuid> m_runningIDs; // both of the above
+    QHash<QUuid, QString> m_prefixes;
+    QTimer m_watch;
+    bool m_isChecking = false;
+    bool m_checkAgain = false;
 };

@@ -6,6 +6,8 @@
 #include "platform/AppData.h"
 #include "platform/UserDefaults.h"
 
+#include <QDir>
+
 using namespace Qt::StringLiterals;
 
 LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
@@ -27,6 +29,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     connect(m_list, &LibraryList::entriesChanged, this, [this] {
         Q_EMIT entriesChanged();
         keepSelection();
+        watchPrefixes();
     });
     connect(m_list, &LibraryList::problem, this, &LibraryModel::setErrorMessage);
     connect(m_sessions, &LaunchSessions::runningIDsChanged, this, &LibraryModel::runningIDsChanged);
@@ -48,6 +51,20 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
                 setSelectedID(id);
             present(outcome);
         });
+    watchPrefixes();
+}
+
+void LibraryModel::watchPrefixes()
+{
+    m_sessions->watchPrefixes(prefixes(), m_context.prefixWatchInterval);
+}
+
+QHash<QUuid, QString> LibraryModel::prefixes() const
+{
+    QHash<QUuid, QString> byID;
+    for (const GameEntry &entry : entries())
+        byID.insert(entry.id, entry.prefixPath);
+    return byID;
 }
 
 // The list writes what is still unsaved as it goes; the sessions leave their programs running.
@@ -147,6 +164,19 @@ Outcome LibraryModel::update(const GameEntry &entry)
     Outcome outcome = m_list->update(entry);
     present(outcome);
     return outcome;
+}
+
+bool LibraryModel::isLaunchable(const QUuid &id) const
+{
+    if (m_sessions->isLaunching(id))
+        return false;
+    if (!isRunning(id))
+        return true;
+    const GameEntry *mine = entry(id);
+    const QString prefix = QDir::cleanPath(mine ? mine->prefixPath : QString());
+    return mine && std::any_of(entries().cbegin(), entries().cend(), [&](const GameEntry &other) {
+        return other.id != id && QDir::cleanPath(other.prefixPath) == prefix;
+    });
 }
 
 Outcome LibraryModel::remove(const GameEntry &entry)

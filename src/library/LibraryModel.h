@@ -4,6 +4,7 @@
 #include "library/Outcome.h"
 #include "library/WineRuntime.h"
 
+#include <QHash>
 #include <QList>
 #include <QObject>
 #include <QSet>
@@ -30,6 +31,9 @@ struct LibraryContext
     bool saveInBackground = false;
     // How long a stop waits for `wineserver -k` before it gives up.
     std::chrono::milliseconds stopTimeLimit = WineRuntime::stopTimeLimit;
+    // How often the window looks whether the entries' prefixes run programs; zero: not on its
+    // own (the command line looks once).
+    std::chrono::milliseconds prefixWatchInterval {0};
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
@@ -63,6 +67,11 @@ public:
     void setSelectedID(const QUuid &id);
     const QSet<QUuid> &runningIDs() const;
     bool isRunning(const QUuid &id) const { return runningIDs().contains(id); }
+    // Not while its own launcher runs; while only its prefix does, when other entries share that
+    // prefix (a game beside a running Steam client).
+    bool isLaunchable(const QUuid &id) const;
+    // Each entry's prefix folder, by id.
+    QHash<QUuid, QString> prefixes() const;
     QString preparingExecutable() const;
 
     // The message slots; empty means none. Views clear them once the user has seen them.
@@ -112,6 +121,7 @@ Q_SIGNALS:
 
 private:
     void keepSelection();
+    void watchPrefixes();
 
     LibraryContext m_context;
     LibraryList *m_list;

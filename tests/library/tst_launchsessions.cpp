@@ -1,7 +1,10 @@
+#include "library/LaunchSessions.h"
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
+#include <QFileInfo>
+#include <QProcess>
 #include <QSignalSpy>
 #include <QTest>
 #include <QTimer>
@@ -144,6 +147,43 @@ private Q_SLOTS:
         // A stop request changes no running state; the launcher's own exit does.
         QVERIFY(model->isRunning(entry.id));
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+    }
+
+    // Running follows the prefix's real wineserver, whoever started it, for every entry of that
+    // prefix (named by any path to it), and ends with the server; a launch beside it is offered
+    // only where the prefix is shared.
+    void runningFollowsThePrefixServer()
+    {
+        const QString wineServer = "/usr/bin/wineserver";
+        if (!QFileInfo(wineServer).isExecutable())
+            QSKIP("Wine's wineserver is not installed.");
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+        GameEntry steam = sandbox.readyEntry("Steam");
+        GameEntry game = sandbox.readyEntry("Game");
+        game.prefixPath = steam.prefixPath + "/../" + QFileInfo(steam.prefixPath).fileName();
+        const GameEntry alone = sandbox.readyEntry("Alone");
+        for (const GameEntry &entry : {steam, game, alone})
+            model->add(entry);
+        model->sessions().watchPrefixes(model->prefixes(), std::chrono::milliseconds(50));
+
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert("WINEPREFIX", steam.prefixPath);
+        QProcess server; // in the foreground, so that the test owns it
+        server.setProcessEnvironment(environment);
+        server.start(wineServer, {"-f", "-p"});
+        QVERIFY(server.waitForStarted());
+        QTRY_COMPARE(model->runningIDs(), QSet<QUuid>({steam.id, game.id}));
+        QVERIFY(model->isLaunchable(game.id));
+        QVERIFY(model->isLaunchable(alone.id));
+        QCOMPARE(LaunchSessions::withLivePrefix({{alone.id, alone.prefixPath}}), QSet<QUuid>());
+
+        QProcess stop;
+        stop.setProcessEnvironment(environment);
+        stop.start(wineServer, {"-k"});
+        QVERIFY(server.waitForFinished(10000));
+        QTRY_COMPARE(model->runningIDs(), QSet<QUuid>());
+        stop.waitForFinished();
     }
 
     // A game that outlives its launcher goes on writing to its own launch's log; launching

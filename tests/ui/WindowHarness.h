@@ -67,6 +67,7 @@ struct WindowHarness
         catalog = std::make_unique<GameProfileCatalogStore>(web);
         LibraryContext libraryContext = sandbox.context();
         libraryContext.saveInBackground = true; // as the window saves
+        libraryContext.prefixWatchInterval = std::chrono::seconds(2);
         library = std::make_unique<LibraryModel>(libraryContext);
         WindowContext context;
         context.catalog = catalog.get();

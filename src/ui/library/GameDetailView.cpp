@@ -75,7 +75,7 @@ GameDetailView::GameDetailView(GameProfileCatalogStore &catalog, QWidget *parent
     // Return is bound on the button; the keypad's Enter does the same.
     auto *enter = new QShortcut(QKeySequence(Qt::Key_Enter), this);
     connect(enter, &QShortcut::activated, this, [this] {
-        if (m_hasEntry && !m_isRunning)
+        if (m_hasEntry && m_isLaunchable)
             Q_EMIT launchRequested();
     });
 
@@ -111,7 +111,7 @@ QWidget *GameDetailView::buildHero()
         = makeButton(u"Launch"_s, u"play.fill"_s, u"prominent"_s, u"launchButton"_s, m_artwork);
     m_launch->setShortcut(QKeySequence(Qt::Key_Return));
     connect(m_launch, &QPushButton::clicked, this, [this] {
-        if (m_hasEntry && !m_isRunning)
+        if (m_hasEntry && m_isLaunchable)
             Q_EMIT launchRequested();
     });
     m_stop
@@ -240,12 +240,13 @@ QWidget *GameDetailView::buildStorageNote()
     return note;
 }
 
-void GameDetailView::setEntry(const GameEntry &entry, bool isRunning)
+void GameDetailView::setEntry(const GameEntry &entry, bool isRunning, bool isLaunchable)
 {
     const bool entryChanged = !m_hasEntry || entry.id != m_entry.id || entry.name != m_entry.name;
     m_entry = entry;
     m_hasEntry = true;
     m_isRunning = isRunning;
+    m_isLaunchable = !isRunning || isLaunchable;
     m_title->setText(entry.name);
     m_artwork->setToolTip(entry.name);
     m_executableCard->setPath(entry.executablePath);
@@ -283,7 +284,7 @@ void GameDetailView::refreshArtwork()
 
 void GameDetailView::refreshRunning()
 {
-    m_launch->setVisible(!m_isRunning);
+    m_launch->setVisible(m_isLaunchable);
     m_stop->setVisible(m_isRunning);
     m_edit->setEnabled(!m_isRunning);
     Capsule::Look look;

@@ -30,7 +30,8 @@ public:
     ~GameDetailView() override;
 
     // Called on every change; the artwork is looked up again only for another entry or name.
-    void setEntry(const GameEntry &entry, bool isRunning);
+    // `isLaunchable`: Launch is offered even while running (a prefix other entries share).
+    void setEntry(const GameEntry &entry, bool isRunning, bool isLaunchable = false);
     const GameEntry &entry() const { return m_entry; }
     bool isRunning() const { return m_isRunning; }
 
@@ -62,6 +63,7 @@ private:
     GameEntry m_entry;
     bool m_hasEntry = false;
     bool m_isRunning = false;
+    bool m_isLaunchable = true;
     std::optional<GameCompatibilityProfile> m_profile;
     // Dropping a running load leaves it to finish on its own; the model guards itself.
     QCoro::Task<> m_loading;

@@ -214,7 +214,8 @@ void MainWindow::showDestination()
         m_detail->setCurrentWidget(m_emptyState);
         return;
     }
-    m_detailView->setEntry(*entry, m_library.isRunning(entry->id));
+    m_detailView->setEntry(
+        *entry, m_library.isRunning(entry->id), m_library.isLaunchable(entry->id));
     m_detail->setCurrentWidget(m_detailView);
 }
 
