@@ -5,6 +5,7 @@
 #include "library/LaunchSessions.h"
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "library/PlayTracker.h"
 #include "platform/LaunchLog.h"
 #include "profiles/SteamGameCatalog.h"
 #include "setup/MachineProbe.h"
@@ -118,6 +119,7 @@ int waitForLauncher(LibraryModel &model, QUuid id)
         });
     if (model.isRunning(id))
         loop.exec();
+    model.playTracker().recordNow({id}, LaunchSessions::withLivePrefix(model.prefixes()));
     printLine(model.notice());
     // A launcher that fails is a failed launch, even though the notice is not an error.
     return status == 0 ? success : failure;

@@ -45,6 +45,7 @@ Outcome LaunchSessions::launch(const GameEntry &entry)
         return Outcome::error(started.error().description());
     m_launcherIDs.insert(id);
     updateRunning();
+    Q_EMIT launched(id);
     return Outcome::notice(u"Started "_s + entry.name + u'.');
 }
 
@@ -129,6 +130,7 @@ void LaunchSessions::checkPrefixes()
             m_isChecking = false;
             m_livePrefixIDs = live;
             updateRunning();
+            Q_EMIT prefixesChecked();
             if (std::exchange(m_checkAgain, false))
                 checkPrefixes();
         });

@@ -53,6 +53,9 @@ public:
 
 Q_SIGNALS:
     void runningIDsChanged();
+    void launched(const QUuid &id);
+    // A look at the prefixes has ended; `runningIDs` is up to date.
+    void prefixesChecked();
     // The Wine launcher of a launch has exited with `status`; `outcome` says it to the user.
     void launcherExited(const QUuid &id, int status, const Outcome &outcome);
     void stopFinished(const QUuid &id, const Outcome &outcome);

@@ -3,6 +3,7 @@
 #include "library/DirectLaunch.h"
 #include "library/LaunchSessions.h"
 #include "library/LibraryList.h"
+#include "library/PlayTracker.h"
 #include "platform/AppData.h"
 #include "platform/UserDefaults.h"
 
@@ -21,6 +22,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     , m_list(new LibraryList(m_context.dataFolder, m_context.saveInBackground, this))
     , m_sessions(new LaunchSessions(
           m_context.dataFolder, m_context.desktop, m_context.stopTimeLimit, this))
+    , m_play(new PlayTracker(m_context.dataFolder, *m_sessions, this))
     , m_direct(new DirectLaunch(m_context.dataFolder, *m_list, *m_sessions, this))
 {
     m_errorMessage = m_list->loadProblem();
@@ -33,6 +35,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     });
     connect(m_list, &LibraryList::problem, this, &LibraryModel::setErrorMessage);
     connect(m_sessions, &LaunchSessions::runningIDsChanged, this, &LibraryModel::runningIDsChanged);
+    connect(m_play, &PlayTracker::recordsChanged, this, &LibraryModel::playRecordsChanged);
     connect(m_sessions, &LaunchSessions::launcherExited, this,
         [this](const QUuid &id, int status, const Outcome &outcome) {
             present(outcome);
@@ -52,6 +55,11 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
             present(outcome);
         });
     watchPrefixes();
+}
+
+PlayRecord LibraryModel::playRecord(const QUuid &id) const
+{
+    return m_play->records().value(id);
 }
 
 void LibraryModel::watchPrefixes()

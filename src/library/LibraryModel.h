@@ -2,6 +2,7 @@
 
 #include "library/GameEntry.h"
 #include "library/Outcome.h"
+#include "library/PlayTimes.h"
 #include "library/WineRuntime.h"
 
 #include <QHash>
@@ -16,6 +17,7 @@
 class DesktopServices;
 class DirectLaunch;
 class LaunchSessions;
+class PlayTracker;
 class LibraryList;
 class UserDefaults;
 
@@ -61,6 +63,9 @@ public:
 
     LibraryList &list() { return *m_list; }
     LaunchSessions &sessions() { return *m_sessions; }
+    PlayTracker &playTracker() { return *m_play; }
+    // How long the entry has been played and when last; all zero when never.
+    PlayRecord playRecord(const QUuid &id) const;
     const QList<GameEntry> &entries() const;
     const GameEntry *entry(const QUuid &id) const;
     QUuid selectedID() const { return m_selectedID; } // null: nothing selected
@@ -112,6 +117,7 @@ Q_SIGNALS:
     void entriesChanged();
     void selectedIDChanged();
     void runningIDsChanged();
+    void playRecordsChanged();
     void preparingExecutableChanged();
     void noticeChanged();
     void errorMessageChanged();
@@ -126,6 +132,7 @@ private:
     LibraryContext m_context;
     LibraryList *m_list;
     LaunchSessions *m_sessions;
+    PlayTracker *m_play;
     DirectLaunch *m_direct;
     QUuid m_selectedID;
     QString m_notice;

@@ -1,11 +1,13 @@
 #include "library/LaunchSessions.h"
 #include "library/LibraryModel.h"
+#include "library/PlayTimes.h"
 #include "support/TestSupport.h"
 
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
 #include <QSignalSpy>
+#include <QTemporaryDir>
 #include <QTest>
 #include <QTimer>
 
@@ -184,6 +186,84 @@ private Q_SLOTS:
         QVERIFY(server.waitForFinished(10000));
         QTRY_COMPARE(model->runningIDs(), QSet<QUuid>());
         stop.waitForFinished();
+    }
+
+    // Steps: "begin@T" (seconds from a fixed start), "run@T" (seen running), "gone@T"
+    // (looked at, not running). Then the seconds played and whether a session is under way.
+    void playTimeRules_data()
+    {
+        QTest::addColumn<QStringList>("steps");
+        QTest::addColumn<qint64>("seconds");
+        QTest::addColumn<int>("lastPlayedAt"); // seconds from the start
+        QTest::addColumn<bool>("underWay");
+        QTest::newRow("played, then gone")
+            << QStringList {"begin@0", "run@60", "gone@62"} << 60LL << 60 << false;
+        QTest::newRow("a launcher that starts nothing yet")
+            << QStringList {"begin@0", "gone@5"} << 0LL << 0 << true;
+        QTest::newRow("never seen running ends after the grace")
+            << QStringList {"begin@0", "gone@20"} << 0LL << 0 << false;
+        QTest::newRow("gone while nobody looked: counted to the last sighting")
+            << QStringList {"begin@0", "run@300", "gone@9000"} << 300LL << 300 << false;
+        QTest::newRow("a second launch adds nothing")
+            << QStringList {"begin@0", "run@30", "begin@40", "run@50", "gone@51"} << 50LL << 50
+            << false;
+        QTest::newRow("sessions add up")
+            << QStringList {"begin@0", "run@10", "gone@11", "begin@100", "run@130", "gone@131"}
+            << 40LL << 130 << false;
+    }
+    void playTimeRules()
+    {
+        QFETCH(QStringList, steps);
+        const QUuid id = QUuid::createUuid();
+        const QDateTime start(QDate(2026, 12, 7), QTime(20, 0), Qt::UTC);
+        QTemporaryDir folder;
+        for (const QString &step : steps) {
+            const QDateTime at = start.addSecs(step.section(u'@', 1).toInt());
+            const QString kind = step.section(u'@', 0, 0);
+            // Through the file each time, as separate processes would.
+            QVERIFY(PlayTimes::update(folder.path(), [&](PlayRecords &records) {
+                if (kind == "begin")
+                    PlayTimes::begin(records, id, at);
+                else
+                    PlayTimes::follow(records, kind == "run" ? QSet {id} : QSet<QUuid> {}, at);
+            }));
+        }
+        const PlayRecord record = PlayTimes::read(folder.path()).value(id);
+        QTEST(record.seconds, "seconds");
+        QTEST(int(start.secsTo(record.lastPlayedAt.value_or(QDateTime()))), "lastPlayedAt");
+        QTEST(record.since.has_value(), "underWay");
+    }
+
+    // A launch counts from its start to its end, and a session that outlives its window is ended
+    // by the next one; a damaged file is set aside, not failed on for ever.
+    void launchesArePlayed()
+    {
+        Sandbox sandbox;
+        LibraryContext context = sandbox.context();
+        context.prefixWatchInterval = std::chrono::milliseconds(50);
+        auto model = std::make_unique<LibraryModel>(context);
+        const GameEntry entry
+            = addReadyEntry(sandbox, *model, {{"FAKE_WINE_SLEEP", "2.2"}}, "Timed");
+        model->launch(entry);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        QTRY_VERIFY(model->playRecord(entry.id).lastPlayedAt && !model->playRecord(entry.id).since);
+        // Whole seconds of the clock, and the launcher's own start: 2.2 s counts as 2 to 4.
+        QVERIFY(
+            model->playRecord(entry.id).seconds >= 2 && model->playRecord(entry.id).seconds <= 4);
+        const QDateTime first = *model->playRecord(entry.id).lastPlayedAt;
+
+        model->launch(entry);
+        QTRY_VERIFY(model->playRecord(entry.id).seen > model->playRecord(entry.id).since);
+        model.reset(); // the window goes; the game goes on
+        QTest::qWait(2500);
+        model = std::make_unique<LibraryModel>(context);
+        QTRY_VERIFY(model->playRecord(entry.id).lastPlayedAt && !model->playRecord(entry.id).since);
+        QVERIFY(*model->playRecord(entry.id).lastPlayedAt > first);
+
+        writeFile(PlayTimes::path(context.dataFolder), "{not json");
+        model = std::make_unique<LibraryModel>(context);
+        QTRY_VERIFY(QFileInfo::exists(PlayTimes::path(context.dataFolder) + ".damaged"));
+        QCOMPARE(model->playRecord(entry.id), PlayRecord());
     }
 
     // A game that outlives its launcher goes on writing to its own launch's log; launching
