@@ -3,6 +3,7 @@
 #include "BrowserScenes.h"
 #include "Renderer.h"
 #include "SetupScenes.h"
+#include "library/PlayTimes.h"
 
 #include "profiles/ProfileEndpoints.h"
 #include "profiles/SteamGameCatalog.h"
@@ -144,6 +145,12 @@ void renderAll(
         entries << sampleEntry(harness.sandbox, name);
         harness.library->add(entries.last());
     }
+    // Read by the window when the launch below writes its session.
+    PlayTimes::update(harness.sandbox.dataFolder(), [&](PlayRecords &records) {
+        const QDateTime now = QDateTime::currentDateTimeUtc();
+        records[entries.at(0).id] = {3 * 3600 + 12 * 60, now.addSecs(-60), {}, {}};
+        records[entries.at(2).id] = {47 * 60, now.addDays(-3), {}, {}};
+    });
     harness.library->launch(entries.at(1));
     waitFor([&] { return harness.library->isRunning(entries.at(1).id); });
 

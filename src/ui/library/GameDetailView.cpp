@@ -131,10 +131,19 @@ QWidget *GameDetailView::buildHero()
     m_subtitle->setObjectName(u"heroSubtitle"_s);
     m_status = new Capsule(m_artwork);
     m_status->setObjectName(u"statusCapsule"_s);
+    m_played = whiteLabel(
+        QString(), Theme::font(Theme::TextStyle::subheadline, QFont::Medium), 0.86, m_artwork);
+    m_played->setObjectName(u"playedLine"_s);
+    m_played->hide();
+    auto *state = new QHBoxLayout;
+    state->setSpacing(12);
+    state->addWidget(m_status, 0, Qt::AlignVCenter);
+    state->addWidget(m_played, 0, Qt::AlignVCenter);
+    state->addStretch(1);
     layout->addWidget(m_title);
     layout->addWidget(m_subtitle);
     layout->addSpacing(8);
-    layout->addWidget(m_status, 0, Qt::AlignLeft);
+    layout->addLayout(state);
     return m_artwork;
 }
 
@@ -280,6 +289,12 @@ void GameDetailView::refreshArtwork()
     if (data != m_store->games().constEnd())
         url = data->headerImage;
     m_artwork->setArtwork(url, m_profile->symbol, m_store->loadingIDs().contains(m_profile->id));
+}
+
+void GameDetailView::setPlayLine(const QString &text)
+{
+    m_played->setText(text);
+    m_played->setVisible(!text.isEmpty());
 }
 
 void GameDetailView::refreshRunning()

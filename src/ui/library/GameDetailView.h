@@ -34,6 +34,8 @@ public:
     void setEntry(const GameEntry &entry, bool isRunning, bool isLaunchable = false);
     const GameEntry &entry() const { return m_entry; }
     bool isRunning() const { return m_isRunning; }
+    // Hidden when empty.
+    void setPlayLine(const QString &text);
 
     SteamGameStoreModel &artworkStore() { return *m_store; }
     SteamArtworkView *artworkView() const { return m_artwork; }
@@ -63,6 +65,7 @@ private:
     GameEntry m_entry;
     bool m_hasEntry = false;
     bool m_isRunning = false;
+    QLabel *m_played = nullptr;
     bool m_isLaunchable = true;
     std::optional<GameCompatibilityProfile> m_profile;
     // Dropping a running load leaves it to finish on its own; the model guards itself.

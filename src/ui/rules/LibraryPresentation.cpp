@@ -2,6 +2,8 @@
 
 #include <QCollator>
 
+#include <QLocale>
+
 using namespace Qt::StringLiterals;
 
 namespace LibraryPresentation {
@@ -45,3 +47,27 @@ QString removalMessage(const QString &entryName)
 }
 
 } // namespace LibraryPresentation
+
+QString LibraryPresentation::playLine(const PlayRecord &record, const QDateTime &now)
+{
+    if (record.seconds == 0 && !record.lastPlayedAt && !record.since)
+        return {};
+    const qint64 seconds = record.seconds
+        + (record.since ? std::max<qint64>(0, record.since->secsTo(*record.seen)) : 0);
+    const qint64 minutes = seconds / 60;
+    const QString played = minutes == 0 ? u"Played less than a minute"_s
+        : minutes < 60                  ? u"Played %1 min"_s.arg(minutes)
+        : minutes % 60 == 0             ? u"Played %1 h"_s.arg(minutes / 60)
+                            : u"Played %1 h %2 min"_s.arg(minutes / 60).arg(minutes % 60);
+    QString when;
+    if (record.since) {
+        when = u"Playing now"_s;
+    } else if (record.lastPlayedAt) {
+        const QDate day = record.lastPlayedAt->toLocalTime().date();
+        const qint64 daysAgo = day.daysTo(now.date());
+        when = daysAgo == 0 ? u"Last played today"_s
+            : daysAgo == 1  ? u"Last played yesterday"_s
+                            : u"Last played "_s + QLocale().toString(day, u"d MMMM yyyy"_s);
+    }
+    return when.isEmpty() ? played : played + u" · "_s + when;
+}

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "library/PlayTimes.h"
 #include "profiles/GameCompatibilityProfile.h"
 
 #include <QList>
@@ -20,5 +21,7 @@ QString detailSubtitle(const std::optional<GameCompatibilityProfile> &matched);
 QString statusText(bool isRunning);
 QString statusSymbol(bool isRunning);
 QString removalMessage(const QString &entryName);
+// "Played 3 h 12 min · Last played today"; empty for an entry never played. `now` is local.
+QString playLine(const PlayRecord &record, const QDateTime &now);
 
 } // namespace LibraryPresentation

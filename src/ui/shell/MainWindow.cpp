@@ -6,6 +6,7 @@
 #include "ui/library/GameDetailView.h"
 #include "ui/library/LibrarySidebar.h"
 #include "ui/profiles/SteamGamesView.h"
+#include "ui/rules/LibraryPresentation.h"
 #include "ui/shell/WindowOverlays.h"
 #include "ui/shell/WindowToolbar.h"
 
@@ -121,6 +122,7 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
         &m_flow, &WindowFlow::runtimeSetupRequested, &m_sheets, &WindowSheets::showRuntimeSetup);
     connect(&library, &LibraryModel::entriesChanged, this, &MainWindow::showDestination);
     connect(&library, &LibraryModel::runningIDsChanged, this, &MainWindow::showDestination);
+    connect(&library, &LibraryModel::playRecordsChanged, this, &MainWindow::showDestination);
     connect(
         &library, &LibraryModel::preparingExecutableChanged, this, &MainWindow::updatePreparing);
     connect(&library, &LibraryModel::errorMessageChanged, &m_sheets, &WindowSheets::showNextAlert);
@@ -216,6 +218,8 @@ void MainWindow::showDestination()
     }
     m_detailView->setEntry(
         *entry, m_library.isRunning(entry->id), m_library.isLaunchable(entry->id));
+    m_detailView->setPlayLine(LibraryPresentation::playLine(
+        m_library.playRecord(entry->id), QDateTime::currentDateTime()));
     m_detail->setCurrentWidget(m_detailView);
 }
 
