@@ -19,6 +19,7 @@ QString Cli::usage()
            "exit\n"
            "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
            "  log ENTRY        print the entry's latest launch log\n"
+           "  show ENTRY [--json]  the entry, whether it runs, its play time and its log\n"
            "  runtimes [--json]  the Wine runtimes found, the default first\n"
            "  run FILE.exe     run a Windows program at once in a new prefix, as a drop does\n"
            "  profiles [--json] [--search TEXT]  the game compatibility profiles\n"
@@ -35,8 +36,8 @@ bool Cli::opensWindow(const QStringList &arguments)
     if (arguments.size() != 1)
         return false;
     const QString &argument = arguments.first();
-    static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s, u"runtimes"_s,
-        u"run"_s, u"profiles"_s, u"steam"_s, u"help"_s};
+    static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s, u"show"_s,
+        u"runtimes"_s, u"run"_s, u"profiles"_s, u"steam"_s, u"help"_s};
     if (commands.contains(argument) || argument.startsWith(u'-'))
         return false;
     return QFileInfo::exists(argument) || argument.contains(u'/')

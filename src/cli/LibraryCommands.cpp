@@ -5,6 +5,7 @@
 #include "library/LaunchSessions.h"
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
+#include "library/PlayTimes.h"
 #include "library/PlayTracker.h"
 #include "platform/LaunchLog.h"
 #include "profiles/SteamGameCatalog.h"
@@ -144,6 +145,38 @@ int stop(LibraryModel &model, const GameEntry &entry)
     return success;
 }
 
+int show(const LibraryModel &model, const GameEntry &entry, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
+        return usageFailure(u"“show” takes one library entry and the option --json."_s);
+    const bool running = !LaunchSessions::withLivePrefix({{entry.id, entry.prefixPath}}).isEmpty();
+    const PlayRecord play = PlayTimes::read(model.dataFolder()).value(entry.id);
+    const qint64 seconds = play.seconds + (play.since ? play.since->secsTo(*play.seen) : 0);
+    const QString logPath = model.logPath(entry);
+    if (!options.isEmpty()) {
+        QByteArray out = LibraryFile::encodeEntry(entry).chopped(1);
+        out += ",\"running\":" + QByteArray(running ? "true" : "false")
+            + ",\"playSeconds\":" + QByteArray::number(std::max<qint64>(0, seconds));
+        if (play.lastPlayedAt) {
+            out += ",\"lastPlayedAt\":"
+                + jsonString(play.lastPlayedAt->toUTC().toString(Qt::ISODate));
+        }
+        printJson(out + ",\"logPath\":" + jsonString(logPath) + '}');
+        return success;
+    }
+    printRow(entry.idString() + u"  "_s + entry.name);
+    printRow(u"Program: "_s + entry.executablePath);
+    printRow(u"Prefix: "_s + entry.prefixPath);
+    printRow(u"Wine: "_s + entry.winePath);
+    printRow(running ? u"Running"_s : u"Not running"_s);
+    if (play.lastPlayedAt) {
+        printRow(u"Played: "_s + QString::number(seconds / 60) + u" min; last "_s
+            + play.lastPlayedAt->toLocalTime().toString(Qt::ISODate));
+    }
+    printRow(u"Log: "_s + logPath);
+    return success;
+}
+
 int printLog(const LibraryModel &model, const GameEntry &entry)
 {
     const QString path = model.logPath(entry);
@@ -166,7 +199,8 @@ int printLog(const LibraryModel &model, const GameEntry &entry)
 
 bool isEntryCommand(const QString &command)
 {
-    return command == u"launch"_s || command == u"stop"_s || command == u"log"_s;
+    return command == u"launch"_s || command == u"stop"_s || command == u"log"_s
+        || command == u"show"_s;
 }
 
 } // namespace
@@ -186,14 +220,14 @@ int CliCommands::library(
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
         return runExecutable(model, context, rest.first());
     }
-    if (isEntryCommand(command) && rest.size() != 1)
+    if (command == u"show"_s ? rest.isEmpty() : isEntryCommand(command) && rest.size() != 1)
         return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
     LibraryModel model(context);
     if (command == u"list"_s)
         return list(model, rest);
     // Looking at the library never changes it; launching and stopping may.
-    if (command != u"log"_s)
+    if (command != u"log"_s && command != u"show"_s)
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
     if (reportLoadError(model))
@@ -209,5 +243,7 @@ int CliCommands::library(
         return launch(model, entry);
     if (command == u"stop"_s)
         return stop(model, entry);
+    if (command == u"show"_s)
+        return show(model, entry, rest.mid(1));
     return printLog(model, entry);
 }

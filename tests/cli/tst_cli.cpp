@@ -3,6 +3,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SetupSupport.h"
 
+#include <QFileInfo>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -187,6 +188,32 @@ private Q_SLOTS:
         const Run stop = quillmere(sandbox, {u"stop"_s, u"Chess"_s});
         QCOMPARE(stop.exitCode, 0);
         QCOMPARE(stop.out, u"Sent a stop request to Wine for Chess's prefix.\n"_s);
+        // The launch counted as played; "show" adds that to the library's own keys.
+        QJsonObject shown = QJsonDocument::fromJson(
+            quillmere(sandbox, {u"show"_s, u"Chess"_s, u"--json"_s}).out.toUtf8())
+                                .object();
+        QVERIFY(shown.contains(u"lastPlayedAt"_s));
+        QCOMPARE(shown.value(u"playSeconds"_s).toInteger(-1), 0);
+        QCOMPARE(shown.value(u"logPath"_s).toString(),
+            sandbox.path(u"Quillmere/Logs/"_s + entry.idString() + u".log"_s));
+        QCOMPARE(shown.value(u"running"_s), QJsonValue(false));
+        for (const QString &key : {u"lastPlayedAt"_s, u"playSeconds"_s, u"logPath"_s, u"running"_s})
+            shown.remove(key);
+        QCOMPARE(shown, QJsonDocument::fromJson(LibraryFile::encode({entry})).array().first());
+
+        // A wineserver for the prefix, started by someone else: both commands see it run.
+        if (!QFileInfo(u"/usr/bin/wineserver"_s).isExecutable())
+            return;
+        QProcess server;
+        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+        environment.insert(u"WINEPREFIX"_s, entry.prefixPath);
+        server.setProcessEnvironment(environment);
+        server.start(u"/usr/bin/wineserver"_s, {u"-f"_s, u"-p"_s});
+        QVERIFY(server.waitForStarted());
+        QTRY_VERIFY(quillmere(sandbox, {u"list"_s}).out.endsWith(u"  Chess  (running)\n"_s));
+        QVERIFY(quillmere(sandbox, {u"show"_s, u"Chess"_s}).out.contains(u"\nRunning\n"_s));
+        server.kill();
+        server.waitForFinished();
     }
 
     // Steam's folders and games as the library sees them; a game on a second drive keeps its
