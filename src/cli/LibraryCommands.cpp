@@ -7,12 +7,14 @@
 #include "library/LibraryModel.h"
 #include "library/PlayTimes.h"
 #include "library/PlayTracker.h"
+#include "library/PrefixStorage.h"
 #include "platform/LaunchLog.h"
 #include "profiles/SteamGameCatalog.h"
 #include "setup/MachineProbe.h"
 
 #include <QEventLoop>
 #include <QFile>
+#include <QFileInfo>
 
 using namespace Qt::StringLiterals;
 using namespace CliOutput;
@@ -161,7 +163,11 @@ int show(const LibraryModel &model, const GameEntry &entry, const QStringList &o
             out += ",\"lastPlayedAt\":"
                 + jsonString(play.lastPlayedAt->toUTC().toString(Qt::ISODate));
         }
-        printJson(out + ",\"logPath\":" + jsonString(logPath) + '}');
+        out += ",\"logPath\":" + jsonString(logPath);
+        if (QFileInfo(entry.prefixPath).isDir())
+            out += ",\"prefixBytes\":"
+                + QByteArray::number(PrefixStorage::measureNow(entry.prefixPath));
+        printJson(out + '}');
         return success;
     }
     printRow(entry.idString() + u"  "_s + entry.name);

@@ -4,6 +4,7 @@
 #include "library/LaunchSessions.h"
 #include "library/LibraryList.h"
 #include "library/PlayTracker.h"
+#include "library/PrefixStorage.h"
 #include "platform/AppData.h"
 #include "platform/UserDefaults.h"
 
@@ -23,6 +24,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
     , m_sessions(new LaunchSessions(
           m_context.dataFolder, m_context.desktop, m_context.stopTimeLimit, this))
     , m_play(new PlayTracker(m_context.dataFolder, *m_sessions, this))
+    , m_storage(new PrefixStorage(m_context.dataFolder, this))
     , m_direct(new DirectLaunch(m_context.dataFolder, *m_list, *m_sessions, this))
 {
     m_errorMessage = m_list->loadProblem();
@@ -34,7 +36,16 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
         watchPrefixes();
     });
     connect(m_list, &LibraryList::problem, this, &LibraryModel::setErrorMessage);
-    connect(m_sessions, &LaunchSessions::runningIDsChanged, this, &LibraryModel::runningIDsChanged);
+    connect(m_sessions, &LaunchSessions::runningIDsChanged, this, [this] {
+        // A session that ended may have changed its prefix's size.
+        for (const QUuid &id : m_wasRunning - runningIDs()) {
+            if (const GameEntry *ended = entry(id))
+                m_storage->forget(ended->prefixPath);
+        }
+        m_wasRunning = runningIDs();
+        Q_EMIT runningIDsChanged();
+    });
+    connect(m_storage, &PrefixStorage::changed, this, &LibraryModel::prefixSizesChanged);
     connect(m_play, &PlayTracker::recordsChanged, this, &LibraryModel::playRecordsChanged);
     connect(m_sessions, &LaunchSessions::launcherExited, this,
         [this](const QUuid &id, int status, const Outcome &outcome) {
@@ -60,6 +71,40 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
 PlayRecord LibraryModel::playRecord(const QUuid &id) const
 {
     return m_play->records().value(id);
+}
+
+std::optional<qint64> LibraryModel::prefixBytes(const GameEntry &entry) const
+{
+    return m_storage->bytes(entry.prefixPath);
+}
+
+void LibraryModel::measurePrefix(const GameEntry &entry)
+{
+    m_storage->measure(entry.prefixPath);
+}
+
+bool LibraryModel::canDeletePrefix(const GameEntry &entry) const
+{
+    return PrefixStorage::isDeletable(m_context.dataFolder, entry, entries());
+}
+
+void LibraryModel::removeWithPrefix(const GameEntry &entry)
+{
+    if (isRunning(entry.id)) {
+        present(Outcome::error(u"Stop this Wine session before removing its library entry."_s));
+        return;
+    }
+    if (!canDeletePrefix(entry)) {
+        present(Outcome::error(u"Quillmere deletes only a prefix it made for a program run "
+                               "directly and that no other entry uses."_s));
+        return;
+    }
+    m_storage->remove(entry.prefixPath, [this, id = entry.id](const Outcome &moved) {
+        if (moved.failed())
+            present(moved);
+        else
+            m_list->remove({id});
+    });
 }
 
 void LibraryModel::watchPrefixes()

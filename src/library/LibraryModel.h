@@ -13,11 +13,13 @@
 #include <QUuid>
 
 #include <memory>
+#include <optional>
 
 class DesktopServices;
 class DirectLaunch;
 class LaunchSessions;
 class PlayTracker;
+class PrefixStorage;
 class LibraryList;
 class UserDefaults;
 
@@ -75,6 +77,13 @@ public:
     // Not while its own launcher runs; while only its prefix does, when other entries share that
     // prefix (a game beside a running Steam client).
     bool isLaunchable(const QUuid &id) const;
+    // The prefix's disk use once measured; `measurePrefix` asks for it (on a worker).
+    std::optional<qint64> prefixBytes(const GameEntry &entry) const;
+    void measurePrefix(const GameEntry &entry);
+    // A direct run's own prefix that no other entry uses: it may go with its entry.
+    bool canDeletePrefix(const GameEntry &entry) const;
+    // Removes the entry and deletes its prefix; refused while it runs or for another prefix.
+    void removeWithPrefix(const GameEntry &entry);
     // Each entry's prefix folder, by id.
     QHash<QUuid, QString> prefixes() const;
     QString preparingExecutable() const;
@@ -118,6 +127,7 @@ Q_SIGNALS:
     void selectedIDChanged();
     void runningIDsChanged();
     void playRecordsChanged();
+    void prefixSizesChanged();
     void preparingExecutableChanged();
     void noticeChanged();
     void errorMessageChanged();
@@ -133,6 +143,8 @@ private:
     LibraryList *m_list;
     LaunchSessions *m_sessions;
     PlayTracker *m_play;
+    PrefixStorage *m_storage;
+    QSet<QUuid> m_wasRunning;
     DirectLaunch *m_direct;
     QUuid m_selectedID;
     QString m_notice;

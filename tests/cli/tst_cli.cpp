@@ -197,7 +197,9 @@ private Q_SLOTS:
         QCOMPARE(shown.value(u"logPath"_s).toString(),
             sandbox.path(u"Quillmere/Logs/"_s + entry.idString() + u".log"_s));
         QCOMPARE(shown.value(u"running"_s), QJsonValue(false));
-        for (const QString &key : {u"lastPlayedAt"_s, u"playSeconds"_s, u"logPath"_s, u"running"_s})
+        QVERIFY(shown.value(u"prefixBytes"_s).toInteger() > 0);
+        for (const QString &key :
+            {u"lastPlayedAt"_s, u"playSeconds"_s, u"logPath"_s, u"running"_s, u"prefixBytes"_s})
             shown.remove(key);
         QCOMPARE(shown, QJsonDocument::fromJson(LibraryFile::encode({entry})).array().first());
 

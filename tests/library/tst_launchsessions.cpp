@@ -3,6 +3,7 @@
 #include "library/PlayTimes.h"
 #include "support/TestSupport.h"
 
+#include <QDir>
 #include <QFile>
 #include <QFileInfo>
 #include <QProcess>
@@ -264,6 +265,80 @@ private Q_SLOTS:
         model = std::make_unique<LibraryModel>(context);
         QTRY_VERIFY(QFileInfo::exists(PlayTimes::path(context.dataFolder) + ".damaged"));
         QCOMPARE(model->playRecord(entry.id), PlayRecord());
+    }
+
+    // Only a direct run's own prefix, a real folder in Quillmere's Prefixes folder that no other
+    // entry uses, goes with its entry, and never while it runs; links in it are not followed,
+    // neither by the size nor by the deletion.
+    void prefixDeletion_data()
+    {
+        QTest::addColumn<QString>("prefix"); // under the data folder; "../" leaves it
+        QTest::addColumn<QString>("kind"); // own, shared, link, running
+        QTest::addColumn<bool>("deleted");
+        QTest::newRow("a direct run's own") << "Prefixes/Direct-1"
+                                            << "own" << true;
+        QTest::newRow("shared with another entry") << "Prefixes/Direct-2"
+                                                   << "shared" << false;
+        QTest::newRow("Steam's") << "Prefixes/Steam"
+                                 << "own" << false;
+        QTest::newRow("outside Quillmere's folder") << "../Direct-3"
+                                                    << "own" << false;
+        QTest::newRow("a link to a folder elsewhere") << "Prefixes/Direct-4"
+                                                      << "link" << false;
+        QTest::newRow("running") << "Prefixes/Direct-5"
+                                 << "running" << false;
+    }
+    void prefixDeletion()
+    {
+        QFETCH(QString, prefix);
+        QFETCH(QString, kind);
+        QFETCH(bool, deleted);
+        Sandbox sandbox;
+        const auto model = sandbox.model();
+        const QString outside = sandbox.path("elsewhere");
+        writeFile(outside + "/big.bin", QByteArray(1 << 20, 'x'));
+        GameEntry entry = addReadyEntry(sandbox, *model, {{"FAKE_WINE_SLEEP", "5"}});
+        entry.prefixPath = QDir::cleanPath(sandbox.dataFolder() + "/" + prefix);
+        if (kind == "link") {
+            QVERIFY(QDir().mkpath(QFileInfo(entry.prefixPath).path()));
+            QVERIFY(QFile::link(outside, entry.prefixPath));
+        } else {
+            writeFile(entry.prefixPath + "/system.reg", "WINE REGISTRY Version 2\n");
+            writeFile(entry.prefixPath + "/drive_c/save.dat", QByteArray(100 << 10, 's'));
+            QVERIFY(QDir().mkpath(entry.prefixPath + "/dosdevices"));
+            QVERIFY(QFile::link(outside, entry.prefixPath + "/dosdevices/z:"));
+        }
+        model->update(entry);
+        if (kind == "shared") {
+            GameEntry other = sandbox.readyEntry("Other");
+            other.prefixPath = entry.prefixPath;
+            model->add(other);
+        }
+        if (kind == "running")
+            model->launch(entry);
+        if (kind != "link") {
+            model->measurePrefix(entry);
+            QTRY_VERIFY(model->prefixBytes(entry));
+            QVERIFY(*model->prefixBytes(entry) >= 100 << 10);
+            QVERIFY(*model->prefixBytes(entry) < 1 << 20);
+        }
+        QCOMPARE(model->canDeletePrefix(entry), deleted || kind == "running");
+
+        model->removeWithPrefix(entry);
+        if (deleted) {
+            QTRY_VERIFY(!model->entry(entry.id));
+            QVERIFY(!QFileInfo::exists(entry.prefixPath));
+            QCOMPARE(QDir(sandbox.dataFolder() + "/Prefixes")
+                         .entryList(QDir::AllEntries | QDir::Hidden | QDir::NoDotAndDotDot),
+                QStringList());
+        } else {
+            QVERIFY(model->errorMessage().startsWith(kind == "running"
+                    ? "Stop this Wine session"
+                    : "Quillmere deletes only a prefix it made"));
+            QVERIFY(model->entry(entry.id));
+            QVERIFY(QFileInfo::exists(entry.prefixPath));
+        }
+        QCOMPARE(QFileInfo(outside + "/big.bin").size(), 1 << 20);
     }
 
     // A game that outlives its launcher goes on writing to its own launch's log; launching

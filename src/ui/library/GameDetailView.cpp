@@ -223,6 +223,10 @@ QWidget *GameDetailView::buildActions()
     menu->addSeparator();
     add(u"Remove from Library…"_s, u"minus.circle"_s, u"removeAction"_s,
         &GameDetailView::removeRequested, true);
+    add(u"Remove Entry and Delete Prefix…"_s, u"trash"_s, u"deletePrefixAction"_s,
+        &GameDetailView::deleteRequested, true);
+    m_deleteAction = menu->actions().constLast();
+    m_deleteAction->setVisible(false);
     m_more->setMenu(menu);
 
     layout->addWidget(m_edit);
@@ -289,6 +293,13 @@ void GameDetailView::refreshArtwork()
     if (data != m_store->games().constEnd())
         url = data->headerImage;
     m_artwork->setArtwork(url, m_profile->symbol, m_store->loadingIDs().contains(m_profile->id));
+}
+
+void GameDetailView::setPrefixStorage(const QString &size, bool deletable)
+{
+    m_prefixCard->setDetail(size);
+    m_deleteAction->setVisible(deletable);
+    m_deleteAction->setEnabled(deletable && !m_isRunning && !size.isEmpty());
 }
 
 void GameDetailView::setPlayLine(const QString &text)

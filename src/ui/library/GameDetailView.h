@@ -12,6 +12,7 @@
 class Capsule;
 class GameProfileCatalogStore;
 class PathCard;
+class QAction;
 class QLabel;
 class QMessageBox;
 class QPushButton;
@@ -36,6 +37,8 @@ public:
     bool isRunning() const { return m_isRunning; }
     // Hidden when empty.
     void setPlayLine(const QString &text);
+    // The prefix's size on its card (empty: not known yet); `deletable` offers deleting it.
+    void setPrefixStorage(const QString &size, bool deletable);
 
     SteamGameStoreModel &artworkStore() { return *m_store; }
     SteamArtworkView *artworkView() const { return m_artwork; }
@@ -49,6 +52,7 @@ Q_SIGNALS:
     void showFilesRequested();
     void showPrefixRequested();
     void removeRequested();
+    void deleteRequested();
 
 private:
     QWidget *buildHero();
@@ -65,6 +69,7 @@ private:
     GameEntry m_entry;
     bool m_hasEntry = false;
     bool m_isRunning = false;
+    QAction *m_deleteAction = nullptr;
     QLabel *m_played = nullptr;
     bool m_isLaunchable = true;
     std::optional<GameCompatibilityProfile> m_profile;

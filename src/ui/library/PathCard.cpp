@@ -62,8 +62,12 @@ PathCard::PathCard(const QString &title, const QString &path, const QString &ico
     : Card(parent, 14, Card::Fill::card)
     , m_symbol(new SymbolView(icon, 15, Theme::accent(), this))
     , m_title(makeLabel(title, Theme::TextStyle::subheadline, this, QFont::DemiBold))
+    , m_detail(makeLabel(QString(), Theme::TextStyle::subheadline, this))
     , m_path(new MiddleElidedLabel(this))
 {
+    m_detail->setObjectName(u"pathCardDetail"_s);
+    Theme::setTextColor(m_detail, Theme::secondaryText());
+    m_detail->hide();
     setMinimumHeight(114);
     setSizePolicy(QSizePolicy::Expanding, QSizePolicy::Minimum);
 
@@ -75,6 +79,7 @@ PathCard::PathCard(const QString &title, const QString &path, const QString &ico
     header->setSpacing(7);
     header->addWidget(m_symbol);
     header->addWidget(m_title);
+    header->addWidget(m_detail);
     header->addStretch(1);
     if (action) {
         m_reveal = new QToolButton(this);
@@ -103,6 +108,12 @@ PathCard::PathCard(const QString &title, const QString &path, const QString &ico
     m_path->setFullText(path);
     column->addWidget(m_path);
     column->addStretch(1);
+}
+
+void PathCard::setDetail(const QString &detail)
+{
+    m_detail->setText(detail);
+    m_detail->setVisible(!detail.isEmpty());
 }
 
 void PathCard::setPath(const QString &path)

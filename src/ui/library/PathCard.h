@@ -43,6 +43,8 @@ public:
         std::function<void()> action, QWidget *parent = nullptr);
 
     void setPath(const QString &path);
+    // A short fact after the title ("712 MB"); hidden when empty.
+    void setDetail(const QString &detail);
     QString path() const { return m_path->fullText(); }
     QString title() const { return m_title->text(); }
     QToolButton *revealButton() const { return m_reveal; }
@@ -50,6 +52,7 @@ public:
 private:
     SymbolView *m_symbol;
     QLabel *m_title;
+    QLabel *m_detail;
     MiddleElidedLabel *m_path;
     QToolButton *m_reveal = nullptr;
 };

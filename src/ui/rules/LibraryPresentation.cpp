@@ -46,6 +46,13 @@ QString removalMessage(const QString &entryName)
         + u" from Quillmere. Its game files, prefix, and Wine runtime stay on disk."_s;
 }
 
+QString deletionMessage(const QString &entryName, const QString &prefix, const QString &size)
+{
+    return u"This removes "_s + entryName + u" from Quillmere and deletes its Wine prefix “"_s
+        + prefix + u"” ("_s + size
+        + u") with everything installed in it. The program’s own file stays. This can’t be undone."_s;
+}
+
 } // namespace LibraryPresentation
 
 QString LibraryPresentation::playLine(const PlayRecord &record, const QDateTime &now)

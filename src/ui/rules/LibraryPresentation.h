@@ -21,6 +21,7 @@ QString detailSubtitle(const std::optional<GameCompatibilityProfile> &matched);
 QString statusText(bool isRunning);
 QString statusSymbol(bool isRunning);
 QString removalMessage(const QString &entryName);
+QString deletionMessage(const QString &entryName, const QString &prefix, const QString &size);
 // "Played 3 h 12 min · Last played today"; empty for an entry never played. `now` is local.
 QString playLine(const PlayRecord &record, const QDateTime &now);
 

@@ -13,6 +13,7 @@
 #include "games/SteamLibraryWatcher.h"
 #include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
+#include "library/PrefixStorage.h"
 #include "platform/DesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeSetupModel.h"
@@ -116,6 +117,10 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
         &GameDetailView::showPrefixRequested, [this](const GameEntry &e) { reveal(e.prefixPath); });
     onShownEntry(
         &GameDetailView::removeRequested, [this](const GameEntry &e) { confirmRemoval(e); });
+    onShownEntry(&GameDetailView::deleteRequested, [this](const GameEntry &e) {
+        if (const std::optional<qint64> bytes = m_library.prefixBytes(e))
+            m_sheets.confirmRemoval(e, PrefixStorage::byteText(*bytes));
+    });
 
     connect(&m_flow, &WindowFlow::selectedDestinationChanged, this, &MainWindow::showDestination);
     connect(
@@ -123,6 +128,7 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     connect(&library, &LibraryModel::entriesChanged, this, &MainWindow::showDestination);
     connect(&library, &LibraryModel::runningIDsChanged, this, &MainWindow::showDestination);
     connect(&library, &LibraryModel::playRecordsChanged, this, &MainWindow::showDestination);
+    connect(&library, &LibraryModel::prefixSizesChanged, this, &MainWindow::showDestination);
     connect(
         &library, &LibraryModel::preparingExecutableChanged, this, &MainWindow::updatePreparing);
     connect(&library, &LibraryModel::errorMessageChanged, &m_sheets, &WindowSheets::showNextAlert);
@@ -218,6 +224,10 @@ void MainWindow::showDestination()
     }
     m_detailView->setEntry(
         *entry, m_library.isRunning(entry->id), m_library.isLaunchable(entry->id));
+    m_library.measurePrefix(*entry);
+    const std::optional<qint64> prefixBytes = m_library.prefixBytes(*entry);
+    m_detailView->setPrefixStorage(prefixBytes ? PrefixStorage::byteText(*prefixBytes) : QString(),
+        m_library.canDeletePrefix(*entry));
     m_detailView->setPlayLine(LibraryPresentation::playLine(
         m_library.playRecord(entry->id), QDateTime::currentDateTime()));
     m_detail->setCurrentWidget(m_detailView);

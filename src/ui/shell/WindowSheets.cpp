@@ -79,27 +79,37 @@ void WindowSheets::showRuntimeSetup()
     setup->open();
 }
 
-void WindowSheets::confirmRemoval(const GameEntry &entry)
+void WindowSheets::confirmRemoval(const GameEntry &entry, const QString &deletedPrefixSize)
 {
     if (currentAlert())
         return;
-    auto *alert = new QMessageBox(QMessageBox::Warning, u"Remove this entry?"_s,
-        u"Remove this entry?"_s, QMessageBox::NoButton, &m_window);
-    alert->setObjectName(u"removalAlert"_s);
+    const bool deletes = !deletedPrefixSize.isEmpty();
+    const QString title
+        = deletes ? u"Remove this entry and delete its prefix?"_s : u"Remove this entry?"_s;
+    auto *alert
+        = new QMessageBox(QMessageBox::Warning, title, title, QMessageBox::NoButton, &m_window);
+    alert->setObjectName(deletes ? u"deletionAlert"_s : u"removalAlert"_s);
     styleAlert(alert);
-    alert->setInformativeText(LibraryPresentation::removalMessage(entry.name));
+    alert->setInformativeText(deletes
+            ? LibraryPresentation::deletionMessage(entry.name, entry.prefixPath, deletedPrefixSize)
+            : LibraryPresentation::removalMessage(entry.name));
     alert->setAttribute(Qt::WA_DeleteOnClose);
     alert->setWindowModality(Qt::WindowModal);
-    QPushButton *remove = alert->addButton(u"Remove Entry"_s, QMessageBox::DestructiveRole);
-    remove->setObjectName(u"removeEntryButton"_s);
+    QPushButton *remove = alert->addButton(
+        deletes ? u"Delete Prefix"_s : u"Remove Entry"_s, QMessageBox::DestructiveRole);
+    remove->setObjectName(deletes ? u"deletePrefixButton"_s : u"removeEntryButton"_s);
     setButtonKind(remove, u"destructive"_s);
     QPushButton *cancel = alert->addButton(QMessageBox::Cancel);
     cancel->setText(u"Cancel"_s);
     alert->setDefaultButton(cancel);
     alert->setEscapeButton(cancel);
-    connect(
-        alert, &QMessageBox::buttonClicked, this, [this, remove, entry](QAbstractButton *button) {
-            if (button == remove)
+    connect(alert, &QMessageBox::buttonClicked, this,
+        [this, remove, entry, deletes](QAbstractButton *button) {
+            if (button != remove)
+                return;
+            if (deletes)
+                m_library.removeWithPrefix(entry);
+            else
                 m_library.remove(entry);
         });
     connect(alert, &QObject::destroyed, this, &WindowSheets::showNextAlert, Qt::QueuedConnection);

@@ -26,7 +26,8 @@ public:
 
     void showEditor(const std::optional<GameEntry> &entry);
     void showRuntimeSetup();
-    void confirmRemoval(const GameEntry &entry);
+    // With the prefix's size: the entry goes with its prefix, which the alert names.
+    void confirmRemoval(const GameEntry &entry, const QString &deletedPrefixSize = {});
     void showNextAlert();
 
     QWidget *currentSheet() const;
