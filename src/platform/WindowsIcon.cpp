@@ -42,23 +42,6 @@ quint32 u32(const QByteArray &bytes, qsizetype at)
     return u16(bytes, at) | u16(bytes, at + 2) << 16;
 }
 
-quint32 bigEndian32(const QByteArray &bytes, qsizetype at)
-{
-    const auto *p = reinterpret_cast<const uchar *>(bytes.constData()) + at;
-    return quint32(p[0]) << 24 | quint32(p[1]) << 16 | quint32(p[2]) << 8 | quint32(p[3]);
-}
-
-void put16(QByteArray &bytes, quint32 value)
-{
-    bytes.append(char(value & 0xff)).append(char(value >> 8 & 0xff));
-}
-
-void put32(QByteArray &bytes, quint32 value)
-{
-    put16(bytes, value & 0xffff);
-    put16(bytes, value >> 16);
-}
-
 // Ranges of the executable, each checked against its end and all of them against one budget.
 class Reader
 {
@@ -158,7 +141,8 @@ public:
             if (found == icons->cend() || !found->isDirectory())
                 continue;
             const std::optional<QByteArray> bytes = firstData(*found);
-            std::optional<WindowsIcon::Image> image = bytes ? imageOf(*bytes) : std::nullopt;
+            std::optional<WindowsIcon::Image> image
+                = bytes ? WindowsIcon::fromResource(*bytes) : std::nullopt;
             if (image)
                 return image;
         }
@@ -253,7 +237,6 @@ private:
         return readAddress(u32(*data, 0), size);
     }
 
-    std::optional<WindowsIcon::Image> imageOf(const QByteArray &bytes) const;
     static QList<Candidate> ranked(const QByteArray &group, int size);
 
     Reader &m_reader;
@@ -286,52 +269,6 @@ QList<Candidate> Parser::ranked(const QByteArray &group, int size)
             return std::pair(fit(a), -a.bits) < std::pair(fit(b), -b.bits);
         });
     return candidates;
-}
-
-// A PNG as it is; a bitmap (a DIB: header, palette, colours, then the transparency mask) in a
-// one-image .ico, which is how image readers take it. Either only when what it declares is
-// small and present.
-std::optional<WindowsIcon::Image> Parser::imageOf(const QByteArray &bytes) const
-{
-    if (bytes.startsWith("\x89PNG\r\n\x1a\n")) {
-        if (bytes.size() < 24 || bytes.mid(12, 4) != "IHDR")
-            return std::nullopt;
-        const quint32 width = bigEndian32(bytes, 16);
-        const quint32 height = bigEndian32(bytes, 20);
-        if (width == 0 || height == 0 || width > WindowsIcon::maximumPngSide
-            || height > WindowsIcon::maximumPngSide)
-            return std::nullopt;
-        return WindowsIcon::Image {bytes, "PNG", int(width)};
-    }
-    if (bytes.size() < 40)
-        return std::nullopt;
-    const quint64 headerSize = u32(bytes, 0);
-    const quint64 width = u32(bytes, 4);
-    const quint64 height = u32(bytes, 8) / 2; // the colours' rows and the mask's
-    const quint32 bits = u16(bytes, 14);
-    const quint64 colours = u32(bytes, 32);
-    if (headerSize < 40 || width == 0 || width > 256 || height == 0 || height > 256
-        || u32(bytes, 16) != 0 || colours > 256
-        || (bits != 1 && bits != 4 && bits != 8 && bits != 24 && bits != 32))
-        return std::nullopt;
-    const quint64 palette = bits <= 8 ? (colours ? colours : 1U << bits) : 0;
-    const quint64 rows = ((width * bits + 31) / 32) * 4 * height;
-    const quint64 mask = ((width + 31) / 32) * 4 * height;
-    if (headerSize + palette * 4 + rows + mask > quint64(bytes.size()))
-        return std::nullopt;
-    QByteArray ico;
-    ico.reserve(22 + bytes.size());
-    put16(ico, 0);
-    put16(ico, 1); // an icon
-    put16(ico, 1); // of one image
-    ico.append(char(width & 0xff)).append(char(height & 0xff)); // 256 is written 0
-    ico.append(char(palette < 256 ? palette : 0)).append('\0');
-    put16(ico, 1);
-    put16(ico, bits);
-    put32(ico, quint32(bytes.size()));
-    put32(ico, 22);
-    ico.append(bytes);
-    return WindowsIcon::Image {ico, "ICO", int(width)};
 }
 
 } // namespace

@@ -32,6 +32,11 @@ std::optional<Image> fromBytes(const QByteArray &executable, int size);
 // The same from a regular file, of which only the parts needed are read.
 std::optional<Image> fromFile(const QString &path, int size);
 
+// One icon image of the resources as an image readers take: a PNG as it is, a bitmap in a
+// one-image .ico whose transparency is in its alpha channel. None for what is not a valid icon
+// image or declares more than it holds.
+std::optional<Image> fromResource(const QByteArray &resource);
+
 // Names the version of the file at `path`, for a cache of its icon: it changes when the file
 // is replaced, rewritten or touched. Empty when there is no file.
 QString versionKey(const QString &path);

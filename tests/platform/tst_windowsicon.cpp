@@ -29,13 +29,14 @@ QByteArray fileBytes(const QString &path)
     return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
 }
 
-// A 16-pixel true-colour bitmap as icons hold it: header, colours, and the mask.
-QByteArray bitmap()
+// A 16-pixel true-colour bitmap as icons hold it: header, colours, and the mask, each filled
+// with one byte.
+QByteArray bitmap(int bits, char colour, char mask)
 {
-    QByteArray bytes(40 + 16 * 16 * 4 + 16 * 4, '\x7f');
-    for (const auto &[at, value] : {std::pair(0, 40), {4, 16}, {8, 32}, {12, 0x200001}, {16, 0},
-             {20, 0}, {24, 0}, {28, 0}, {32, 0}, {36, 0}})
-        set(bytes, at, quint32(value));
+    QByteArray bytes
+        = QByteArray(40, '\0') + QByteArray(16 * 16 * bits / 8, colour) + QByteArray(16 * 4, mask);
+    for (const auto &[at, value] : {std::pair(0, 40), {4, 16}, {8, 32}, {12, 1}, {14, bits}})
+        set(bytes, at, quint32(value), 2);
     return bytes;
 }
 
@@ -124,22 +125,29 @@ private Q_SLOTS:
         QTest::addColumn<int>("width"); // of the decoded image; 0: no icon
         QTest::addColumn<QByteArray>("format");
         QTest::addColumn<int>("colours"); // at least this many
+        QTest::addColumn<int>("alpha"); // of the top left pixel
         const QByteArray program = fileBytes(QStringLiteral(ICON_PROGRAM));
-        QTest::newRow("256 colours for 16") << program << 16 << 16 << "ICO"_ba << 2;
-        QTest::newRow("true colour over 16 colours") << program << 32 << 32 << "ICO"_ba << 17;
-        QTest::newRow("larger for 40") << program << 40 << 48 << "ICO"_ba << 17;
-        QTest::newRow("PNG for 64") << program << 64 << 256 << "PNG"_ba << 17;
-        QTest::newRow("largest for 512") << program << 512 << 256 << "PNG"_ba << 17;
+        QTest::newRow("256 colours for 16") << program << 16 << 16 << "ICO"_ba << 2 << 0;
+        QTest::newRow("true colour over 16 colours") << program << 32 << 32 << "ICO"_ba << 17 << 0;
+        QTest::newRow("24 bits for 40") << program << 40 << 48 << "ICO"_ba << 17 << 0;
+        QTest::newRow("PNG for 64") << program << 64 << 256 << "PNG"_ba << 17 << 0;
+        QTest::newRow("largest for 512") << program << 512 << 256 << "PNG"_ba << 17 << 0;
         QTest::newRow("Wine's notepad")
             << fileBytes(u"/usr/lib/x86_64-linux-gnu/wine/x86_64-windows/notepad.exe"_s) << 32 << 32
-            << "ICO"_ba << 17;
+            << "ICO"_ba << 17 << 0;
 
-        const QByteArray built = executable(bitmap());
-        QTest::newRow("bitmap in PE32+") << built << 32 << 16 << "ICO"_ba << 1;
-        QTest::newRow("PNG in PE32") << executable(png(), true) << 32 << 16 << "PNG"_ba << 1;
+        const QByteArray icon = bitmap(32, '\x7f', 0);
+        const QByteArray built = executable(icon);
+        QTest::newRow("bitmap in PE32+") << built << 32 << 16 << "ICO"_ba << 1 << 0x7f;
+        QTest::newRow("PNG in PE32") << executable(png(), true) << 32 << 16 << "PNG"_ba << 1 << 255;
+        // The mask makes what is transparent where there is no alpha channel, or an empty one.
+        QTest::newRow("24 bits with a mask")
+            << executable(bitmap(24, '\x7f', '\xff')) << 32 << 16 << "ICO"_ba << 1 << 0;
+        QTest::newRow("32 bits without alpha")
+            << executable(bitmap(32, 0, 0)) << 32 << 16 << "ICO"_ba << 1 << 255;
         QTest::newRow("group claiming more icons than it holds")
-            << patched(built, image + int(bitmap().size()) + 4, 0xffff, 2) << 32 << 16 << "ICO"_ba
-            << 1;
+            << patched(built, image + int(icon.size()) + 4, 0xffff, 2) << 32 << 16 << "ICO"_ba << 1
+            << 0x7f;
         const QList<std::pair<const char *, QByteArray>> damaged = {
             {"empty", {}},
             {"truncated in the headers", built.left(0x100)},
@@ -153,13 +161,12 @@ private Q_SLOTS:
             {"huge directory", patched(built, rootCounts, 0xffffffff)},
             {"zero-sized icon", patched(built, iconSize, 0)},
             {"icon larger than its section", patched(built, iconSize, 0x7fffffff)},
-            {"group naming a missing icon",
-                patched(built, image + int(bitmap().size()) + 18, 2, 2)},
+            {"group naming a missing icon", patched(built, image + int(icon.size()) + 18, 2, 2)},
             {"bitmap wider than it holds", patched(built, image + 4, 64)},
             {"PNG claiming a huge size", patched(executable(png()), image + 16, 0x1000)},
         };
         for (const auto &[name, bytes] : damaged)
-            QTest::newRow(name) << (bytes.isNull() ? ""_ba : bytes) << 32 << 0 << ""_ba << 0;
+            QTest::newRow(name) << (bytes.isNull() ? ""_ba : bytes) << 32 << 0 << ""_ba << 0 << 0;
     }
 
     void readsTheIcon()
@@ -169,6 +176,7 @@ private Q_SLOTS:
         QFETCH(int, width);
         QFETCH(QByteArray, format);
         QFETCH(int, colours);
+        QFETCH(int, alpha);
         if (bytes.isNull())
             QSKIP("The program is not on this machine.");
         QTemporaryDir dir;
@@ -196,6 +204,7 @@ private Q_SLOTS:
                 seen.insert(decoded.pixel(x, y));
         }
         QVERIFY2(seen.size() >= colours, qPrintable(QString::number(seen.size())));
+        QCOMPARE(qAlpha(decoded.pixel(0, 0)), alpha);
     }
 
     // A cached icon is found again by the key of the file's version, which changes when the
