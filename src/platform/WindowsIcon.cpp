@@ -14,8 +14,6 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
-using namespace Qt::StringLiterals;
-
 namespace {
 
 // Raise when what is read changes, so cached icons are read again.
