@@ -14,7 +14,7 @@ if(NOT GENERATOR)
   set(GENERATOR Ninja)
 endif()
 set(SOURCE_DIR ${CMAKE_CURRENT_LIST_DIR})
-set(targets library_file steam_manifest catalog)
+set(targets library_file steam_manifest catalog windows_icon)
 
 find_program(CLANGXX NAMES clang++ clang++-14)
 if(NOT CLANGXX)

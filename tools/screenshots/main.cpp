@@ -102,7 +102,10 @@ GameEntry sampleEntry(const Sandbox &sandbox, const QString &name)
 {
     GameEntry entry = sandbox.readyEntry(name);
     entry.executablePath = sandbox.path(name + u"/drive_c/Games/"_s + name + u"/Launcher.exe"_s);
-    writeFile(entry.executablePath, "MZ");
+    // A real program with an icon of its own, when the build made one, for the notepad.
+    const QString program = QStringLiteral(QUILLMERE_ICON_PROGRAM);
+    writeFile(entry.executablePath,
+        name == u"Notepad++" && !program.isEmpty() ? readFile(program) : "MZ"_ba);
     entry.environment.insert(u"FAKE_WINE_SLEEP"_s, u"20"_s);
     return entry;
 }

@@ -49,8 +49,8 @@ QImage fittedImage(const QImage &image, const QSize &devicePixels)
     return result;
 }
 
-void paintPlaceholder(
-    QPainter &painter, const QRectF &rect, const QPainterPath &shape, const QString &symbol)
+void paintPlaceholder(QPainter &painter, const QRectF &rect, const QPainterPath &shape,
+    const QString &symbol, const QImage &emblem)
 {
     QLinearGradient background(rect.topLeft(), rect.bottomRight());
     background.setColorAt(0, QColor::fromRgbF(0.025f, 0.08f, 0.18f));
@@ -71,6 +71,14 @@ void paintPlaceholder(
     circle.addEllipse(glowCenter, radius, radius);
     painter.fillPath(shape.intersected(circle), glow);
 
+    if (!emblem.isNull()) {
+        const QSizeF size = emblem.size().scaled(
+            QSize(SteamArtworkView::emblemSize, SteamArtworkView::emblemSize), Qt::KeepAspectRatio);
+        // On whole points, so the icon's pixels stay sharp.
+        const QPointF corner = rect.center() - QPointF(size.width(), size.height()) / 2;
+        painter.drawImage(QRectF(QPointF(qRound(corner.x()), qRound(corner.y())), size), emblem);
+        return;
+    }
     const QRectF symbolRect(rect.center() - QPointF(18, 18), QSizeF(36, 36));
     Symbols::paint(painter, symbolRect, symbol, QColor::fromRgbF(1, 1, 1, 0.88f));
 }
@@ -117,6 +125,12 @@ void SteamArtworkView::setArtwork(std::optional<QUrl> url, QString symbol, bool 
     update();
 }
 
+void SteamArtworkView::setEmblem(const QImage &emblem)
+{
+    m_emblem = emblem;
+    update();
+}
+
 void SteamArtworkView::setCornerRadius(int radius)
 {
     m_cornerRadius = radius;
@@ -131,7 +145,7 @@ void SteamArtworkView::setShade(const QList<QPair<qreal, qreal>> &opacities, con
 }
 
 void SteamArtworkView::paint(QPainter &painter, const QRectF &rect, const QImage *image,
-    const QString &symbol, qreal cornerRadius)
+    const QString &symbol, qreal cornerRadius, const QImage &emblem)
 {
     painter.save();
     painter.setRenderHint(QPainter::Antialiasing);
@@ -149,7 +163,7 @@ void SteamArtworkView::paint(QPainter &painter, const QRectF &rect, const QImage
         brush.setTransform(place);
         painter.fillPath(shape, brush);
     } else {
-        paintPlaceholder(painter, rect, shape, symbol);
+        paintPlaceholder(painter, rect, shape, symbol, emblem);
     }
     painter.restore();
 }
@@ -157,7 +171,7 @@ void SteamArtworkView::paint(QPainter &painter, const QRectF &rect, const QImage
 void SteamArtworkView::paintEvent(QPaintEvent *)
 {
     QPainter painter(this);
-    paint(painter, QRectF(rect()), &m_image, m_symbol, m_cornerRadius);
+    paint(painter, QRectF(rect()), &m_image, m_symbol, m_cornerRadius, m_emblem);
     if (m_shade.isEmpty() && !m_outline.isValid())
         return;
     painter.setRenderHint(QPainter::Antialiasing);

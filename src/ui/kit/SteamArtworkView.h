@@ -24,6 +24,10 @@ public:
     explicit SteamArtworkView(QWidget *parent = nullptr);
 
     void setArtwork(std::optional<QUrl> url, QString symbol, bool isLoading);
+    // Drawn in the placeholder instead of the symbol when not null, `emblemSize` points a
+    // side: a program's own icon.
+    void setEmblem(const QImage &emblem);
+    static constexpr int emblemSize = 64;
     void setCornerRadius(int radius);
     // A vertical black wash over the artwork (position, opacity) and an outline, for views
     // that put text on it.
@@ -37,7 +41,7 @@ public:
     // The whole drawing, for views that paint many cards without a widget each: the image
     // scaled to fill and cropped, or the placeholder when `image` is null or empty.
     static void paint(QPainter &painter, const QRectF &rect, const QImage *image,
-        const QString &symbol, qreal cornerRadius);
+        const QString &symbol, qreal cornerRadius, const QImage &emblem = {});
 
 Q_SIGNALS:
     // The image arrived (or failed and the placeholder stays); screenshots wait for it.
@@ -54,6 +58,7 @@ private:
     QString m_symbol;
     bool m_isLoading = false;
     QImage m_image;
+    QImage m_emblem;
     int m_cornerRadius = 0;
     QList<QPair<qreal, qreal>> m_shade;
     QColor m_outline;

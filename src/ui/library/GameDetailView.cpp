@@ -4,6 +4,7 @@
 #include "ui/kit/Symbols.h"
 #include "ui/kit/Widgets.h"
 #include "ui/library/PathCard.h"
+#include "ui/library/ProgramIcons.h"
 #include "ui/rules/LibraryPresentation.h"
 #include "ui/rules/PlatformWording.h"
 
@@ -20,6 +21,7 @@
 #include <QShortcut>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
 
@@ -85,6 +87,10 @@ GameDetailView::GameDetailView(GameProfileCatalogStore &catalog, QWidget *parent
     connect(&m_catalog, &GameProfileCatalogStore::changed, this, [this] {
         if (m_hasEntry)
             rematch(false);
+    });
+    connect(&ProgramIcons::shared(), &ProgramIcons::iconChanged, this, [this](const QString &path) {
+        if (m_hasEntry && path == m_entry.executablePath)
+            refreshArtwork();
     });
     refreshRunning();
 }
@@ -256,6 +262,7 @@ QWidget *GameDetailView::buildStorageNote()
 void GameDetailView::setEntry(const GameEntry &entry, bool isRunning, bool isLaunchable)
 {
     const bool entryChanged = !m_hasEntry || entry.id != m_entry.id || entry.name != m_entry.name;
+    const bool fileChanged = !m_hasEntry || entry.executablePath != m_entry.executablePath;
     m_entry = entry;
     m_hasEntry = true;
     m_isRunning = isRunning;
@@ -265,8 +272,13 @@ void GameDetailView::setEntry(const GameEntry &entry, bool isRunning, bool isLau
     m_executableCard->setPath(entry.executablePath);
     m_runtimeCard->setPath(entry.winePath);
     m_prefixCard->setPath(entry.prefixPath);
+    // Showing an entry again looks whether its program was replaced since.
+    if (entryChanged || fileChanged)
+        ProgramIcons::shared().refresh(entry.executablePath);
     if (entryChanged)
         rematch(true);
+    else if (fileChanged)
+        refreshArtwork();
     refreshRunning();
 }
 
@@ -284,6 +296,11 @@ void GameDetailView::rematch(bool entryChanged)
 
 void GameDetailView::refreshArtwork()
 {
+    // Without artwork from the store, the program's own icon stands in for the symbol.
+    m_artwork->setEmblem(ProgramIcons::showsProgramIcon(m_entry)
+            ? ProgramIcons::shared().icon(
+                m_entry.executablePath, qCeil(SteamArtworkView::emblemSize * devicePixelRatioF()))
+            : QImage());
     if (!m_profile) {
         m_artwork->setArtwork(std::nullopt, u"gamecontroller.fill"_s, false);
         return;

@@ -2,6 +2,7 @@
 
 #include "ui/kit/Symbols.h"
 #include "ui/kit/Theme.h"
+#include "ui/library/ProgramIcons.h"
 #include "ui/rules/LibraryPresentation.h"
 #include "ui/rules/PlatformWording.h"
 
@@ -13,8 +14,15 @@
 #include <QPainter>
 #include <QPainterPath>
 #include <QScrollBar>
+#include <QtMath>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+constexpr int rowIconSize = 20;
+
+} // namespace
 
 SidebarModel::SidebarModel(LibraryModel &library, QObject *parent)
     : QAbstractListModel(parent)
@@ -40,6 +48,15 @@ SidebarModel::SidebarModel(LibraryModel &library, QObject *parent)
     connect(&library, &LibraryModel::runningIDsChanged, this, [this] {
         if (rowCount() > entriesOffset)
             Q_EMIT dataChanged(index(entriesOffset), index(rowCount() - 1));
+    });
+    connect(&ProgramIcons::shared(), &ProgramIcons::iconChanged, this, [this](const QString &path) {
+        const QList<GameEntry> &entries = m_library.entries();
+        for (qsizetype i = 0; i < entries.size(); ++i) {
+            if (entries.at(i).executablePath == path) {
+                const QModelIndex changed = index(entriesOffset + int(i));
+                Q_EMIT dataChanged(changed, changed, {iconPathRole});
+            }
+        }
     });
 }
 
@@ -78,6 +95,8 @@ QVariant SidebarModel::data(const QModelIndex &index, int role) const
         return running;
     case stateRole:
         return LibraryPresentation::rowState(running);
+    case iconPathRole:
+        return ProgramIcons::showsProgramIcon(entry) ? entry.executablePath : QString();
     case Qt::ToolTipRole:
         return entry.executablePath;
     default:
@@ -177,11 +196,23 @@ void LibraryRow::paint(
         return;
     }
     const bool running = index.data(SidebarModel::runningRole).toBool();
-    const QColor symbolColor
-        = onAccent ? QColor(Qt::white) : (running ? Theme::green() : Theme::accent());
-    Symbols::paint(*painter,
-        QRectF(iconFrame.center().x() - 8.5, iconFrame.center().y() - 8.5, 17, 17),
-        u"gamecontroller.fill"_s, symbolColor);
+    const QString iconPath = index.data(SidebarModel::iconPathRole).toString();
+    const qreal ratio = painter->device() ? painter->device()->devicePixelRatioF() : 1.0;
+    const QImage icon = iconPath.isEmpty()
+        ? QImage()
+        : ProgramIcons::shared().icon(iconPath, qCeil(rowIconSize * ratio));
+    const QPointF centre = iconFrame.center(); // where the games row puts its symbol
+    if (!icon.isNull()) {
+        const QSizeF size
+            = icon.size().scaled(QSize(rowIconSize, rowIconSize), Qt::KeepAspectRatio);
+        painter->setRenderHint(QPainter::SmoothPixmapTransform);
+        painter->drawImage(QRectF(centre - QPointF(size.width(), size.height()) / 2, size), icon);
+    } else {
+        const QColor symbolColor
+            = onAccent ? QColor(Qt::white) : (running ? Theme::green() : Theme::accent());
+        Symbols::paint(*painter, QRectF(centre - QPointF(8.5, 8.5), QSizeF(17, 17)),
+            u"gamecontroller.fill"_s, symbolColor);
+    }
     // Name above, state below, 3 points apart, as one block centred in the row.
     const QFont nameFont = Theme::font(Theme::TextStyle::body, QFont::Medium);
     const QFont stateFont = Theme::font(Theme::TextStyle::caption);

@@ -16,7 +16,13 @@ class SidebarModel : public QAbstractListModel
 
 public:
     enum class RowKind { heading, games, entry };
-    enum Role { kindRole = Qt::UserRole + 1, entryIDRole, runningRole, stateRole };
+    enum Role {
+        kindRole = Qt::UserRole + 1,
+        entryIDRole,
+        runningRole,
+        stateRole,
+        iconPathRole, // the executable whose icon the row shows; empty: the symbol
+    };
 
     explicit SidebarModel(LibraryModel &library, QObject *parent = nullptr);
 
@@ -33,7 +39,8 @@ private:
     LibraryModel &m_library;
 };
 
-// One library entry's line: the controller symbol, the name, and "Running" or "Wine app".
+// One library entry's line: the program's icon (or the controller symbol), the name, and
+// "Running" or "Wine app".
 class LibraryRow : public QStyledItemDelegate
 {
     Q_OBJECT
