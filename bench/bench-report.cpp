@@ -250,6 +250,29 @@ void launchLog()
     QFile::remove(log);
 }
 
+// A new program's prefix with real Wine: the first of a Wine build is booted as before and
+// kept as the build's template; later ones are copies of it.
+void prefixes()
+{
+    const auto found = values(measure({tool(u"bench-prefix"_s), g_build, g_work}).output);
+    if (!found.contains(u"copy_output_s"_s)) {
+        std::printf("(real Wine or the Windows test program is missing: no prefix figures)\n");
+        return;
+    }
+    const double first = found.value(u"first_output_s"_s);
+    const double copy = found.value(u"copy_output_s"_s);
+    row(u"quillmere run of a new program, real Wine, to its output: first of a Wine build / "
+        "from its template"_s,
+        number(first, 1) + u" s / "_s + number(copy, 1) + u" s: "_s + number(copy / first) + u"×"_s,
+        u"≤ 0.25×"_s, copy > 0 && copy <= 0.25 * first);
+    const double ready = found.value(u"copy_ready_s"_s);
+    row(u"new prefix ready for the program: from the template / first of a build / wineboot "
+        "and wineserver -w by hand"_s,
+        number(ready, 2) + u" s / "_s + number(found.value(u"first_ready_s"_s), 1) + u" s / "_s
+            + number(found.value(u"wineboot_s"_s), 1) + u" s"_s,
+        u"≤ 2 s"_s, ready > 0 && ready <= 2);
+}
+
 } // namespace
 
 int main(int argc, char *argv[])
@@ -271,5 +294,6 @@ int main(int argc, char *argv[])
     startup(u"offscreen"_s);
     startupUnderXvfb();
     stalls(args.value(2, u"500"_s));
+    prefixes();
     return 0;
 }

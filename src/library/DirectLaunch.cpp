@@ -3,6 +3,7 @@
 #include "library/LaunchSessions.h"
 #include "library/LibraryList.h"
 #include "library/PathNormalization.h"
+#include "library/PrefixTemplates.h"
 #include "platform/Background.h"
 
 #include <QDir>
@@ -71,13 +72,14 @@ void DirectLaunch::prepare(const QString &executable, const WineBinaries &wine)
     setPreparingExecutable(entry.name);
     Background::run(
         this,
-        [writable = m_list.writableCheck(), entry, log] {
+        [writable = m_list.writableCheck(), entry, log,
+            templates = PrefixTemplates::folder(m_dataFolder)] {
             // A prefix costs minutes and hundreds of megabytes; one whose entry can't be
             // recorded would be made again on every retry. The check may wait for another
             // process's lock, so it runs here rather than on the GUI thread.
             if (auto canWrite = writable(); !canWrite)
                 return Preparation {canWrite.error()};
-            return Preparation {{}, WineRuntime::createPrefix(entry, log)};
+            return Preparation {{}, WineRuntime::createPrefix(entry, log, templates)};
         },
         [this, entry, log](const Preparation &preparation) {
             const Result<void> &prepared = preparation.prepared;

@@ -2,6 +2,7 @@
 #include "platform/TextLines.h"
 
 #include "library/PathNormalization.h"
+#include "library/PrefixTemplates.h"
 #include "library/WineRuntime.h"
 #include "platform/Background.h"
 
@@ -159,7 +160,10 @@ void EntryEditor::save()
     m_isPreparing = true;
     Q_EMIT changed();
     Background::run(
-        this, [entry, log] { return WineRuntime::createPrefix(entry, log); },
+        this,
+        [entry, log, templates = PrefixTemplates::folder(m_dataFolder)] {
+            return WineRuntime::createPrefix(entry, log, templates);
+        },
         [this, entry](const Result<void> &prepared) {
             m_isPreparing = false;
             Q_EMIT changed();

@@ -1,8 +1,10 @@
 #include "WineRuntime.h"
 
+#include "library/PrefixTemplates.h"
 #include "platform/LaunchLog.h"
 
 #include <QDir>
+#include <QFile>
 #include <QFileInfo>
 #include <QProcessEnvironment>
 
@@ -167,7 +169,8 @@ Result<ProcessHandle> WineRuntime::start(
     return process;
 }
 
-Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &logPath)
+Result<void> WineRuntime::createPrefix(
+    const GameEntry &entry, const QString &logPath, const QString &templates)
 {
     if (!isExecutableFile(entry.winePath))
         return unexpected(QuillmereError::missingFile(entry.winePath));
@@ -184,6 +187,22 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
     auto log = freshLog(logPath);
     if (!log)
         return unexpected(log.error());
+
+    // An entry's own variables may change what wineboot makes (WINEARCH, say), so only entries
+    // without any share their build's template.
+    PrefixTemplates::WineBuild build;
+    if (!templates.isEmpty() && entry.environment.isEmpty())
+        build = PrefixTemplates::buildOf(entry);
+    if (build.isKnown() && PrefixTemplates::copyTemplate(templates, build, entry.prefixPath)) {
+        QFile out;
+        if (out.open((*log)->fd(), QIODevice::WriteOnly | QIODevice::Unbuffered,
+                QFileDevice::DontCloseHandle))
+            out.write("Quillmere copied this prefix from its template for " + build.version.toUtf8()
+                + " instead of running wineboot.\n");
+        (*log)->closeForChildren();
+        (*log)->settle(logSettleLimit);
+        return {};
+    }
 
     ChildProcess::Command command;
     command.program = absolutePath(entry.winePath);
@@ -207,8 +226,13 @@ Result<void> WineRuntime::createPrefix(const GameEntry &entry, const QString &lo
     }
     (*log)->closeForChildren();
     (*log)->settle(logSettleLimit);
-    if (status == 0 && isInitializedPrefix(entry.prefixPath))
+    if (status == 0 && isInitializedPrefix(entry.prefixPath)) {
+        // Nothing has run in the prefix yet and its wineserver has exited: it is exactly what
+        // any later prefix of this build would be.
+        if (build.isKnown())
+            PrefixTemplates::keep(templates, build, entry.prefixPath);
         return {};
+    }
     return unexpected(QuillmereError::processFailed(
         u"Wine could not initialize the prefix. Open the latest log for details.\n"_s + logPath));
 }

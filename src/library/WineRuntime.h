@@ -44,7 +44,10 @@ Result<ProcessHandle> start(
 
 // Initialises an empty or missing prefix folder with `wine wineboot --init`, then waits for the
 // prefix's wineserver to finish writing the registry. Blocks: call it away from the GUI thread.
-Result<void> createPrefix(const GameEntry &entry, const QString &logPath);
+// With a `templates` folder (PrefixTemplates), an entry without variables of its own gets a
+// copy of its Wine build's template instead, and the first prefix of a build becomes one.
+Result<void> createPrefix(
+    const GameEntry &entry, const QString &logPath, const QString &templates = {});
 
 // How long a stop waits for `wineserver -k`.
 inline constexpr std::chrono::milliseconds stopTimeLimit {15000};

@@ -59,10 +59,15 @@ private Q_SLOTS:
         model->launchExecutable(setup, fakeRuntime());
         QCOMPARE(model->preparingExecutable(), "Setup");
         model->launchExecutable(sandbox.path("Other.exe"), fakeRuntime()); // waits its turn
-        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        // The fake wine sleeps when asked its version, too.
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 20000);
         QCOMPARE(model->errorMessage(), QString());
         QCOMPARE(model->entries().size(), 2);
         QCOMPARE(model->entries().last().executablePath, sandbox.path("Other.exe"));
+        // The first prefix of this Wine became its template; the second is a copy of it.
+        QVERIFY(readFile(
+            sandbox.dataFolder() + "/Logs/prefix-" + model->entries().last().idString() + ".log")
+                    .startsWith("Quillmere copied this prefix from its template"));
 
         const GameEntry entry = model->entries().first();
         QCOMPARE(entry.name, "Setup");

@@ -1,6 +1,6 @@
 // End to end against the system's real Wine: a new prefix, launches with and without arguments,
-// the exit notices and a stop. A relaunch's fresh log is the same code the fake Wine's tests
-// cover.
+// the exit notices and a stop, and new prefixes copied from the first. A relaunch's fresh log is
+// the same code the fake Wine's tests cover.
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
@@ -11,6 +11,10 @@
 #include <QSignalSpy>
 #include <QTest>
 
+#include <functional>
+
+#include <sys/stat.h>
+
 using namespace TestSupport;
 
 namespace {
@@ -19,6 +23,34 @@ const QString systemWineServer = "/usr/bin/wineserver";
 const QString windowsProgram = QStringLiteral(WINDOWS_TEST_PROGRAM);
 const QString exitNotice = "The Wine launcher exited with code %1. The game may still be running; "
                            "use Stop Wine to check the prefix.";
+// What `quillmere run` prints for the test program in a new prefix.
+const QString ranInNewPrefix
+    = "Preparing a new Wine prefix for argsecho…\nStarted argsecho.\n" + exitNotice.arg(40) + u'\n';
+
+// Runs a copy of the test program at `folder` with `quillmere run`, the data folder in the
+// sandbox; returns what it printed.
+QString runDirectly(const Sandbox &sandbox, const QString &folder)
+{
+    const QString program = sandbox.path(folder + "/argsecho.exe");
+    QDir().mkpath(QFileInfo(program).absolutePath());
+    QFile::copy(windowsProgram, program);
+    QProcess quillmere;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert("XDG_DATA_HOME", sandbox.root());
+    environment.insert("XDG_CONFIG_HOME", sandbox.path("config"));
+    quillmere.setProcessEnvironment(environment);
+    quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {"run", program});
+    // The program's own exit code 40 fails the run.
+    if (!quillmere.waitForFinished(600000) || quillmere.exitCode() != 1)
+        return "quillmere run failed: " + QString::fromUtf8(quillmere.readAllStandardError());
+    return QString::fromUtf8(quillmere.readAllStandardOutput());
+}
+
+QByteArray machineGuid(const QString &prefix)
+{
+    const QByteArray registry = readFile(prefix + "/system.reg");
+    return registry.mid(registry.indexOf("\"MachineGuid\"="), 52);
+}
 } // namespace
 
 class TestRealWine : public QObject
@@ -42,22 +74,7 @@ private Q_SLOTS:
     void runThenLaunchWithArgumentsAndStop()
     {
         Sandbox sandbox;
-        const QString program = sandbox.path("Tools/argsecho.exe");
-        QVERIFY(QDir().mkpath(QFileInfo(program).absolutePath()));
-        QVERIFY(QFile::copy(windowsProgram, program));
-        QProcess quillmere;
-        QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-        environment.insert("XDG_DATA_HOME", sandbox.root());
-        environment.insert("XDG_CONFIG_HOME", sandbox.path("config"));
-        quillmere.setProcessEnvironment(environment);
-        quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {"run", program});
-        QVERIFY(quillmere.waitForFinished(600000));
-        const QString out = QString::fromUtf8(quillmere.readAllStandardOutput());
-        QCOMPARE(quillmere.exitCode(), 1); // the program's own exit code 40 fails the run
-        QVERIFY2(out.startsWith(QStringLiteral(
-                     "Preparing a new Wine prefix for argsecho…\nStarted argsecho.\n")),
-            qPrintable(out));
-        QVERIFY2(out.endsWith(exitNotice.arg(40) + u'\n'), qPrintable(out));
+        QCOMPARE(runDirectly(sandbox, "Tools"), ranInNewPrefix);
 
         LibraryContext context = sandbox.context();
         context.dataFolder = sandbox.path("Quillmere");
@@ -84,6 +101,54 @@ private Q_SLOTS:
         QCOMPARE(model.errorMessage(), QString());
         QCOMPARE(model.notice(), "Sent a stop request to Wine for argsecho's prefix.");
         (void)WineRuntime::stop(entry); // leave no wineserver behind for this prefix
+    }
+
+    // The first prefix of a Wine build becomes its template, and the next new program gets a
+    // copy of it; a template Wine would update, a damaged one or one that can't be copied whole
+    // means wineboot, said no differently, and leaves no half prefix behind.
+    void newPrefixesAreCopiesOfTheFirst()
+    {
+        Sandbox sandbox;
+        const QString templates = sandbox.path("Quillmere/PrefixTemplates/");
+        const QString prefixes = sandbox.path("Quillmere/Prefixes");
+        const auto kept = [&] { return templates + items(templates).value(0) + "/prefix"; };
+        const QList<std::pair<QString, std::function<void()>>> changes {
+            {"fresh", [] {}},
+            {"from the template", [] {}},
+            {"Wine would update it", // another build's stamp, of the same size
+                [&] {
+                    const QString stamp = kept() + "/.update-timestamp";
+                    writeFile(stamp, QByteArray(readFile(stamp).size() - 1, '9') + '\n');
+                }},
+            {"a file removed",
+                [&] { QFile::remove(kept() + "/drive_c/windows/system32/notepad.exe"); }},
+            {"a pipe in it",
+                [&] { ::mkfifo(QFile::encodeName(kept() + "/drive_c/pipe").constData(), 0600); }},
+        };
+        LibraryContext context = sandbox.context();
+        context.dataFolder = sandbox.path("Quillmere");
+        for (qsizetype i = 0; i < changes.size(); ++i) {
+            changes.at(i).second();
+            QCOMPARE(runDirectly(sandbox, changes.at(i).first), ranInNewPrefix);
+            LibraryModel model(context);
+            QCOMPARE(model.entries().size(), i + 1);
+            const GameEntry entry = model.entries().last();
+            QVERIFY(readFile(model.logPath(entry)).contains("argsecho is running"));
+            const QByteArray made
+                = readFile(context.dataFolder + "/Logs/prefix-" + entry.idString() + ".log");
+            QCOMPARE(made.startsWith("Quillmere copied this prefix from its template"), i == 1);
+            QCOMPARE(items(prefixes).size(), i + 1); // each its own, and nothing half made
+            QCOMPARE(items(templates).size(), 1);
+            QVERIFY(QFile::exists(kept() + "/drive_c/windows/system32/notepad.exe"));
+            (void)WineRuntime::stop(entry);
+        }
+        // The copy is a Windows installation of its own, with the links Wine made.
+        LibraryModel model(context);
+        const QString first = model.entries().at(0).prefixPath;
+        const QString copy = model.entries().at(1).prefixPath;
+        QVERIFY(machineGuid(copy).size() == 52 && machineGuid(copy) != machineGuid(first));
+        QCOMPARE(QFileInfo(copy + "/dosdevices/c:").symLinkTarget(), copy + "/drive_c");
+        QCOMPARE(QFileInfo(copy + "/dosdevices/z:").symLinkTarget(), "/");
     }
 };
 

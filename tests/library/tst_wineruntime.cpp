@@ -1,10 +1,18 @@
+#include "library/PrefixTemplates.h"
 #include "library/WineRuntime.h"
 #include "support/TestSupport.h"
 
+#include <QDateTime>
 #include <QDir>
 #include <QFile>
+#include <QJsonArray>
+#include <QJsonObject>
+#include <QScopeGuard>
 #include <QTest>
 
+#include <sys/stat.h>
+
+using namespace Qt::StringLiterals;
 using namespace TestSupport;
 
 namespace {
@@ -187,6 +195,78 @@ private Q_SLOTS:
             QStringList({".hidden"}));
         QVERIFY(!QFile::exists(sandbox.recordDir() + "/wineboot.args"));
         QVERIFY(!QFile::exists(log));
+    }
+
+    // A new prefix is a copy of its Wine build's template when a usable one is there; any
+    // doubt means wineboot, as without templates, and leaves nothing half made behind.
+    void prefixTemplates_data()
+    {
+        QTest::addColumn<QString>("change"); // between the first prefix and the second
+        QTest::addColumn<bool>("copied");
+        QTest::addColumn<int>("templates"); // kept afterwards
+        QTest::newRow("same build") << "" << true << 1;
+        QTest::newRow("installation updated") << "stamp" << false << 1;
+        QTest::newRow("another wine") << "other wine" << false << 2;
+        QTest::newRow("first wine gone") << "wine gone" << false << 1;
+        QTest::newRow("entry's own variables") << "variables" << false << 1;
+        QTest::newRow("damaged template") << "extra file" << false << 1;
+        QTest::newRow("pipe in the template") << "pipe" << false << 1;
+    }
+    void prefixTemplates()
+    {
+        QFETCH(QString, change);
+        QFETCH(bool, copied);
+        QFETCH(int, templates);
+        Sandbox sandbox;
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        const auto unset = qScopeGuard([] { qunsetenv("FAKE_RECORD_DIR"); });
+        // Installations of our own, with the wine.inf whose time Wine compares.
+        const auto install = [&](const QString &name, const QString &prefix) {
+            const QString bin = sandbox.path(name + "/bin/");
+            QDir().mkpath(bin);
+            QFile::copy(fakeWine(), bin + "wine");
+            QFile::copy(fakeWineServer(), bin + "wineserver");
+            writeFile(sandbox.path(name + "/share/wine/wine.inf"), "[Version]\n");
+            return GameEntry {.prefixPath = sandbox.path("Prefixes/" + prefix),
+                .winePath = bin + "wine",
+                .wineServerPath = bin + "wineserver"};
+        };
+        const QString folder = sandbox.path("Templates");
+        const GameEntry first = install("Wine", "first");
+        QVERIFY_OK(WineRuntime::createPrefix(first, sandbox.path("first.log"), folder));
+        QCOMPARE(items(folder).size(), 1);
+        const QString kept = folder + "/" + items(folder).first() + "/prefix";
+
+        GameEntry second = first;
+        second.prefixPath = sandbox.path("Prefixes/second");
+        QFile inf(sandbox.path("Wine/share/wine/wine.inf"));
+        if (change == "stamp")
+            QVERIFY(inf.open(QIODevice::Append)
+                && inf.setFileTime(
+                    QDateTime::currentDateTime().addDays(-1), QFileDevice::FileModificationTime));
+        if (change == "other wine" || change == "wine gone")
+            second = install("Other", "second");
+        if (change == "wine gone")
+            QDir(sandbox.path("Wine")).removeRecursively();
+        if (change == "variables")
+            second.environment.insert("WINEARCH", "win64");
+        if (change == "extra file")
+            writeFile(kept + "/extra", "x");
+        if (change == "pipe")
+            QCOMPARE(::mkfifo(QFile::encodeName(kept + "/pipe").constData(), 0600), 0);
+        QFile::remove(sandbox.recordDir() + "/wineboot.args");
+        const QString log = sandbox.path("second.log");
+        QVERIFY_OK(WineRuntime::createPrefix(second, log, folder));
+        QVERIFY(WineRuntime::isInitializedPrefix(second.prefixPath));
+        QCOMPARE(!QFile::exists(sandbox.recordDir() + "/wineboot.args"), copied);
+        QCOMPARE(readFile(log).startsWith("Quillmere copied this prefix from its template for "
+                                          "fake wine ran --version instead of running wineboot."),
+            copied);
+        QCOMPARE(items(sandbox.path("Prefixes")), QStringList({"first", "second"}));
+        QCOMPARE(items(folder).size(), templates);
+        const QJsonArray listed = PrefixTemplates::list(folder);
+        QCOMPARE(listed.size(), templates);
+        QCOMPARE(listed.first()[u"build"_s].toString(), "fake wine ran --version");
     }
 
     void stopAsksWineserver()
