@@ -4,12 +4,15 @@
 #include "games/SteamLibraryReport.h"
 #include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
+#include "library/PrefixTemplates.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/GameProfileSearch.h"
 #include "profiles/SteamGameCatalog.h"
 #include "setup/RuntimeDiscovery.h"
 
 #include <QCoroTask>
+#include <QFileInfo>
+#include <QJsonArray>
 #include <QJsonDocument>
 
 using namespace Qt::StringLiterals;
@@ -69,6 +72,8 @@ int runtimes(const LibraryContext &context, const QStringList &options)
         = RuntimeDiscovery::findRuntimes(DiscoveryPlaces::standard(context.dataFolder));
     if (!options.isEmpty()) {
         // Written by hand to keep the documented key order.
+        const QJsonArray templates
+            = PrefixTemplates::list(PrefixTemplates::folder(context.dataFolder));
         QByteArray out = "[";
         for (const DetectedWineRuntime &runtime : found) {
             if (out.size() > 1)
@@ -78,7 +83,14 @@ int runtimes(const LibraryContext &context, const QStringList &options)
                 + ",\"wineServerPath\":" + jsonString(runtime.wineServerPath);
             if (runtime.bundlePath)
                 out += ",\"bundlePath\":" + jsonString(*runtime.bundlePath);
-            out += '}';
+            QJsonArray own;
+            const QString real = QFileInfo(runtime.winePath).canonicalFilePath();
+            for (const QJsonValue &kept : templates) {
+                if (kept[u"wine"_s].toString() == real)
+                    own.append(kept);
+            }
+            out += ",\"prefixTemplates\":" + QJsonDocument(own).toJson(QJsonDocument::Compact)
+                + '}';
         }
         out += ']';
         printJson(out);

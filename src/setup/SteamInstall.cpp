@@ -1,6 +1,7 @@
 // Installing the Windows Steam client: the installer, the prefix, Steam Setup itself.
 #include "SteamSetup.h"
 
+#include "library/PrefixTemplates.h"
 #include "library/WineRuntime.h"
 #include "platform/Background.h"
 #include "setup/Downloads.h"
@@ -49,7 +50,9 @@ QCoro::Task<std::optional<SteamSetup::Installation>> SteamSetup::install(
     if (!WineRuntime::isInitializedPrefix(setupRun.prefixPath)) {
         status(u"Creating the Steam Wine prefix…"_s);
         auto creating = Background::onWorkerThread(
-            [setupRun, log] { return WineRuntime::createPrefix(setupRun, log); });
+            [setupRun, log, templates = PrefixTemplates::folder(dataFolder)] {
+                return WineRuntime::createPrefix(setupRun, log, templates);
+            });
         const Result<void> prefix = co_await creating;
         if (!owner)
             co_return std::nullopt;

@@ -77,7 +77,8 @@ private Q_SLOTS:
         const Run runtimes = quillmere(sandbox, {u"runtimes"_s, u"--json"_s});
         QCOMPARE(runtimes.exitCode, 0);
         QVERIFY2(runtimes.out.startsWith(u"[{\"name\":\"engine-a\",\"winePath\":\""_s + bin
-                     + u"/wine\",\"wineServerPath\":\""_s + bin + u"/wineserver\"}"_s),
+                     + u"/wine\",\"wineServerPath\":\""_s + bin
+                     + u"/wineserver\",\"prefixTemplates\":[]}"_s),
             qPrintable(runtimes.out));
         QVERIFY(quillmere(sandbox, {u"runtimes"_s})
                     .out.startsWith(u"engine-a: "_s + bin + u"/wine (default)\n"_s));
