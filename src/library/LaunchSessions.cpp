@@ -94,10 +94,14 @@ void LaunchSessions::watchPrefixes(
     const QHash<QUuid, QString> &prefixes, std::chrono::milliseconds interval)
 {
     m_prefixes = prefixes;
-    if (interval.count() > 0)
-        m_watch.start(interval);
-    else
+    if (interval.count() <= 0) {
+        // Without a watch a sighting would stick: only launchers count then.
         m_watch.stop();
+        m_livePrefixIDs.clear();
+        updateRunning();
+        return;
+    }
+    m_watch.start(interval);
     checkPrefixes();
 }
 
@@ -118,6 +122,8 @@ QSet<QUuid> LaunchSessions::withLivePrefix(const QHash<QUuid, QString> &prefixes
 
 void LaunchSessions::checkPrefixes()
 {
+    if (!m_watch.isActive())
+        return;
     // One look at a time; a request during one is served by one more right after it.
     if (m_isChecking) {
         m_checkAgain = true;

@@ -34,8 +34,8 @@ public:
     // Whether the entry's own launcher runs, as opposed to only its prefix.
     bool isLaunching(const QUuid &id) const { return m_launcherIDs.contains(id); }
 
-    // The entries' prefixes to follow, looked at every `interval` on a worker (none: only when
-    // asked by `checkPrefixes`) and after each launcher exit and stop.
+    // The entries' prefixes to follow, looked at every `interval` on a worker and after each
+    // launcher exit and stop; with no interval, not at all (only launchers count).
     void watchPrefixes(const QHash<QUuid, QString> &prefixes, std::chrono::milliseconds interval);
     void checkPrefixes();
     // The entries whose prefix has a live wineserver now; a few system calls per prefix.
