@@ -1,5 +1,7 @@
 #include "ui/kit/Theme.h"
 
+#include "ui/kit/FocusRing.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QStyleFactory>
@@ -71,7 +73,7 @@ QPushButton, QToolButton[kind="bordered"] {
 QPushButton:hover, QToolButton[kind="bordered"]:hover { background: %3; }
 QPushButton:pressed, QToolButton[kind="bordered"]:pressed { background: %4; }
 QPushButton:disabled, QToolButton[kind="bordered"]:disabled { color: %5; }
-QPushButton:focus, QToolButton:focus { outline: none; border: 2px solid %6; padding: 3px 10px; }
+QPushButton:focus, QToolButton:focus { outline: none; }
 QPushButton[kind="prominent"] { background: %7; color: white; font-weight: 600; }
 QPushButton[kind="prominent"]:hover { background: %8; }
 QPushButton[kind="prominent"]:disabled { background: %9; color: rgba(255,255,255,0.7); }
@@ -133,6 +135,7 @@ void apply(QApplication &app, Appearance appearance)
         QApplication::setStyle(fusion);
     QApplication::setPalette(makePalette());
     app.setStyleSheet(styleSheet());
+    FocusRing::install(&app);
 }
 
 Appearance current()
