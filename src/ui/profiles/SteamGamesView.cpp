@@ -240,10 +240,14 @@ void SteamGamesView::updateList(bool rebuildGuide)
         sections, m_store.games(), m_store.popularityRanks(), m_store.loadingIDs());
     if (visibleChanged)
         selectGame(GameBrowser::selectionFollowingVisible(ids, m_selectedGameID));
+    const QModelIndex current = m_grid->gridModel().indexOfProfile(m_selectedGameID);
     m_grid->setAutoScroll(false);
-    m_grid->setCurrentIndex(m_grid->gridModel().indexOfProfile(m_selectedGameID));
+    m_grid->setCurrentIndex(current);
     m_grid->setAutoScroll(true);
     m_grid->verticalScrollBar()->setValue(position);
+    // A new list (a search typed or cleared) still shows the selected card, wherever it is.
+    if (visibleChanged && current.isValid())
+        m_grid->scrollTo(current, QAbstractItemView::EnsureVisible);
     const auto selected = GameBrowser::selectedGame(m_visible, m_selectedGameID);
     if (rebuildGuide || (selected ? selected->id : QString()) != m_guideShownID)
         updateGuide();
