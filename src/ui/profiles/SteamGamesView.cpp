@@ -289,10 +289,12 @@ void SteamGamesView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     // The list is 420 wide where there is room, between 320 and 500, and the guide keeps at
-    // least 380.
+    // least 380. A wider page gives the list what the guide's column cannot use, so more cards
+    // fit in a row.
     const int available = width() - 380;
-    m_listPane->setFixedWidth(
-        qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available))));
+    const int guideRoom = 580;
+    m_listPane->setFixedWidth(qMax(width() - guideRoom,
+        qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available)))));
 }
 
 void SteamGamesView::showEvent(QShowEvent *event)
