@@ -56,7 +56,8 @@ private:
     const QWidget &m_window;
 };
 
-// Opens a sheet or alert in the middle of the window.
+// Opens a sheet or alert over the window, and gives the focus back to where it was once it
+// closes (the button that opened it, or the field being typed in).
 void present(QDialog *dialog, QWidget &window)
 {
     if (!dialog->property("centred").toBool()) {
@@ -66,6 +67,18 @@ void present(QDialog *dialog, QWidget &window)
     // Placed before it shows, the dialog skips its own placement, which guesses the height of
     // the title bar and so sits above the middle.
     centreOver(dialog, window);
+    QPointer<QWidget> before = QApplication::focusWidget();
+    if (before && before->window() != window.window())
+        before = nullptr;
+    QObject::connect(
+        dialog, &QDialog::finished, &window,
+        [before] {
+            if (!before || !before->isVisible() || !before->isEnabled())
+                return;
+            before->activateWindow();
+            before->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::SingleShotConnection);
     dialog->open();
 }
 
