@@ -5,6 +5,7 @@
 
 #include <QPushButton>
 #include <QTest>
+#include <QToolButton>
 
 using namespace Qt::StringLiterals;
 using namespace TestSupport;
@@ -140,8 +141,10 @@ void render(
     }
     {
         Sandbox sandbox;
-        Scene scene(window, intelMac(sandbox, server, false, false), true);
+        Scene scene(window, intelMac(sandbox, server, false, false), false);
+        scene.sheet().resize(570, 500);
         settle();
+        scene.sheet().findChild<QToolButton *>(u"advancedToggle"_s)->click();
         capture(u"setup-no-runtime-advanced"_s, &scene.sheet());
     }
 }

@@ -53,6 +53,8 @@ EntryEditorView::EntryEditorView(
     connect(m_editor, &EntryEditor::saved, this, &EntryEditorView::saved);
     render();
     resize(minimumSize());
+    // Typing goes to the name first, the one thing every entry needs.
+    findChild<QLineEdit *>(u"nameField"_s)->setFocus();
 }
 
 QWidget *EntryEditorView::makeHeader()

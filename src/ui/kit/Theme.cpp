@@ -1,5 +1,7 @@
 #include "ui/kit/Theme.h"
 
+#include "ui/kit/FocusRing.h"
+
 #include <QApplication>
 #include <QFontDatabase>
 #include <QStyleFactory>
@@ -63,6 +65,8 @@ QString styleSheet()
     const QColor borderedHover = pick(QColor(0, 0, 0, 0x1a), QColor(255, 255, 255, 0x28));
     const QColor pressed = pick(QColor(0, 0, 0, 0x26), QColor(255, 255, 255, 0x34));
     const QColor disabledText = pick(QColor(0, 0, 0, 0x55), QColor(255, 255, 255, 0x55));
+    // A filled button that cannot be used loses its colour, so it never reads as the next step.
+    const QColor disabledFill = pick(QColor(0, 0, 0, 0x0d), QColor(255, 255, 255, 0x12));
     QString sheet;
     sheet += uR"(
 QPushButton, QToolButton[kind="bordered"] {
@@ -71,12 +75,14 @@ QPushButton, QToolButton[kind="bordered"] {
 QPushButton:hover, QToolButton[kind="bordered"]:hover { background: %3; }
 QPushButton:pressed, QToolButton[kind="bordered"]:pressed { background: %4; }
 QPushButton:disabled, QToolButton[kind="bordered"]:disabled { color: %5; }
-QPushButton:focus, QToolButton:focus { outline: none; border: 2px solid %6; padding: 3px 10px; }
+QPushButton:focus, QToolButton:focus { outline: none; }
 QPushButton[kind="prominent"] { background: %7; color: white; font-weight: 600; }
 QPushButton[kind="prominent"]:hover { background: %8; }
-QPushButton[kind="prominent"]:disabled { background: %9; color: rgba(255,255,255,0.7); }
 QPushButton[kind="destructive"] { background: %10; color: white; font-weight: 600; }
 QPushButton[kind="destructive"]:hover { background: %11; }
+QPushButton[kind="prominent"]:disabled, QPushButton[kind="destructive"]:disabled {
+  background: %9; color: %5;
+}
 QPushButton[kind="large"] { padding: 9px 14px; border-radius: 9px; }
 QPushButton[kind="link"], QToolButton[kind="borderless"] {
   background: transparent; border: none; color: %7; padding: 2px 4px;
@@ -111,9 +117,8 @@ QProgressBar::chunk { border-radius: 3px; background: %7; }
     return sheet.arg(rgba(bordered), text.name(), rgba(borderedHover), rgba(pressed),
         rgba(disabledText),
         rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x99)),
-        accentColor.name(), accentColor.lighter(112).name(),
-        rgba(QColor(accentColor.red(), accentColor.green(), accentColor.blue(), 0x66)),
-        red().name(), red().lighter(112).name(), rgba(quaternaryLine()),
+        accentColor.name(), accentColor.lighter(112).name(), rgba(disabledFill), red().name(),
+        red().lighter(112).name(), rgba(quaternaryLine()),
         rgba(pick(QColor(0, 0, 0, 0x40), QColor(255, 255, 255, 0x40))),
         rgba(pick(QColor(0, 0, 0, 0x70), QColor(255, 255, 255, 0x70))));
 }
@@ -133,6 +138,7 @@ void apply(QApplication &app, Appearance appearance)
         QApplication::setStyle(fusion);
     QApplication::setPalette(makePalette());
     app.setStyleSheet(styleSheet());
+    FocusRing::install(&app);
 }
 
 Appearance current()

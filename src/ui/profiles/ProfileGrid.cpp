@@ -18,6 +18,42 @@ constexpr int minimumColumn = 145;
 constexpr int maximumColumn = 220;
 constexpr int gap = 12;
 constexpr int headingHeight = 50;
+constexpr int subtitleTop = 26; // from the heading's top
+
+QFont countFont()
+{
+    QFont font = Theme::font(Theme::TextStyle::caption, QFont::DemiBold);
+    font.setStyleHint(QFont::Monospace);
+    return font;
+}
+
+// Where a heading's count capsule and texts go; the subtitle wraps in the text's width.
+struct HeadingLayout
+{
+    QRectF capsule;
+    QRect text;
+    QString count;
+};
+
+HeadingLayout headingLayout(const QRect &rect, const QModelIndex &index)
+{
+    HeadingLayout layout;
+    layout.count = QString::number(index.data(ProfileGridModel::countRole).toInt());
+    const QFontMetrics countMetrics(countFont());
+    const int countWidth = countMetrics.horizontalAdvance(layout.count) + 14;
+    layout.capsule = QRectF(
+        rect.right() - countWidth - 2, rect.top() + 12, countWidth, countMetrics.height() + 8);
+    layout.text = QRect(
+        rect.left() + 37, rect.top() + 6, rect.width() - 37 - countWidth - 10, rect.height() - 6);
+    return layout;
+}
+
+int subtitleHeight(const QString &subtitle, int width)
+{
+    return QFontMetrics(Theme::font(Theme::TextStyle::caption))
+        .boundingRect(QRect(0, 0, qMax(1, width), 10000), Qt::TextWordWrap, subtitle)
+        .height();
+}
 
 } // namespace
 
@@ -134,8 +170,13 @@ int ProfileCardDelegate::cardHeight(int width)
 QSize ProfileCardDelegate::sizeHint(const QStyleOptionViewItem &, const QModelIndex &index) const
 {
     const int viewportWidth = m_view->viewport()->width();
-    if (index.data(ProfileGridModel::kindRole).toInt() == 0)
-        return {qMax(100, viewportWidth - 2 * gap - 1), headingHeight};
+    if (index.data(ProfileGridModel::kindRole).toInt() == 0) {
+        const QRect rect(0, 0, qMax(100, viewportWidth - 2 * gap - 1), headingHeight);
+        const int textWidth = headingLayout(rect, index).text.width();
+        const int subtitle
+            = subtitleHeight(index.data(ProfileGridModel::subtitleRole).toString(), textWidth);
+        return {rect.width(), qMax(headingHeight, subtitleTop + subtitle + 8)};
+    }
     const int width = cardWidth(viewportWidth);
     return {width, cardHeight(width)};
 }
@@ -167,35 +208,27 @@ void ProfileCardDelegate::paintHeading(
     Symbols::paint(*painter, square.adjusted(7, 7, -7, -7),
         index.data(ProfileGridModel::symbolRole).toString(), tint);
 
-    const QString count = QString::number(index.data(ProfileGridModel::countRole).toInt());
-    QFont countFont = Theme::font(Theme::TextStyle::caption, QFont::DemiBold);
-    countFont.setStyleHint(QFont::Monospace);
-    const QFontMetrics countMetrics(countFont);
-    const QRectF capsule(rect.right() - countMetrics.horizontalAdvance(count) - 14 - 2,
-        rect.top() + 12, countMetrics.horizontalAdvance(count) + 14, countMetrics.height() + 8);
-
-    const QRect text(
-        rect.left() + 37, rect.top() + 6, rect.width() - 37 - capsule.width() - 10, 36);
+    const HeadingLayout layout = headingLayout(rect, index);
+    const QRect &text = layout.text;
     const QFont titleFont = Theme::font(Theme::TextStyle::subheadline, QFont::DemiBold);
-    const QFont subtitleFont = Theme::font(Theme::TextStyle::caption);
     painter->setPen(m_view->palette().color(QPalette::Text));
     painter->setFont(titleFont);
-    painter->drawText(text.adjusted(0, 0, 0, -18), Qt::AlignLeft | Qt::AlignVCenter,
-        index.data(Qt::DisplayRole).toString());
-    painter->setFont(subtitleFont);
+    painter->drawText(QRect(text.left(), text.top(), text.width(), 18),
+        Qt::AlignLeft | Qt::AlignVCenter, index.data(Qt::DisplayRole).toString());
+    painter->setFont(Theme::font(Theme::TextStyle::caption));
     painter->setPen(Theme::secondaryText());
-    painter->drawText(text.adjusted(0, 18, 0, 0), Qt::AlignLeft | Qt::AlignVCenter,
-        QFontMetrics(subtitleFont)
-            .elidedText(index.data(ProfileGridModel::subtitleRole).toString(), Qt::ElideRight,
-                text.width()));
+    painter->drawText(text.adjusted(0, subtitleTop - 6, 0, 0),
+        Qt::AlignLeft | Qt::AlignTop | Qt::TextWordWrap,
+        index.data(ProfileGridModel::subtitleRole).toString());
 
     QColor capsuleFill = Theme::quaternaryLine();
     painter->setPen(Qt::NoPen);
     painter->setBrush(capsuleFill);
-    painter->drawRoundedRect(capsule, capsule.height() / 2, capsule.height() / 2);
-    painter->setFont(countFont);
+    painter->drawRoundedRect(
+        layout.capsule, layout.capsule.height() / 2, layout.capsule.height() / 2);
+    painter->setFont(countFont());
     painter->setPen(Theme::secondaryText());
-    painter->drawText(capsule, Qt::AlignCenter, count);
+    painter->drawText(layout.capsule, Qt::AlignCenter, layout.count);
 }
 
 const QImage *ProfileCardDelegate::artwork(const QUrl &url) const

@@ -240,10 +240,14 @@ void SteamGamesView::updateList(bool rebuildGuide)
         sections, m_store.games(), m_store.popularityRanks(), m_store.loadingIDs());
     if (visibleChanged)
         selectGame(GameBrowser::selectionFollowingVisible(ids, m_selectedGameID));
+    const QModelIndex current = m_grid->gridModel().indexOfProfile(m_selectedGameID);
     m_grid->setAutoScroll(false);
-    m_grid->setCurrentIndex(m_grid->gridModel().indexOfProfile(m_selectedGameID));
+    m_grid->setCurrentIndex(current);
     m_grid->setAutoScroll(true);
     m_grid->verticalScrollBar()->setValue(position);
+    // A new list (a search typed or cleared) still shows the selected card, wherever it is.
+    if (visibleChanged && current.isValid())
+        m_grid->scrollTo(current, QAbstractItemView::EnsureVisible);
     const auto selected = GameBrowser::selectedGame(m_visible, m_selectedGameID);
     if (rebuildGuide || (selected ? selected->id : QString()) != m_guideShownID)
         updateGuide();
@@ -285,10 +289,12 @@ void SteamGamesView::resizeEvent(QResizeEvent *event)
 {
     QWidget::resizeEvent(event);
     // The list is 420 wide where there is room, between 320 and 500, and the guide keeps at
-    // least 380.
+    // least 380. A wider page gives the list what the guide's column cannot use, so more cards
+    // fit in a row.
     const int available = width() - 380;
-    m_listPane->setFixedWidth(
-        qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available))));
+    const int guideRoom = 580;
+    m_listPane->setFixedWidth(qMax(width() - guideRoom,
+        qBound(320, qMax(420, width() * 42 / 100), qMax(320, qMin(500, available)))));
 }
 
 void SteamGamesView::showEvent(QShowEvent *event)

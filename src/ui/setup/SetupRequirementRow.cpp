@@ -8,6 +8,7 @@
 #include <QHBoxLayout>
 #include <QLabel>
 #include <QLineEdit>
+#include <QScrollArea>
 #include <QToolButton>
 #include <QVBoxLayout>
 
@@ -225,6 +226,10 @@ SetupAdvancedOptions::SetupAdvancedOptions(bool expanded, QWidget *parent)
     m_toggle->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_toggle->setCursor(Qt::PointingHandCursor);
     connect(m_toggle, &QToolButton::toggled, this, &SetupAdvancedOptions::showExpansion);
+    connect(m_toggle, &QToolButton::toggled, this, [this](bool open) {
+        if (open)
+            scrollIntoView();
+    });
     column->addWidget(m_toggle, 0, Qt::AlignLeft);
 
     auto *content = new QVBoxLayout(m_content);
@@ -306,4 +311,18 @@ void SetupAdvancedOptions::showExpansion()
 {
     m_toggle->setArrowType(m_toggle->isChecked() ? Qt::DownArrow : Qt::RightArrow);
     m_content->setVisible(m_toggle->isChecked());
+}
+
+void SetupAdvancedOptions::scrollIntoView()
+{
+    QWidget *ancestor = parentWidget();
+    while (ancestor && !qobject_cast<QScrollArea *>(ancestor))
+        ancestor = ancestor->parentWidget();
+    auto *scroll = qobject_cast<QScrollArea *>(ancestor);
+    if (!scroll)
+        return;
+    // The sheet grows on the next layout pass; lay it out now so the scroll can reach the end.
+    for (int pass = 0; pass < 3; ++pass)
+        QCoreApplication::sendPostedEvents(nullptr, QEvent::LayoutRequest);
+    scroll->ensureWidgetVisible(this, 0, 0);
 }

@@ -98,6 +98,7 @@ Q_SIGNALS:
 
 private:
     void showExpansion();
+    void scrollIntoView();
 
     QToolButton *m_toggle;
     QWidget *m_content;

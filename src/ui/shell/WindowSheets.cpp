@@ -10,10 +10,79 @@
 #include "library/LibraryModel.h"
 #include "setup/RuntimeSetupModel.h"
 
+#include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <QScreen>
 
 using namespace Qt::StringLiterals;
+
+namespace {
+
+void centreOver(QWidget *dialog, const QWidget &window)
+{
+    QRect frame = dialog->frameGeometry();
+    frame.moveCenter(window.window()->frameGeometry().center());
+    if (const QScreen *screen = window.screen()) {
+        const QRect room = screen->availableGeometry();
+        frame.moveLeft(
+            qBound(room.left(), frame.left(), qMax(room.left(), room.right() - frame.width())));
+        frame.moveTop(
+            qBound(room.top(), frame.top(), qMax(room.top(), room.bottom() - frame.height())));
+    }
+    dialog->move(frame.topLeft());
+}
+
+// Keeps a sheet or alert centred over its window as it settles its size once shown.
+class Centring : public QObject
+{
+public:
+    Centring(QDialog *dialog, const QWidget &window)
+        : QObject(dialog)
+        , m_window(window)
+    {
+        dialog->installEventFilter(this);
+    }
+
+protected:
+    bool eventFilter(QObject *watched, QEvent *event) override
+    {
+        if (event->type() == QEvent::Resize)
+            centreOver(static_cast<QWidget *>(watched), m_window);
+        return false;
+    }
+
+private:
+    const QWidget &m_window;
+};
+
+// Opens a sheet or alert over the window, and gives the focus back to where it was once it
+// closes (the button that opened it, or the field being typed in).
+void present(QDialog *dialog, QWidget &window)
+{
+    if (!dialog->property("centred").toBool()) {
+        dialog->setProperty("centred", true);
+        new Centring(dialog, window);
+    }
+    // Placed before it shows, the dialog skips its own placement, which guesses the height of
+    // the title bar and so sits above the middle.
+    centreOver(dialog, window);
+    QPointer<QWidget> before = QApplication::focusWidget();
+    if (before && before->window() != window.window())
+        before = nullptr;
+    QObject::connect(
+        dialog, &QDialog::finished, &window,
+        [before] {
+            if (!before || !before->isVisible() || !before->isEnabled())
+                return;
+            before->activateWindow();
+            before->setFocus(Qt::OtherFocusReason);
+        },
+        Qt::SingleShotConnection);
+    dialog->open();
+}
+
+} // namespace
 
 WindowSheets::WindowSheets(
     QWidget &window, LibraryModel &library, WindowFlow &flow, const WindowContext &context)
@@ -41,7 +110,7 @@ void WindowSheets::showEditor(const std::optional<GameEntry> &entry)
         });
     connect(editor, &EntryEditorView::cancelled, editor, &QDialog::reject);
     m_sheet = editor;
-    editor->open();
+    present(editor, m_window);
 }
 
 void WindowSheets::showRuntimeSetup()
@@ -54,7 +123,7 @@ void WindowSheets::showRuntimeSetup()
     if (m_setupSheet) {
         // A closed sheet still installing Steam comes back, rather than a second install.
         m_sheet = m_setupSheet;
-        m_setupSheet->open();
+        present(m_setupSheet, m_window);
         return;
     }
     auto *setup = new RuntimeSetupView(m_context.setupContext(), false, &m_window);
@@ -76,7 +145,7 @@ void WindowSheets::showRuntimeSetup()
     connect(setup, &QDialog::finished, setup, release);
     connect(&setup->model(), &RuntimeSetupModel::changed, setup, release);
     m_sheet = setup;
-    setup->open();
+    present(setup, m_window);
 }
 
 void WindowSheets::confirmRemoval(const GameEntry &entry, const QString &deletedPrefixSize)
@@ -114,7 +183,7 @@ void WindowSheets::confirmRemoval(const GameEntry &entry, const QString &deleted
         });
     connect(alert, &QObject::destroyed, this, &WindowSheets::showNextAlert, Qt::QueuedConnection);
     m_alert = alert;
-    alert->open();
+    present(alert, m_window);
 }
 
 void WindowSheets::showNextAlert()
@@ -157,7 +226,7 @@ void WindowSheets::showNextAlert()
     });
     connect(alert, &QObject::destroyed, this, &WindowSheets::showNextAlert, Qt::QueuedConnection);
     m_alert = alert;
-    alert->open();
+    present(alert, m_window);
 }
 
 QWidget *WindowSheets::currentSheet() const
