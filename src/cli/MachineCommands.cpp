@@ -85,7 +85,7 @@ int runtimes(const LibraryContext &context, const QStringList &options)
                 out += ",\"bundlePath\":" + jsonString(*runtime.bundlePath);
             QJsonArray own;
             const QString real = QFileInfo(runtime.winePath).canonicalFilePath();
-            for (const QJsonValue &kept : templates) {
+            for (const auto &kept : templates) {
                 if (kept[u"wine"_s].toString() == real)
                     own.append(kept);
             }
