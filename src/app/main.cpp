@@ -78,6 +78,8 @@ int runWindow(QApplication &app, const QStringList &arguments)
     MainWindow window(library, context);
     handoff.attach(window);
     window.show();
+    // The desktop's token was for this window; the games it starts must not carry it on.
+    qunsetenv("XDG_ACTIVATION_TOKEN");
     if (!file.isEmpty())
         window.runFile(file);
     return app.exec();
