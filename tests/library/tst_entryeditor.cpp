@@ -100,27 +100,6 @@ private Q_SLOTS:
         QVERIFY(adding.canSave());
     }
 
-    void savesWithANewPrefix()
-    {
-        Sandbox sandbox;
-        const GameEntry ready = sandbox.readyEntry();
-        EntryEditor editor(sandbox.dataFolder(), std::nullopt);
-        EntryDraft draft = EntryEditor::draftFor(ready);
-        draft.prefixPath = sandbox.path("brand/new");
-        draft.createNewPrefix = true;
-        editor.setDraft(draft);
-        QSignalSpy saved(&editor, &EntryEditor::saved);
-        editor.save();
-        QVERIFY(editor.isPreparing());
-        QVERIFY(!editor.canSave());
-        QVERIFY(saved.wait(10000));
-        QVERIFY(!editor.isPreparing());
-        const GameEntry entry = saved.first().first().value<GameEntry>();
-        QCOMPARE(entry.prefixPath, sandbox.path("brand/new"));
-        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
-        QVERIFY(QFile::exists(sandbox.dataFolder() + "/Logs/prefix-" + entry.idString() + ".log"));
-    }
-
     void editingKeepsThePrefix()
     {
         Sandbox sandbox;

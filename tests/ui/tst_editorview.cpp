@@ -89,6 +89,8 @@ private Q_SLOTS:
         QCOMPARE(entry.prefixPath, prefix);
         QVERIFY(
             QFile::exists(sandbox.recordDir() + u"/wineboot.args"_s)); // with the typed variable
+        QVERIFY(QFile::exists(
+            sandbox.dataFolder() + u"/Logs/prefix-"_s + entry.idString() + u".log"_s));
     }
 
     void choosingAFile_data()
