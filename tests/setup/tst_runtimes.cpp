@@ -1,7 +1,7 @@
 #include "platform/Leftovers.h"
 #include "platform/UserDefaults.h"
-#include "setup/RuntimeDiscovery.h"
 #include "setup/Downloads.h"
+#include "setup/RuntimeDiscovery.h"
 #include "setup/WineInstaller.h"
 #include "support/SetupSupport.h"
 
@@ -37,14 +37,14 @@ private Q_SLOTS:
         // wineserver, a capitalised extension, a plain file; an engine folder directly in
         // Applications and one inside a game of a game library; Quillmere's own runtime, and
         // two names that differ only in letter case.
-        for (const QString &bin : {apps + u"/Wine Stable.app"_s + wineBin,
-                 apps + u"/Three.app"_s + wineBin, apps + u"/Three.app/Contents/Resources/bin"_s,
-                 apps + u"/Three.app/bin"_s, apps + u"/NoServer.app"_s + wineBin,
-                 apps + u"/Shouty.App"_s + wineBin, apps + u"/engine-Proton/bin"_s,
-                 games + u"/Some Game/engine-WS11/bin"_s,
-                 runtimes + u"/Wine Devel 11.18 Quillmere.app"_s + wineBin,
-                 sandbox.path(u"fixed/alpha wine/bin"_s), apps + u"/Alpha Wine.app"_s + wineBin,
-                 sandbox.path(u"usr/bin"_s)})
+        for (const QString &bin :
+            {apps + u"/Wine Stable.app"_s + wineBin, apps + u"/Three.app"_s + wineBin,
+                apps + u"/Three.app/Contents/Resources/bin"_s, apps + u"/Three.app/bin"_s,
+                apps + u"/NoServer.app"_s + wineBin, apps + u"/Shouty.App"_s + wineBin,
+                apps + u"/engine-Proton/bin"_s, games + u"/Some Game/engine-WS11/bin"_s,
+                runtimes + u"/Wine Devel 11.18 Quillmere.app"_s + wineBin,
+                sandbox.path(u"fixed/alpha wine/bin"_s), apps + u"/Alpha Wine.app"_s + wineBin,
+                sandbox.path(u"usr/bin"_s)})
             installFakeRuntime(bin);
         QDir().mkpath(sandbox.path(u"homebrew/bin"_s));
         QFile::link(apps + u"/Wine Stable.app"_s + wineBin + u"/wine"_s,
