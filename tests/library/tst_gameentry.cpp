@@ -135,9 +135,8 @@ private Q_SLOTS:
     void quickReaderAgreesWithTheGeneralOne()
     {
         QFETCH(QByteArray, json);
-        QFETCH(bool, quick);
         const auto quickly = LibraryFile::decodeQuickly(json);
-        QCOMPARE(quickly.has_value(), quick);
+        QTEST(quickly.has_value(), "quick");
         if (!quickly)
             return;
         const auto generally = LibraryFile::decodeGenerally(json);

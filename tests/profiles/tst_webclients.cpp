@@ -152,9 +152,8 @@ private Q_SLOTS:
     void decodeGameData()
     {
         QFETCH(QByteArray, body);
-        QFETCH(bool, present);
         const auto data = SteamStoreAPI::decodeGameData(body, u"730"_s);
-        QCOMPARE(data.has_value(), present);
+        QTEST(data.has_value(), "present");
         if (!data)
             return;
         QTEST(data->name.value_or(QString()), "name");
