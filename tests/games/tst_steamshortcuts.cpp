@@ -130,14 +130,23 @@ private Q_SLOTS:
         }
 
         // Another model (a later start of the app) still knows, and adds the game once Steam is
-        // done.
+        // done, with every other pending game Steam finished meanwhile, on any of its drives.
+        // The rest stays pending, stored without duplicates.
+        UserDefaults(world.sandbox.path("defaults.ini"))
+            .setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey),
+                {"990080", "730", "292030", "730"});
         installSteamGame(world.steam, "730");
+        installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
         auto later = world.sandbox.model();
         SteamShortcuts steam(*later);
         QVERIFY(steam.isSteamGamePendingInstall(cs));
         QCOMPARE(steam.refreshGameProfiles(SteamGameCatalog::games()),
-            Outcome::notice(
-                "Counter-Strike 2 finished installing and is ready in your Quillmere library."));
+            Outcome::notice("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready "
+                            "in your Quillmere library."));
+        QCOMPARE(later->entries().size(), 3);
+        QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
+                     .stringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey)),
+            QStringList({"292030"}));
         const auto shortcut = steam.steamGameEntry(cs);
         QVERIFY(shortcut.has_value());
         QCOMPARE(shortcut->arguments, QStringList({"-applaunch", "730"}));
@@ -147,25 +156,6 @@ private Q_SLOTS:
         QVERIFY(shortcut->environment.isEmpty());
         QCOMPARE(later->selectedID(), shortcut->id);
         QVERIFY(!steam.isSteamGamePendingInstall(cs));
-    }
-
-    void severalGamesFinishTogether()
-    {
-        World world;
-        UserDefaults defaults(world.sandbox.path("defaults.ini"));
-        defaults.setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey),
-            {"990080", "730", "292030", "730"});
-        installSteamGame(world.steam, "730");
-        installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
-        auto model = world.sandbox.model();
-        QCOMPARE(SteamShortcuts(*model).refreshPendingSteamGameInstalls(SteamGameCatalog::games()),
-            Outcome::notice("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready "
-                            "in your Quillmere library."));
-        QCOMPARE(model->entries().size(), 3);
-        // The rest stays pending, stored sorted and without duplicates.
-        QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
-                     .stringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey)),
-            QStringList({"292030"}));
     }
 
     void addingShortcutsByHand()
