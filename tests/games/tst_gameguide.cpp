@@ -46,8 +46,6 @@ private Q_SLOTS:
         Sandbox sandbox;
         const GameEntry steam = sandbox.steamEntry();
         installSteamGame(steam, "730");
-        // Installed in Steam's library folder on another drive.
-        installSteamGameIn(addSteamLibraryOnDriveD(steam, sandbox.path("d")), "1245620");
         UserDefaults(sandbox.path("defaults.ini"))
             .setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey), {"2357570"});
         auto library = sandbox.model();
@@ -58,8 +56,6 @@ private Q_SLOTS:
         QCOMPARE(installFacts(SteamShortcuts(*library), cs, false), facts("steam,installed"));
         QCOMPARE(installFacts(SteamShortcuts(*library), profile("overwatch"), true),
             facts("wine,steam,pending"));
-        QCOMPARE(installFacts(SteamShortcuts(*library), profile("elden-ring"), true),
-            facts("wine,steam,installed"));
         SteamShortcuts(*library).addSteamGameShortcut(cs);
         GameEntry launcher = sandbox.readyEntry(QStringLiteral("Tools"));
         launcher.executablePath = "/games/Battle.net/Battle.net.EXE";

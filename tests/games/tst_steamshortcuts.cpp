@@ -12,6 +12,7 @@
 #include <sys/stat.h>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 class TestSteamShortcuts : public QObject
 {
@@ -50,34 +51,22 @@ private Q_SLOTS:
                            const QString &bytes = "0", const QString &appID = "730") {
             return steamManifest(appID, flags, folder, bytes);
         };
-        QTest::newRow("complete") << m("4") << "files"
-                                  << "installed";
-        QTest::newRow("no download count") << m("4", "Game730", {}) << "files"
-                                           << "installed";
-        QTest::newRow("signed flags") << m("+4") << "files"
-                                      << "installed";
-        QTest::newRow("bytes to download") << m("4", "Game730", "1") << "files"
-                                           << "updating";
-        QTest::newRow("update required, flags 6") << m("6") << "files"
-                                                  << "updating";
-        QTest::newRow("first download, flags 1026") << m("1026") << "none"
-                                                    << "downloading";
-        QTest::newRow("uninstalled, flags 1") << m("1") << "none"
-                                              << "not installed";
-        QTest::newRow("flags not a number") << m("4x") << "files"
-                                            << "not installed";
-        QTest::newRow("other app id") << m("4", "Game730", "0", "731") << "files"
-                                      << "none";
-        QTest::newRow("install folder ..") << m("4", "..") << "files"
-                                           << "not installed";
-        QTest::newRow("install folder with slash") << m("4", "Game730/sub") << "files"
-                                                   << "not installed";
-        QTest::newRow("empty install folder name") << m("4", "") << "files"
-                                                   << "not installed";
-        QTest::newRow("install folder missing") << m("4") << "none"
-                                                << "not installed";
-        QTest::newRow("install folder empty") << m("4") << "empty"
-                                              << "not installed";
+        QTest::newRow("complete") << m("4") << u"files"_s << u"installed"_s;
+        QTest::newRow("no download count") << m("4", "Game730", {}) << u"files"_s << u"installed"_s;
+        QTest::newRow("signed flags") << m("+4") << u"files"_s << u"installed"_s;
+        QTest::newRow("bytes to download") << m("4", "Game730", "1") << u"files"_s << u"updating"_s;
+        QTest::newRow("update required, flags 6") << m("6") << u"files"_s << u"updating"_s;
+        QTest::newRow("first download, flags 1026") << m("1026") << u"none"_s << u"downloading"_s;
+        QTest::newRow("uninstalled, flags 1") << m("1") << u"none"_s << u"not installed"_s;
+        QTest::newRow("flags not a number") << m("4x") << u"files"_s << u"not installed"_s;
+        QTest::newRow("other app id") << m("4", "Game730", "0", "731") << u"files"_s << u"none"_s;
+        QTest::newRow("install folder ..") << m("4", "..") << u"files"_s << u"not installed"_s;
+        QTest::newRow("install folder with slash")
+            << m("4", "Game730/sub") << u"files"_s << u"not installed"_s;
+        QTest::newRow("empty install folder name")
+            << m("4", "") << u"files"_s << u"not installed"_s;
+        QTest::newRow("install folder missing") << m("4") << u"none"_s << u"not installed"_s;
+        QTest::newRow("install folder empty") << m("4") << u"empty"_s << u"not installed"_s;
     }
     void installedOnlyWhenComplete()
     {
@@ -105,28 +94,22 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("windowsPath");
         QTest::addColumn<QString>("hostPath"); // empty: not a place on this machine
-        QTest::newRow("drive C") << "C:\\Program Files (x86)\\Steam"
-                                 << "/p/drive_c/Program Files (x86)/Steam";
-        QTest::newRow("other letter, slashes") << "d:/Games//Steam/"
-                                               << "/p/dosdevices/d:/Games/Steam";
-        QTest::newRow("drive Z") << "Z:\\home\\ann\\Steam"
-                                 << "/p/dosdevices/z:/home/ann/Steam";
-        QTest::newRow("drive root") << "E:\\"
-                                    << "/p/dosdevices/e:";
-        QTest::newRow("drive-relative") << "E:Steam"
-                                        << "";
-        QTest::newRow("steps out") << "E:\\Steam\\..\\..\\x"
-                                   << "";
-        QTest::newRow("network share") << "\\\\server\\games"
-                                       << "";
-        QTest::newRow("host path") << "/home/ann/Steam"
-                                   << "";
+        QTest::newRow("drive C") << u"C:\\Program Files (x86)\\Steam"_s
+                                 << u"/p/drive_c/Program Files (x86)/Steam"_s;
+        QTest::newRow("other letter, slashes")
+            << u"d:/Games//Steam/"_s << u"/p/dosdevices/d:/Games/Steam"_s;
+        QTest::newRow("drive Z") << u"Z:\\home\\ann\\Steam"_s
+                                 << u"/p/dosdevices/z:/home/ann/Steam"_s;
+        QTest::newRow("drive root") << u"E:\\"_s << u"/p/dosdevices/e:"_s;
+        QTest::newRow("drive-relative") << u"E:Steam"_s << QString();
+        QTest::newRow("steps out") << u"E:\\Steam\\..\\..\\x"_s << QString();
+        QTest::newRow("network share") << u"\\\\server\\games"_s << QString();
+        QTest::newRow("host path") << u"/home/ann/Steam"_s << QString();
     }
     void windowsPathsMapThroughThePrefix()
     {
         QFETCH(QString, windowsPath);
-        QFETCH(QString, hostPath);
-        QCOMPARE(SteamLibraryFolders::hostPath("/p", windowsPath), hostPath);
+        QTEST(SteamLibraryFolders::hostPath("/p", windowsPath), "hostPath");
     }
 
     void openingAPageRemembersTheInstall()
@@ -147,14 +130,23 @@ private Q_SLOTS:
         }
 
         // Another model (a later start of the app) still knows, and adds the game once Steam is
-        // done.
+        // done, with every other pending game Steam finished meanwhile, on any of its drives.
+        // The rest stays pending, stored without duplicates.
+        UserDefaults(world.sandbox.path("defaults.ini"))
+            .setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey),
+                {"990080", "730", "292030", "730"});
         installSteamGame(world.steam, "730");
+        installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
         auto later = world.sandbox.model();
         SteamShortcuts steam(*later);
         QVERIFY(steam.isSteamGamePendingInstall(cs));
         QCOMPARE(steam.refreshGameProfiles(SteamGameCatalog::games()),
-            Outcome::notice(
-                "Counter-Strike 2 finished installing and is ready in your Quillmere library."));
+            Outcome::notice("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready "
+                            "in your Quillmere library."));
+        QCOMPARE(later->entries().size(), 3);
+        QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
+                     .stringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey)),
+            QStringList({"292030"}));
         const auto shortcut = steam.steamGameEntry(cs);
         QVERIFY(shortcut.has_value());
         QCOMPARE(shortcut->arguments, QStringList({"-applaunch", "730"}));
@@ -164,25 +156,6 @@ private Q_SLOTS:
         QVERIFY(shortcut->environment.isEmpty());
         QCOMPARE(later->selectedID(), shortcut->id);
         QVERIFY(!steam.isSteamGamePendingInstall(cs));
-    }
-
-    void severalGamesFinishTogether()
-    {
-        World world;
-        UserDefaults defaults(world.sandbox.path("defaults.ini"));
-        defaults.setStringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey),
-            {"990080", "730", "292030", "730"});
-        installSteamGame(world.steam, "730");
-        installSteamGameIn(addSteamLibraryOnDriveD(world.steam, world.sandbox.path("d")), "990080");
-        auto model = world.sandbox.model();
-        QCOMPARE(SteamShortcuts(*model).refreshPendingSteamGameInstalls(SteamGameCatalog::games()),
-            Outcome::notice("Hogwarts Legacy, Counter-Strike 2 finished installing and are ready "
-                            "in your Quillmere library."));
-        QCOMPARE(model->entries().size(), 3);
-        // The rest stays pending, stored sorted and without duplicates.
-        QCOMPARE(UserDefaults(world.sandbox.path("defaults.ini"))
-                     .stringArray(QLatin1String(SteamShortcuts::pendingSteamGamesKey)),
-            QStringList({"292030"}));
     }
 
     void addingShortcutsByHand()
@@ -240,23 +213,23 @@ private Q_SLOTS:
         QTest::addColumn<QString>("change");
         QTest::addColumn<bool>("kept");
         QTest::addColumn<bool>("installed");
-        QTest::newRow("manifest gone") << "remove" << false << false;
+        QTest::newRow("manifest gone") << u"remove"_s << false << false;
         QTest::newRow("manifest names another app")
             << steamManifest("731", "4", "Game730") << false << false;
-        QTest::newRow("prefix renamed away") << "rename" << true << false;
+        QTest::newRow("prefix renamed away") << u"rename"_s << true << false;
         QTest::newRow("updating in Steam")
             << steamManifest("730", "1026", "Game730", "1024") << true << false;
-        QTest::newRow("manifest not UTF-8") << "latin1" << true << false;
-        QTest::newRow("manifest a named pipe") << "pipe" << true << false;
-        QTest::newRow("D: installed") << "D:" << true << true;
-        QTest::newRow("D: manifest gone") << "D: remove" << false << false;
-        QTest::newRow("D: unmounted") << "D: unmount" << true << false;
-        QTest::newRow("D: link to nowhere") << "D: dangling" << true << false;
-        QTest::newRow("D: listed only in config") << "D: config" << true << true;
-        QTest::newRow("D: list cut short") << "D: truncate" << true << false;
-        QTest::newRow("D: list too large") << "D: large" << true << false;
-        QTest::newRow("D: list a named pipe") << "D: pipe" << true << false;
-        QTest::newRow("D: list names a share") << "D: share" << true << false;
+        QTest::newRow("manifest not UTF-8") << u"latin1"_s << true << false;
+        QTest::newRow("manifest a named pipe") << u"pipe"_s << true << false;
+        QTest::newRow("D: installed") << u"D:"_s << true << true;
+        QTest::newRow("D: manifest gone") << u"D: remove"_s << false << false;
+        QTest::newRow("D: unmounted") << u"D: unmount"_s << true << false;
+        QTest::newRow("D: link to nowhere") << u"D: dangling"_s << true << false;
+        QTest::newRow("D: listed only in config") << u"D: config"_s << true << true;
+        QTest::newRow("D: list cut short") << u"D: truncate"_s << true << false;
+        QTest::newRow("D: list too large") << u"D: large"_s << true << false;
+        QTest::newRow("D: list a named pipe") << u"D: pipe"_s << true << false;
+        QTest::newRow("D: list names a share") << u"D: share"_s << true << false;
     }
     void startKeepsShortcutsUnlessGameIsGone()
     {

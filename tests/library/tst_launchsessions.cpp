@@ -37,40 +37,6 @@ class TestLaunchSessions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void launcherExitBecomesNotice_data()
-    {
-        QTest::addColumn<QString>("fakeWine"); // NAME=VALUE
-        QTest::addColumn<QString>("notice");
-        QTest::newRow("exit 0") << "FAKE_WINE_EXIT=0"
-                                << "Wine closed normally.";
-        QTest::newRow("killed by signal") << "FAKE_WINE_SIGNAL=9" << exitNotice.arg(-9);
-    }
-    void launcherExitBecomesNotice()
-    {
-        QFETCH(QString, fakeWine);
-        Sandbox sandbox;
-        const auto model = sandbox.model();
-        const GameEntry entry = addReadyEntry(sandbox, *model,
-            {{fakeWine.section(u'=', 0, 0), fakeWine.section(u'=', 1)}, {"FAKE_WINE_SLEEP", "0.3"}},
-            "Solitaire");
-
-        model->launch(entry); // its "Started" notice is the direct launch's test
-        QVERIFY(model->isRunning(entry.id));
-        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
-        QTEST(model->notice(), "notice");
-        QCOMPARE(model->errorMessage(), QString());
-        QVERIFY(readFile(model->logPath(entry)).contains("fake wine ran"));
-        QCOMPARE(
-            model->logPath(entry), sandbox.dataFolder() + "/Logs/" + entry.idString() + ".log");
-
-        model->openLog(entry);
-        QCOMPARE(sandbox.desktop->openedFiles, QStringList({model->logPath(entry)}));
-        model->openLog(sandbox.readyEntry("Never launched"));
-        QCOMPARE(model->errorMessage(),
-            "There isn't a launch log for this game yet. Launch it once, then try again.");
-        QCOMPARE(sandbox.desktop->openedFiles.size(), 1);
-    }
-
     void quittingLeavesTheGameRunning()
     {
         Sandbox sandbox;
@@ -342,28 +308,42 @@ private Q_SLOTS:
     }
 
     // A game that outlives its launcher goes on writing to its own launch's log; launching
-    // again starts a fresh log that the old game's output never enters.
+    // again starts a fresh log that the old game's output never enters. Each launcher's exit
+    // becomes the notice: a normal close, or the code of the signal that ended it.
     void relaunchWhileTheGameStillWritesGetsAFreshLog()
     {
         Sandbox sandbox;
         const auto model = sandbox.model();
         GameEntry entry = addReadyEntry(sandbox, *model, {{"FAKE_WINE_TRICKLE", "60"}});
         const QString log = model->logPath(entry);
-        model->launch(entry);
+        QCOMPARE(log, sandbox.dataFolder() + "/Logs/" + entry.idString() + ".log");
+        model->launch(entry); // its "Started" notice is the direct launch's test
+        QVERIFY(model->isRunning(entry.id));
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        QCOMPARE(model->notice(), "Wine closed normally.");
+        QCOMPARE(model->errorMessage(), QString());
         QTRY_VERIFY(readFile(log).contains("line 3\n"));
         QFile earlier(log);
         QVERIFY(earlier.open(QIODevice::ReadOnly));
 
         entry.environment.remove("FAKE_WINE_TRICKLE");
+        entry.environment.insert("FAKE_WINE_SIGNAL", "9");
         model->update(entry);
         model->launch(entry);
         QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        QCOMPARE(model->notice(), exitNotice.arg(-9));
         QTRY_VERIFY_WITH_TIMEOUT(earlier.seek(0) && earlier.readAll().contains("line 60\n"), 10000);
         const QByteArray output = readFile(log);
         QVERIFY2(!output.contains("the game still writes") && !output.contains('\0'),
             output.toPercentEncoding().constData());
         QCOMPARE(output.count("fake wine ran"), 1);
+
+        model->openLog(entry);
+        QCOMPARE(sandbox.desktop->openedFiles, QStringList({log}));
+        model->openLog(sandbox.readyEntry("Never launched"));
+        QCOMPARE(model->errorMessage(),
+            "There isn't a launch log for this game yet. Launch it once, then try again.");
+        QCOMPARE(sandbox.desktop->openedFiles.size(), 1);
     }
 };
 

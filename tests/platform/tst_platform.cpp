@@ -1,4 +1,5 @@
 #include "platform/ChildProcess.h"
+#include "platform/LaunchLog.h"
 #include "platform/RegularFile.h"
 #include "platform/UserDefaults.h"
 
@@ -10,12 +11,96 @@
 #include <unistd.h>
 
 using namespace Qt::StringLiterals;
+using namespace std::chrono_literals;
+
+namespace {
+
+QByteArray readAll(const QString &path)
+{
+    QFile file(path);
+    return file.open(QIODevice::ReadOnly) ? file.readAll() : QByteArray();
+}
+
+// What `seq 1 COUNT` prints, to compare the kept parts with.
+QByteArray numbers(int count)
+{
+    QByteArray out;
+    for (int n = 1; n <= count; ++n)
+        out += QByteArray::number(n) + '\n';
+    return out;
+}
+
+std::shared_ptr<ChildProcess> shell(const QString &script, int outputFd)
+{
+    auto started = ChildProcess::launch({.program = u"/bin/sh"_s,
+        .arguments = {u"-c"_s, script},
+        .environment = {{u"PATH"_s, u"/usr/bin:/bin"_s}},
+        .outputFd = outputFd});
+    return started ? *started : nullptr;
+}
+
+} // namespace
 
 class TestPlatform : public QObject
 {
     Q_OBJECT
 
 private Q_SLOTS:
+    void initTestCase() { QVERIFY2(!LaunchLog::keeperPath().isEmpty(), "no log keeper"); }
+
+    // Far more output than the cap keeps its first half, a note of what was left out, and the
+    // latest output; less than the cap is kept whole. `released` lets the log go (as a window that
+    // quits does) while the program still writes: the keeper holds the cap on its own.
+    void keepsStartAndLatestOutput_data()
+    {
+        QTest::addColumn<int>("lines");
+        QTest::addColumn<bool>("released");
+        QTest::newRow("under the cap") << 1000 << false;
+        QTest::newRow("far over the cap") << 400000 << false;
+        QTest::newRow("over the cap after the log is let go") << 400000 << true;
+    }
+    void keepsStartAndLatestOutput()
+    {
+        QFETCH(int, lines);
+        QFETCH(bool, released);
+        constexpr qint64 cap = 64 * 1024;
+        QTemporaryDir dir;
+        const QString path = dir.filePath(u"run.log"_s);
+        QFile stale(path); // what an earlier launch left is replaced
+        QVERIFY(stale.open(QIODevice::WriteOnly) && stale.write("stale") == 5);
+        stale.close();
+        auto log = LaunchLog::create(path, cap);
+        QVERIFY(log && (*log)->isBounded());
+        const auto writer
+            = shell(released ? u"sleep 0.2; seq 1 %1"_s.arg(lines) : u"seq 1 %1"_s.arg(lines),
+                (*log)->fd());
+        QVERIFY(writer);
+        (*log)->closeForChildren();
+        if (released)
+            log->reset();
+        writer->waitForExit();
+        const QByteArray all = numbers(lines);
+        if (!released)
+            (*log)->settle(5s);
+        if (all.size() <= cap) {
+            QCOMPARE(readAll(path), all);
+            return;
+        }
+        const qint64 head = cap / 2;
+        const QByteArray note = "\n[Quillmere left out ";
+        QTRY_VERIFY(readAll(path).endsWith(all.right(1000)) && readAll(path).contains(note));
+        const QByteArray kept = readAll(path);
+        QVERIFY2(kept.size() <= cap, QByteArray::number(kept.size()).constData());
+        QCOMPARE(kept.left(head), all.left(head));
+        const qsizetype noteEnd = kept.indexOf('\n', head + 1) + 1;
+        const QByteArray tail = kept.mid(noteEnd);
+        QVERIFY(tail.size() > cap / 3);
+        QVERIFY(all.endsWith(tail));
+        QCOMPARE(kept.mid(head, noteEnd - head),
+            note + QByteArray::number(all.size() - head - tail.size())
+                + " bytes of output here to keep this log under 64 KiB.]\n");
+    }
+
     // One value is stored as a plain string, several as a list; each overwrites the last and a
     // second store on the same file sees it.
     void userDefaultsKeepStringArrays()
@@ -68,7 +153,6 @@ private Q_SLOTS:
         QTemporaryDir dir;
         const QString path = dir.filePath(u"file"_s);
         const QByteArray name = QFile::encodeName(path);
-        const auto read = [](const QString &file) { return *RegularFile::read(file, 100); };
         QVERIFY(QDir(dir.path()).mkpath(u"synced"_s));
         QFile real(dir.filePath(u"synced/real"_s));
         QVERIFY(real.open(QIODevice::WriteOnly) && real.write("kept") == 4 && real.flush());
@@ -107,9 +191,10 @@ private Q_SLOTS:
         if (opened) {
             QCOMPARE((*opened)->write("new"), 3);
             (*opened)->close();
-            QCOMPARE(read(path), QByteArray("new"));
+            QCOMPARE(readAll(path), QByteArray("new"));
         } else {
-            QCOMPARE(read(real.fileName()), QByteArray("kept")); // nothing written through a link
+            QCOMPARE(
+                readAll(real.fileName()), QByteArray("kept")); // nothing written through a link
         }
     }
 

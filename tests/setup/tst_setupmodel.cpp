@@ -217,6 +217,7 @@ private Q_SLOTS:
         installFakeRuntime(sandbox.path(u"usr/bin"_s));
         QCoro::waitFor(model.prepareWineAutomatically());
         QCOMPARE(model.statusMessage(), ready);
+        QVERIFY(!model.isPreparingWine()); // the sheet's button works again
         QCOMPARE(model.notReadyReason(), QString());
         QCOMPARE(model.selectedRuntime()->name, u"System Wine"_s);
     }

@@ -38,26 +38,13 @@ struct WindowHarness
             = webHost.isEmpty() ? server.url(QStringLiteral("/")) : webHost;
     }
 
+    // A Linux desktop with GStreamer, whose package-manager Wine is there once `wineReady`.
     SetupContext setupContext() const
     {
-        SetupContext context;
+        SetupContext context = TestSupport::machineContext(
+            sandbox, server, QStringLiteral("linux"), true, *wineReady);
         context.dataFolder = sandbox.dataFolder();
-        const QString bin = sandbox.path(QStringLiteral("wine/bin"));
-        if (*wineReady && !QFile::exists(bin + QStringLiteral("/wine"))) {
-            QDir().mkpath(bin);
-            TestSupport::installFakeRuntime(bin);
-        }
-        if (*wineReady)
-            context.places.binaries
-                = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
-        context.system.kind = SetupSystem::Kind::linuxDesktop;
-        context.system.machineName = QStringLiteral("x86_64");
-        // GStreamer counts as installed when this file exists; the harness always has it.
-        const QString gstreamer = sandbox.path(QStringLiteral("libgstreamer-1.0.so.0"));
-        TestSupport::writeFile(gstreamer, "ELF");
-        context.system.gstreamerPaths = {gstreamer};
         context.defaults = sandbox.context().defaults;
-        context.desktop = sandbox.desktop;
         return context;
     }
 
