@@ -152,7 +152,8 @@ int show(const LibraryModel &model, const GameEntry &entry, const QStringList &o
     if (options.size() > 1 || (options.size() == 1 && options.first() != u"--json"_s))
         return usageFailure(u"“show” takes one library entry and the option --json."_s);
     const bool running = !LaunchSessions::withLivePrefix({{entry.id, entry.prefixPath}}).isEmpty();
-    const PlayRecord play = PlayTimes::read(model.dataFolder()).value(entry.id);
+    const PlayRecord play
+        = PlayTimes::read(model.dataFolder()).value_or(PlayRecords()).value(entry.id);
     const qint64 seconds = play.seconds + (play.since ? play.since->secsTo(*play.seen) : 0);
     const QString logPath = model.logPath(entry);
     if (!options.isEmpty()) {

@@ -95,11 +95,14 @@ QString PlayTimes::path(const QString &dataFolder)
     return QDir(dataFolder).filePath(u"playtime.json"_s);
 }
 
-PlayRecords PlayTimes::read(const QString &dataFolder)
+std::optional<PlayRecords> PlayTimes::read(const QString &dataFolder)
 {
+    // Looking leaves nothing behind where there is nothing yet, not even a lock.
+    if (!QFileInfo::exists(path(dataFolder)))
+        return PlayRecords();
     QLockFile lock(path(dataFolder) + u".lock"_s);
     if (!lock.tryLock(2000))
-        return {};
+        return std::nullopt;
     return readLocked(path(dataFolder));
 }
 

@@ -33,8 +33,8 @@ namespace PlayTimes {
 QString path(const QString &dataFolder);
 
 // Empty for a missing file; a damaged one is set aside as "playtime.json.damaged" once, so
-// the counting starts again rather than failing for ever.
-PlayRecords read(const QString &dataFolder);
+// the counting starts again rather than failing for ever. None while another process holds it.
+std::optional<PlayRecords> read(const QString &dataFolder);
 
 // Applies `change` to what the file holds now, under a lock other processes respect, and
 // writes it back in one rename. The records as written, or none when the lock or the write

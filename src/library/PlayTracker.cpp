@@ -20,7 +20,15 @@ PlayTracker::PlayTracker(QString dataFolder, LaunchSessions &sessions, QObject *
                   PlayRecords &records) { PlayTimes::begin(records, id, now); });
     });
     connect(&sessions, &LaunchSessions::prefixesChecked, this, &PlayTracker::prefixesChecked);
-    write({}); // reads what is there
+    Background::run(
+        this, [folder = m_dataFolder] { return PlayTimes::read(folder); },
+        [this](const std::optional<PlayRecords> &read) {
+            // A write that came back first knows better.
+            if (read && m_records.isEmpty() && *read != m_records) {
+                m_records = *read;
+                Q_EMIT recordsChanged();
+            }
+        });
 }
 
 void PlayTracker::prefixesChecked()
@@ -74,10 +82,8 @@ void PlayTracker::writeNext()
         this,
         [folder = m_dataFolder, changes = std::exchange(m_pending, {})] {
             return PlayTimes::update(folder, [&](PlayRecords &records) {
-                for (const auto &change : changes) {
-                    if (change)
-                        change(records);
-                }
+                for (const auto &change : changes)
+                    change(records);
             });
         },
         [this](const std::optional<PlayRecords> &written) {

@@ -195,7 +195,7 @@ private Q_SLOTS:
                     PlayTimes::follow(records, kind == "run" ? QSet {id} : QSet<QUuid> {}, at);
             }));
         }
-        const PlayRecord record = PlayTimes::read(folder.path()).value(id);
+        const PlayRecord record = PlayTimes::read(folder.path()).value().value(id);
         QTEST(record.seconds, "seconds");
         QTEST(int(start.secsTo(record.lastPlayedAt.value_or(QDateTime()))), "lastPlayedAt");
         QTEST(record.since.has_value(), "underWay");
