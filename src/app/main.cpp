@@ -110,6 +110,12 @@ int main(int argc, char *argv[])
     Background::Pool pool;
     nameApplication();
     QNetworkAccessManager network;
-    return pool.finish(Cli::run(arguments, LibraryContext::system(nullptr),
-        WebAccess {&network, ProfileEndpoints::fromEnvironment()}));
+    const LibraryContext context = LibraryContext::system(nullptr);
+    // An applications-menu shortcut's launch goes through the open window, which then shows it
+    // running and keeps its log and play time.
+    const Cli::WindowLauncher window = [folder = context.dataFolder](const QUuid &id) {
+        return WindowHandoff::askToLaunch(folder, id);
+    };
+    return pool.finish(Cli::run(
+        arguments, context, WebAccess {&network, ProfileEndpoints::fromEnvironment()}, window));
 }

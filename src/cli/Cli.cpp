@@ -15,11 +15,13 @@ QString Cli::usage()
            "\n"
            "Commands:\n"
            "  list [--json]    the library, in order\n"
-           "  launch ENTRY     launch an entry by id or exact name; waits for the launcher to "
-           "exit\n"
+           "  launch ENTRY [--through-window]  launch an entry by id or exact name; waits for the "
+           "launcher to exit, or has the open window launch it\n"
            "  stop ENTRY       ask the entry's wineserver to stop every program of its prefix\n"
            "  log ENTRY        print the entry's latest launch log\n"
            "  show ENTRY [--json]  the entry, whether it runs, its play time and its log\n"
+           "  shortcut ENTRY [--remove]  add the entry to the desktop's applications menu, or "
+           "remove it\n"
            "  runtimes [--json]  the Wine runtimes found, the default first\n"
            "  run FILE.exe     run a Windows program at once in a new prefix, as a drop does\n"
            "  profiles [--json] [--search TEXT]  the game compatibility profiles\n"
@@ -37,14 +39,15 @@ bool Cli::opensWindow(const QStringList &arguments)
         return false;
     const QString &argument = arguments.first();
     static const QStringList commands = {u"list"_s, u"launch"_s, u"stop"_s, u"log"_s, u"show"_s,
-        u"runtimes"_s, u"run"_s, u"profiles"_s, u"steam"_s, u"help"_s};
+        u"shortcut"_s, u"runtimes"_s, u"run"_s, u"profiles"_s, u"steam"_s, u"help"_s};
     if (commands.contains(argument) || argument.startsWith(u'-'))
         return false;
     return QFileInfo::exists(argument) || argument.contains(u'/')
         || argument.endsWith(u".exe"_s, Qt::CaseInsensitive);
 }
 
-int Cli::run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web)
+int Cli::run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web,
+    const WindowLauncher &window)
 {
     if (arguments.isEmpty() || arguments.first() == u"help"_s || arguments.first() == u"--help"_s
         || arguments.first() == u"-h"_s) {
@@ -60,6 +63,6 @@ int Cli::run(const QStringList &arguments, const LibraryContext &context, const 
     if (command == u"steam"_s)
         return CliCommands::steam(context, rest);
     if (CliCommands::isLibraryCommand(command))
-        return CliCommands::library(command, rest, context);
+        return CliCommands::library(command, rest, context, window);
     return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
 }

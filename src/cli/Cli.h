@@ -1,6 +1,10 @@
 #pragma once
 
 #include <QStringList>
+#include <QUuid>
+
+#include <functional>
+#include <optional>
 
 struct LibraryContext;
 struct WebAccess;
@@ -9,7 +13,12 @@ struct WebAccess;
 // 0 on success, 1 when the model reported an error, 2 on a usage error.
 namespace Cli {
 
-int run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web);
+// Asks an open window to launch an entry: nothing when no window is open, else the sentence
+// why it did not (empty: it launched it).
+using WindowLauncher = std::function<std::optional<QString>(const QUuid &id)>;
+
+int run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web,
+    const WindowLauncher &window = {});
 QString usage();
 
 // Whether these arguments ask for the window rather than a command: none at all, or one path

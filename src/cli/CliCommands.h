@@ -1,5 +1,7 @@
 #pragma once
 
+#include "Cli.h"
+
 #include <QStringList>
 
 struct LibraryContext;
@@ -8,8 +10,9 @@ struct WebAccess;
 // The command families behind Cli::run; each returns the process exit code.
 namespace CliCommands {
 
-// list, launch, stop, log and run: the commands that open the library.
-int library(const QString &command, const QStringList &options, const LibraryContext &context);
+// list, launch, stop, log, show, shortcut and run: the commands that open the library.
+int library(const QString &command, const QStringList &options, const LibraryContext &context,
+    const Cli::WindowLauncher &window);
 bool isLibraryCommand(const QString &command);
 
 // runtimes, steam and profiles: what this machine and the catalogue hold.

@@ -9,6 +9,7 @@
 #include "library/PlayTracker.h"
 #include "library/PrefixStorage.h"
 #include "platform/LaunchLog.h"
+#include "platform/ThemeIcon.h"
 #include "profiles/SteamGameCatalog.h"
 #include "setup/MachineProbe.h"
 
@@ -128,6 +129,50 @@ int waitForLauncher(LibraryModel &model, QUuid id)
     return status == 0 ? success : failure;
 }
 
+int launchThroughWindow(LibraryModel &model, const GameEntry &entry, const QStringList &options,
+    const Cli::WindowLauncher &window)
+{
+    if (options != QStringList {u"--through-window"_s})
+        return usageFailure(u"“launch” takes one library entry and the option --through-window."_s);
+    if (const std::optional<QString> refusal = window ? window(entry.id) : std::nullopt) {
+        if (!refusal->isEmpty()) {
+            printError(*refusal);
+            return failure;
+        }
+        printLine(u"Quillmere’s window launched “"_s + entry.name + u"”."_s);
+        return success;
+    }
+    // No window is open: run it here, without one.
+    return launch(model, entry);
+}
+
+int shortcut(const LibraryModel &model, const GameEntry &entry, const QStringList &options)
+{
+    if (options.size() > 1 || (options.size() == 1 && options.first() != u"--remove"_s))
+        return usageFailure(u"“shortcut” takes one library entry and the option --remove."_s);
+    const MenuShortcuts &shortcuts = model.shortcuts();
+    if (!shortcuts.isEnabled()) {
+        printError(MenuShortcuts::unavailable());
+        return failure;
+    }
+    const QString name = u"“"_s + entry.name + u"”"_s;
+    if (!options.isEmpty() && !shortcuts.has(entry.id)) {
+        printLine(name + u" is not in the applications menu."_s);
+        return success;
+    }
+    const auto done = options.isEmpty()
+        ? shortcuts.add(entry,
+            entry.launchesSteamGame() ? std::nullopt : WindowsIcon::forTheme(entry.executablePath))
+        : shortcuts.remove(entry);
+    if (!done) {
+        printError(done.error());
+        return failure;
+    }
+    printLine(options.isEmpty() ? u"Added "_s + name + u" to the applications menu."_s
+                                : u"Removed "_s + name + u" from the applications menu."_s);
+    return success;
+}
+
 int stop(LibraryModel &model, const GameEntry &entry)
 {
     Outcome stopped;
@@ -207,7 +252,7 @@ int printLog(const LibraryModel &model, const GameEntry &entry)
 bool isEntryCommand(const QString &command)
 {
     return command == u"launch"_s || command == u"stop"_s || command == u"log"_s
-        || command == u"show"_s;
+        || command == u"show"_s || command == u"shortcut"_s;
 }
 
 } // namespace
@@ -217,8 +262,8 @@ bool CliCommands::isLibraryCommand(const QString &command)
     return command == u"list"_s || command == u"run"_s || isEntryCommand(command);
 }
 
-int CliCommands::library(
-    const QString &command, const QStringList &rest, const LibraryContext &context)
+int CliCommands::library(const QString &command, const QStringList &rest,
+    const LibraryContext &context, const Cli::WindowLauncher &window)
 {
     if (command == u"run"_s) {
         if (rest.size() != 1)
@@ -227,14 +272,16 @@ int CliCommands::library(
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
         return runExecutable(model, context, rest.first());
     }
-    if (command == u"show"_s ? rest.isEmpty() : isEntryCommand(command) && rest.size() != 1)
+    const bool takesOptions
+        = command == u"show"_s || command == u"launch"_s || command == u"shortcut"_s;
+    if (takesOptions ? rest.isEmpty() : isEntryCommand(command) && rest.size() != 1)
         return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
     LibraryModel model(context);
     if (command == u"list"_s)
         return list(model, rest);
     // Looking at the library never changes it; launching and stopping may.
-    if (command != u"log"_s && command != u"show"_s)
+    if (command == u"launch"_s || command == u"stop"_s)
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
     if (reportLoadError(model))
@@ -246,8 +293,12 @@ int CliCommands::library(
         return failure;
     }
     const GameEntry entry = *found;
-    if (command == u"launch"_s)
-        return launch(model, entry);
+    if (command == u"launch"_s) {
+        return rest.size() == 1 ? launch(model, entry)
+                                : launchThroughWindow(model, entry, rest.mid(1), window);
+    }
+    if (command == u"shortcut"_s)
+        return shortcut(model, entry, rest.mid(1));
     if (command == u"stop"_s)
         return stop(model, entry);
     if (command == u"show"_s)

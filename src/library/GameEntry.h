@@ -45,6 +45,12 @@ struct GameEntry
     // The first variable whose name or value holds one.
     std::optional<QString> variableWithNul() const;
 
+    // A Steam game's shortcut: it runs steam.exe, whose icon is not the game's.
+    bool launchesSteamGame() const
+    {
+        return arguments.size() == 2 && arguments.first() == QStringLiteral("-applaunch");
+    }
+
     // The canonical upper-case 8-4-4-4-12 form used in the library file and log names.
     QString idString() const;
 

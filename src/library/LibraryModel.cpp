@@ -6,6 +6,7 @@
 #include "library/PlayTracker.h"
 #include "library/PrefixStorage.h"
 #include "platform/AppData.h"
+#include "platform/Background.h"
 #include "platform/UserDefaults.h"
 
 #include <QDir>
@@ -14,7 +15,10 @@ using namespace Qt::StringLiterals;
 
 LibraryContext LibraryContext::system(std::shared_ptr<DesktopServices> desktop)
 {
-    return {AppData::defaultFolder(), std::make_shared<UserDefaults>(), std::move(desktop)};
+    LibraryContext context {
+        AppData::defaultFolder(), std::make_shared<UserDefaults>(), std::move(desktop)};
+    context.shortcuts = MenuShortcuts::forUser();
+    return context;
 }
 
 LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
@@ -34,6 +38,7 @@ LibraryModel::LibraryModel(LibraryContext context, QObject *parent)
         Q_EMIT entriesChanged();
         keepSelection();
         watchPrefixes();
+        followShortcuts();
     });
     connect(m_list, &LibraryList::problem, this, &LibraryModel::setErrorMessage);
     connect(m_sessions, &LaunchSessions::runningIDsChanged, this, [this] {
@@ -110,6 +115,29 @@ void LibraryModel::removeWithPrefix(const GameEntry &entry)
 void LibraryModel::watchPrefixes()
 {
     m_sessions->watchPrefixes(prefixes(), m_context.prefixWatchInterval);
+}
+
+// In turn, with the newest list: an older look that finished last could bring back the
+// shortcut of an entry removed meanwhile. An unreadable library is not an empty one.
+void LibraryModel::followShortcuts()
+{
+    if (!m_context.shortcuts.isEnabled() || !m_list->loadProblem().isEmpty())
+        return;
+    if (m_followingShortcuts) {
+        m_shortcutsStale = true;
+        return;
+    }
+    m_followingShortcuts = true;
+    Background::run(
+        this,
+        [shortcuts = m_context.shortcuts, entries = entries()] {
+            return shortcuts.follow(entries);
+        },
+        [this](int) {
+            m_followingShortcuts = false;
+            if (std::exchange(m_shortcutsStale, false))
+                followShortcuts();
+        });
 }
 
 QHash<QUuid, QString> LibraryModel::prefixes() const

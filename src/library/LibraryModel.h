@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/GameEntry.h"
+#include "library/MenuShortcuts.h"
 #include "library/Outcome.h"
 #include "library/PlayTimes.h"
 #include "library/WineRuntime.h"
@@ -38,6 +39,8 @@ struct LibraryContext
     // How often the window looks whether the entries' prefixes run programs; zero: not on its
     // own (the command line looks once).
     std::chrono::milliseconds prefixWatchInterval {0};
+    // Where the entries' applications-menu shortcuts go; off unless set.
+    MenuShortcuts shortcuts {{}, {}};
 
     // The user's real application data folder and preferences.
     static LibraryContext system(std::shared_ptr<DesktopServices> desktop);
@@ -118,6 +121,10 @@ public:
     // Shows changes other processes make to the library file within a moment (the window).
     void followFileChanges();
     QString dataFolder() const { return m_context.dataFolder; }
+    const MenuShortcuts &shortcuts() const { return m_context.shortcuts; }
+    // Brings the entries' applications-menu shortcuts in line with the list, on a worker: the
+    // window at its start, then after every change of the list.
+    void followShortcuts();
     UserDefaults &defaults() const { return *m_context.defaults; }
 
     static QString noLaunchLogMessage();
@@ -145,6 +152,8 @@ private:
     PlayTracker *m_play;
     PrefixStorage *m_storage;
     QSet<QUuid> m_wasRunning;
+    bool m_followingShortcuts = false;
+    bool m_shortcutsStale = false;
     DirectLaunch *m_direct;
     QUuid m_selectedID;
     QString m_notice;

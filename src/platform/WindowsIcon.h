@@ -18,6 +18,13 @@ struct Image
     int width = 0; // as the image declares it
 };
 
+// An icon ready for a desktop icon theme: a PNG of `side` pixels square.
+struct ThemeImage
+{
+    QByteArray png;
+    int side = 0;
+};
+
 // No icon is larger: a 256-pixel bitmap with its mask takes about 270 KB.
 constexpr qint64 maximumImageBytes = 1024 * 1024;
 // A PNG may not declare more pixels than this a side, so decoding one stays small.

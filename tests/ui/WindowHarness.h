@@ -55,6 +55,8 @@ struct WindowHarness
         LibraryContext libraryContext = sandbox.context();
         libraryContext.saveInBackground = true; // as the window saves
         libraryContext.prefixWatchInterval = std::chrono::seconds(2);
+        libraryContext.shortcuts
+            = MenuShortcuts(sandbox.root(), QStringLiteral("/usr/bin/quillmere"));
         library = std::make_unique<LibraryModel>(libraryContext);
         WindowContext context;
         context.catalog = catalog.get();

@@ -223,6 +223,20 @@ QWidget *GameDetailView::buildActions()
         &GameDetailView::showFilesRequested);
     add(u"Show Wine Prefix in Finder"_s, u"shippingbox"_s, u"showPrefixAction"_s,
         &GameDetailView::showPrefixRequested);
+    add(LibraryPresentation::menuShortcutAction(false), u"plus.app"_s, u"menuShortcutAction"_s,
+        &GameDetailView::menuShortcutRequested);
+    m_menuShortcutAction = menu->actions().constLast();
+    m_menuShortcutAction->setVisible(false);
+    connect(menu, &QMenu::aboutToShow, this, [this] {
+        const std::optional<bool> inMenu
+            = m_menuShortcutQuery ? m_menuShortcutQuery(m_entry.id) : std::nullopt;
+        m_menuShortcutAction->setVisible(inMenu.has_value());
+        m_menuShortcutAction->setText(
+            LibraryPresentation::menuShortcutAction(inMenu.value_or(false)));
+        m_menuShortcutAction->setIcon(
+            Symbols::icon(LibraryPresentation::menuShortcutSymbol(inMenu.value_or(false)),
+                palette().color(QPalette::WindowText)));
+    });
     menu->addSeparator();
     add(u"Stop Wine Apps Using This Prefix"_s, u"stop.fill"_s, u"stopPrefixAction"_s,
         &GameDetailView::confirmStop, true);

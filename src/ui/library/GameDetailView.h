@@ -7,6 +7,7 @@
 #include <QPointer>
 #include <QWidget>
 
+#include <functional>
 #include <optional>
 
 class Capsule;
@@ -40,6 +41,13 @@ public:
     // The prefix's size on its card (empty: not known yet); `deletable` offers deleting it.
     void setPrefixStorage(const QString &size, bool deletable);
 
+    // Asked as the "…" menu opens: whether the entry is in the applications menu, or nothing
+    // where there is none (the action is hidden then).
+    void setMenuShortcutQuery(std::function<std::optional<bool>(const QUuid &)> query)
+    {
+        m_menuShortcutQuery = std::move(query);
+    }
+
     SteamGameStoreModel &artworkStore() { return *m_store; }
     SteamArtworkView *artworkView() const { return m_artwork; }
     const std::optional<GameCompatibilityProfile> &matchedProfile() const { return m_profile; }
@@ -53,6 +61,7 @@ Q_SIGNALS:
     void showPrefixRequested();
     void removeRequested();
     void deleteRequested();
+    void menuShortcutRequested();
 
 private:
     QWidget *buildHero();
@@ -70,6 +79,8 @@ private:
     bool m_hasEntry = false;
     bool m_isRunning = false;
     QAction *m_deleteAction = nullptr;
+    QAction *m_menuShortcutAction = nullptr;
+    std::function<std::optional<bool>(const QUuid &)> m_menuShortcutQuery;
     QLabel *m_played = nullptr;
     bool m_isLaunchable = true;
     std::optional<GameCompatibilityProfile> m_profile;

@@ -309,6 +309,14 @@ void LibrarySidebar::contextMenuEvent(QContextMenuEvent *event)
             PlatformWording::text(u"Show in Finder"_s), this,
             [this, entry] { Q_EMIT revealRequested(entry); })
         ->setObjectName(u"revealEntryAction"_s);
+    if (!PlatformWording::isMac() && m_library.shortcuts().isEnabled()) {
+        const bool inMenu = m_library.shortcuts().has(entry.id);
+        menu->addAction(Symbols::icon(LibraryPresentation::menuShortcutSymbol(inMenu),
+                            palette().color(QPalette::Text)),
+                LibraryPresentation::menuShortcutAction(inMenu), this,
+                [this, entry] { Q_EMIT menuShortcutRequested(entry); })
+            ->setObjectName(u"menuShortcutEntryAction"_s);
+    }
     menu->addSeparator();
     menu->addAction(Symbols::icon(u"minus.circle"_s, Theme::red()), u"Remove from Library…"_s, this,
             [this, entry] { Q_EMIT removeRequested(entry); })

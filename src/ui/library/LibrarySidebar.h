@@ -68,6 +68,7 @@ Q_SIGNALS:
     void editRequested(const GameEntry &entry);
     void revealRequested(const GameEntry &entry);
     void removeRequested(const GameEntry &entry);
+    void menuShortcutRequested(const GameEntry &entry);
 
 protected:
     void contextMenuEvent(QContextMenuEvent *event) override;

@@ -73,7 +73,7 @@ ProgramIcons &ProgramIcons::shared()
 
 bool ProgramIcons::showsProgramIcon(const GameEntry &entry)
 {
-    return !(entry.arguments.size() == 2 && entry.arguments.first() == u"-applaunch");
+    return !entry.launchesSteamGame();
 }
 
 QImage ProgramIcons::icon(const QString &executablePath, int pixels)

@@ -78,3 +78,13 @@ QString LibraryPresentation::playLine(const PlayRecord &record, const QDateTime 
     }
     return when.isEmpty() ? played : played + u" · "_s + when;
 }
+
+QString LibraryPresentation::menuShortcutAction(bool inMenu)
+{
+    return inMenu ? u"Remove from Applications Menu"_s : u"Add to Applications Menu"_s;
+}
+
+QString LibraryPresentation::menuShortcutSymbol(bool inMenu)
+{
+    return inMenu ? u"minus.circle"_s : u"plus.app"_s;
+}

@@ -24,5 +24,8 @@ QString removalMessage(const QString &entryName);
 QString deletionMessage(const QString &entryName, const QString &prefix, const QString &size);
 // "Played 3 h 12 min · Last played today"; empty for an entry never played. `now` is local.
 QString playLine(const PlayRecord &record, const QDateTime &now);
+// The entry's menu item for its applications-menu shortcut.
+QString menuShortcutAction(bool inMenu);
+QString menuShortcutSymbol(bool inMenu);
 
 } // namespace LibraryPresentation

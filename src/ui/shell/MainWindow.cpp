@@ -7,6 +7,7 @@
 #include "ui/library/LibrarySidebar.h"
 #include "ui/profiles/SteamGamesView.h"
 #include "ui/rules/LibraryPresentation.h"
+#include "ui/rules/PlatformWording.h"
 #include "ui/shell/WindowOverlays.h"
 #include "ui/shell/WindowToolbar.h"
 
@@ -14,7 +15,9 @@
 #include "games/SteamShortcuts.h"
 #include "library/LibraryModel.h"
 #include "library/PrefixStorage.h"
+#include "platform/Background.h"
 #include "platform/DesktopServices.h"
+#include "platform/ThemeIcon.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "setup/RuntimeSetupModel.h"
 
@@ -97,6 +100,8 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     connect(m_sidebar, &LibrarySidebar::revealRequested, this,
         [this](const GameEntry &entry) { reveal(entry.executablePath); });
     connect(m_sidebar, &LibrarySidebar::removeRequested, this, &MainWindow::confirmRemoval);
+    connect(
+        m_sidebar, &LibrarySidebar::menuShortcutRequested, this, &MainWindow::toggleMenuShortcut);
 
     // Each of the pane's requests acts on the entry as the library holds it now.
     auto onShownEntry = [this](auto signal, auto action) {
@@ -117,6 +122,11 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
         &GameDetailView::showPrefixRequested, [this](const GameEntry &e) { reveal(e.prefixPath); });
     onShownEntry(
         &GameDetailView::removeRequested, [this](const GameEntry &e) { confirmRemoval(e); });
+    onShownEntry(&GameDetailView::menuShortcutRequested,
+        [this](const GameEntry &e) { toggleMenuShortcut(e); });
+    m_detailView->setMenuShortcutQuery([this](const QUuid &id) { return hasMenuShortcut(id); });
+    // Entries renamed or removed while the window was closed.
+    m_library.followShortcuts();
     onShownEntry(&GameDetailView::deleteRequested, [this](const GameEntry &e) {
         if (const std::optional<qint64> bytes = m_library.prefixBytes(e))
             m_sheets.confirmRemoval(e, PrefixStorage::byteText(*bytes));
@@ -258,6 +268,46 @@ void MainWindow::chooseExecutableToRun()
         if (self)
             self->runFile(path);
     });
+}
+
+QString MainWindow::launchEntry(const QUuid &id)
+{
+    const GameEntry *entry = m_library.entry(id);
+    if (!entry) {
+        const QString gone = u"This applications menu shortcut is for a program that is no "
+                             "longer in Quillmere’s library."_s;
+        m_library.setErrorMessage(gone);
+        return gone;
+    }
+    m_library.setSelectedID(id);
+    const Outcome outcome = m_library.launch(*entry);
+    return outcome.failed() ? outcome.message : QString();
+}
+
+std::optional<bool> MainWindow::hasMenuShortcut(const QUuid &id) const
+{
+    if (PlatformWording::isMac() || !m_library.shortcuts().isEnabled())
+        return std::nullopt;
+    return m_library.shortcuts().has(id);
+}
+
+void MainWindow::toggleMenuShortcut(const GameEntry &entry)
+{
+    const MenuShortcuts shortcuts = m_library.shortcuts();
+    const bool adding = !shortcuts.has(entry.id);
+    Background::run(
+        this,
+        [shortcuts, entry, adding] {
+            if (!adding)
+                return shortcuts.remove(entry);
+            return shortcuts.add(entry,
+                entry.launchesSteamGame() ? std::nullopt
+                                          : WindowsIcon::forTheme(entry.executablePath));
+        },
+        [this](const Expected<void, QString> &done) {
+            if (!done)
+                m_library.setErrorMessage(done.error());
+        });
 }
 
 QString MainWindow::runFile(const QString &path)

@@ -46,6 +46,13 @@ public:
     // puts it in line, or waits for Wine setup to run it.
     QString runFile(const QString &path);
     void chooseExecutableToRun();
+    // Launches a library entry as its Launch button does (an applications-menu shortcut's
+    // request); returns the sentence the window shows when it does not.
+    QString launchEntry(const QUuid &id);
+    // Adds the entry to the applications menu, or removes it, away from the GUI thread.
+    void toggleMenuShortcut(const GameEntry &entry);
+    // Whether the entry is in the applications menu; nothing where there is none to add to.
+    std::optional<bool> hasMenuShortcut(const QUuid &id) const;
     void showEditor(const std::optional<GameEntry> &entry) { m_sheets.showEditor(entry); }
     void confirmRemoval(const GameEntry &entry) { m_sheets.confirmRemoval(entry); }
 

@@ -2,6 +2,7 @@
 
 #include "ui/shell/MainWindow.h"
 
+#include "library/GameEntry.h"
 #include "platform/SameUser.h"
 
 #include <QCoreApplication>
@@ -31,29 +32,48 @@ constexpr auto answerWait = 5s;
 // A client that never finishes its line does not hold a connection open for ever.
 constexpr auto idleLimit = 10s;
 
+struct Request
+{
+    enum class Kind { show, run, launch };
+    Kind kind = Kind::show;
+    QString path; // run: the file
+    QUuid id; // launch: the library entry
+};
+
+QByteArray encode(const QByteArray &line, const QByteArray &activationToken)
+{
+    // On a line of its own after the request, which a window from before it answers without.
+    if (activationToken.isEmpty())
+        return line + '\n';
+    return line + "\nactivate\t" + activationToken.toPercentEncoding() + '\n';
+}
+
 QByteArray request(const QString &path, const QByteArray &activationToken)
 {
     // Encoded, so that a file name with a line break still fits on one line.
-    QByteArray line = path.isEmpty() ? QByteArray("show\n")
-                                     : "run\t" + path.toUtf8().toPercentEncoding("/") + '\n';
-    // On a line of its own after the request, which a window from before it answers without.
-    if (!activationToken.isEmpty())
-        line += "activate\t" + activationToken.toPercentEncoding() + '\n';
-    return line;
+    return encode(
+        path.isEmpty() ? QByteArray("show") : "run\t" + path.toUtf8().toPercentEncoding("/"),
+        activationToken);
 }
 
-// The path to run, empty for "show", nothing for anything malformed.
-std::optional<QString> parse(const QByteArray &line)
+// Nothing for anything malformed.
+std::optional<Request> parse(const QByteArray &line)
 {
     if (line == "show")
-        return QString();
+        return Request {};
+    if (line.startsWith("launch\t")) {
+        const QByteArray id = line.mid(7);
+        if (!isUuidText(QString::fromLatin1(id)))
+            return std::nullopt;
+        return Request {Request::Kind::launch, {}, QUuid::fromString(QLatin1String(id))};
+    }
     if (!line.startsWith("run\t"))
         return std::nullopt;
     QStringDecoder utf8(QStringDecoder::Utf8);
     const QString path = utf8.decode(QByteArray::fromPercentEncoding(line.mid(4)));
     if (utf8.hasError() || !QDir::isAbsolutePath(path) || path.contains(QChar(0)))
         return std::nullopt;
-    return QDir::cleanPath(path);
+    return Request {Request::Kind::run, QDir::cleanPath(path), {}};
 }
 
 QString decoded(const QByteArray &encoded)
@@ -136,8 +156,7 @@ WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QSt
     window = connectOrListen(name);
     if (!window)
         return isListening() ? Outcome::listening : Outcome::notListening;
-    m_problem = u"Quillmere’s window is open but does not answer. Close it, then start Quillmere "
-                "again."_s;
+    m_problem = unansweredProblem();
     return Outcome::unanswered;
 }
 
@@ -215,8 +234,8 @@ void WindowHandoff::readRequest(QLocalSocket *socket)
         return;
     }
     disconnect(socket, &QLocalSocket::readyRead, this, nullptr);
-    const std::optional<QString> path = parse(socket->readLine().chopped(1));
-    if (!path) {
+    const std::optional<Request> request = parse(socket->readLine().chopped(1));
+    if (!request) {
         drop(socket);
         return;
     }
@@ -227,7 +246,9 @@ void WindowHandoff::readRequest(QLocalSocket *socket)
             activationToken = QByteArray::fromPercentEncoding(line.mid(9));
     }
     const QPointer<QLocalSocket> client(socket);
-    const QString refusal = handle(*path, activationToken);
+    const QString refusal = request->kind == Request::Kind::launch
+        ? launch(request->id, activationToken)
+        : handle(request->path, activationToken);
     if (!client)
         return;
     client->write(answer(refusal));
@@ -244,6 +265,39 @@ QString WindowHandoff::handle(const QString &path, const QByteArray &activationT
         return {};
     bringForward(m_window, activationToken);
     return path.isEmpty() ? QString() : m_window->runFile(path);
+}
+
+QString WindowHandoff::launch(const QUuid &id, const QByteArray &activationToken)
+{
+    Q_EMIT launchRequested(id);
+    if (!m_window)
+        return {};
+    // The game comes forward, not the window, unless the window has something to say.
+    const QString refusal = m_window->launchEntry(id);
+    if (!refusal.isEmpty())
+        bringForward(m_window, activationToken);
+    return refusal;
+}
+
+std::optional<QString> WindowHandoff::askToLaunch(const QString &dataFolder, const QUuid &id)
+{
+    QLocalSocket window;
+    window.connectToServer(socketName(dataFolder));
+    if (!window.waitForConnected(connectWaitMs) || !isSameUser(window))
+        return std::nullopt;
+    const QByteArray answer = deliver(
+        window, encode("launch\t" + uuidText(id).toLatin1(), qgetenv("XDG_ACTIVATION_TOKEN")));
+    if (answer == "ok")
+        return QString();
+    if (answer.startsWith("refused\t"))
+        return decoded(answer.mid(8));
+    return unansweredProblem();
+}
+
+QString WindowHandoff::unansweredProblem()
+{
+    return u"Quillmere’s window is open but does not answer. Close it, then start Quillmere "
+           "again."_s;
 }
 
 void WindowHandoff::attach(MainWindow &window)

@@ -2,8 +2,10 @@
 
 #include <QObject>
 #include <QPointer>
+#include <QUuid>
 
 #include <memory>
+#include <optional>
 
 class MainWindow;
 class QLocalServer;
@@ -17,12 +19,13 @@ class QWidget;
 // user, so no one else learns which files the user opens or answers in the window's place.
 //
 // On the wire, UTF-8 lines, one connection per request. The start asks "show", or "run\t" and the
-// percent-encoded absolute path; when the desktop gave the start an activation token, a second
-// line "activate\t" and the percent-encoded token follows, which a window that does not know it
-// leaves unread. The window handles the request before it answers in one line, so the start
-// leaves with the outcome: "ok" when it came forward and runs the file (or has put it in line
-// behind a program it is preparing), else "refused\t" and the percent-encoded sentence it also
-// shows, which the start prints before it fails.
+// percent-encoded absolute path, or "launch\t" and a library entry's id (an applications-menu
+// shortcut, which does not open a window when there is none); when the desktop gave the start an
+// activation token, a second line "activate\t" and the percent-encoded token follows, which a
+// window that does not know it leaves unread. The window handles the request before it answers in
+// one line, so the start leaves with the outcome: "ok" when it came forward and runs the file (or
+// has put it in line behind a program it is preparing) or launched the entry, else "refused\t" and
+// the percent-encoded sentence it also shows, which the start prints before it fails.
 class WindowHandoff : public QObject
 {
     Q_OBJECT
@@ -50,6 +53,9 @@ public:
     // Returns why it could not, or an empty text.
     QString listen(const QString &dataFolder);
     bool isListening() const;
+    // The command line's side of "launch": nothing when no window of this user listens, else
+    // the window's sentence why it did not launch the entry (empty: it did).
+    static std::optional<QString> askToLaunch(const QString &dataFolder, const QUuid &id);
     QString problem() const { return m_problem; }
 
     // Sends the requests this object receives, and the desktop's file-open events, to the window,
@@ -63,6 +69,7 @@ public:
 Q_SIGNALS:
     void showRequested(const QByteArray &activationToken);
     void runRequested(const QString &path, const QByteArray &activationToken);
+    void launchRequested(const QUuid &id);
 
 protected:
     bool eventFilter(QObject *watched, QEvent *event) override;
@@ -73,6 +80,8 @@ private:
     void readRequest(QLocalSocket *socket);
     // Why the window did not do it, or empty.
     QString handle(const QString &path, const QByteArray &activationToken = {});
+    QString launch(const QUuid &id, const QByteArray &activationToken);
+    static QString unansweredProblem();
 
     QLocalServer *m_server = nullptr;
     QPointer<MainWindow> m_window;
