@@ -4,6 +4,7 @@
 #include "support/SetupSupport.h"
 
 #include <QFileInfo>
+#include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
@@ -11,6 +12,7 @@
 #include <QTest>
 
 #include <sys/stat.h>
+#include <unistd.h>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
@@ -33,6 +35,16 @@ Run quillmere(const Sandbox &sandbox, const QStringList &arguments, QProcessEnvi
         return {};
     return {process->exitCode(), QString::fromUtf8(process->readAllStandardOutput()),
         QString::fromUtf8(process->readAllStandardError())};
+}
+
+// What the desktop's launcher passes on, without a display.
+QProcessEnvironment headless(const Sandbox &sandbox)
+{
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(u"XDG_DATA_HOME"_s, sandbox.root());
+    environment.remove(u"DISPLAY"_s);
+    environment.remove(u"WAYLAND_DISPLAY"_s);
+    return environment;
 }
 
 QString libraryPath(const Sandbox &sandbox)
@@ -112,6 +124,10 @@ private Q_SLOTS:
         row("dance", 2, u"Quillmere has no command “dance”."_s);
         row("launch", 2, u"“launch” takes one library entry: its id or its name."_s);
         row("list --xml", 2, u"“list” takes only the option --json."_s);
+        row("launch Solo --window", 2,
+            u"“launch” takes one library entry and the option --through-window."_s);
+        row("shortcut Solo --delete", 2,
+            u"“shortcut” takes one library entry and the option --remove."_s);
         row("runtimes -j", 2, u"“runtimes” takes only the option --json."_s);
         row("steam --all", 2, u"“steam” takes only the option --json."_s);
         row("stop Nobody", 1, u"No library entry has the id or name “Nobody”."_s);
@@ -217,6 +233,64 @@ private Q_SLOTS:
         QVERIFY(quillmere(sandbox, {u"show"_s, u"Chess"_s}).out.contains(u"\nRunning\n"_s));
         server.kill();
         server.waitForFinished();
+    }
+
+    // An entry in the desktop's menu: a valid desktop entry, whatever its name, with the program's
+    // icon in the theme (a Steam game's steam.exe has the wrong one), whose command the desktop's
+    // own launcher runs; without a window it launches the entry there and then.
+    void menuShortcuts()
+    {
+        if (QStringLiteral(ICON_PROGRAM).isEmpty())
+            QSKIP("No MinGW compiler: no Windows program with an icon.");
+        Sandbox sandbox;
+        GameEntry named = sandbox.readyEntry(u"Bad \"name\" 100% \\ $HOME `x`;\n\u001b\tgame"_s);
+        writeFile(named.executablePath, readFile(QStringLiteral(ICON_PROGRAM)));
+        GameEntry game = sandbox.steamEntry();
+        game.arguments = {u"-applaunch"_s, u"42"_s};
+        writeFile(libraryPath(sandbox), LibraryFile::encode({named, game}));
+        const auto desktopFile = [&](const GameEntry &entry) {
+            return sandbox.path(
+                u"applications/quillmere-"_s + entry.idString().toLower() + u".desktop"_s);
+        };
+        const QString icon = sandbox.path(
+            u"icons/hicolor/256x256/apps/quillmere-"_s + named.idString().toLower() + u".png"_s);
+
+        // The command names this executable; a path with spaces, quotes and "$" stays one word.
+        const QString program = sandbox.path(u"my $HOME's \"games\"/quillmere"_s);
+        QVERIFY(QDir().mkpath(QFileInfo(program).path()));
+        QVERIFY(::link(QUILLMERE_EXECUTABLE, QFile::encodeName(program).constData()) == 0
+            || QFile::copy(QStringLiteral(QUILLMERE_EXECUTABLE), program));
+        for (const GameEntry &entry : {named, game}) {
+            QProcess add;
+            add.setProcessEnvironment(headless(sandbox));
+            add.start(entry.id == named.id ? program : QStringLiteral(QUILLMERE_EXECUTABLE),
+                {u"shortcut"_s, entry.idString()});
+            QVERIFY(finishes(add));
+            QCOMPARE(add.readAllStandardError(), QByteArray());
+            QCOMPARE(QString::fromUtf8(add.readAllStandardOutput()),
+                u"Added “"_s + QString(entry.name).replace(u"\u001b"_s, u"\\e"_s)
+                    + u"” to the applications menu.\n"_s);
+            QProcess validate;
+            validate.start(u"desktop-file-validate"_s, {desktopFile(entry)});
+            QVERIFY(validate.waitForFinished());
+            QCOMPARE(validate.readAll(), QByteArray());
+            QCOMPARE(validate.exitCode(), 0);
+        }
+        QVERIFY(QImage(icon).width() == 256);
+        QVERIFY(readFile(desktopFile(game)).contains("\nIcon=org.quillmere.Quillmere\n"));
+
+        QProcess menu;
+        menu.setProcessEnvironment(headless(sandbox));
+        menu.start(u"gio"_s, {u"launch"_s, desktopFile(named)});
+        QVERIFY(finishes(menu));
+        QCOMPARE(menu.exitCode(), 0);
+        const QString log = sandbox.path(u"Quillmere/Logs/"_s + named.idString() + u".log"_s);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("fake wine ran"), 20000);
+
+        const Run removed = quillmere(sandbox, {u"shortcut"_s, named.idString(), u"--remove"_s});
+        QVERIFY(removed.out.startsWith(u"Removed “Bad \"name\""_s));
+        QVERIFY(!QFile::exists(desktopFile(named)) && !QFile::exists(icon));
+        QVERIFY(QFile::exists(desktopFile(game)));
     }
 
     // Steam's folders and games as the library sees them; a game on a second drive keeps its

@@ -1,4 +1,5 @@
 #include "WindowHarness.h"
+#include "library/LibraryFile.h"
 #include "platform/SameUser.h"
 #include "ui/shell/WindowHandoff.h"
 
@@ -111,6 +112,46 @@ private Q_SLOTS:
         QCOMPARE(run.last().at(0).toString(), u"/elsewhere/notes.txt"_s);
     }
 
+    // An applications-menu shortcut's launch goes through the open window, which runs the entry
+    // without coming forward, or comes forward with its sentence when it can't.
+    void menuLaunchGoesThroughTheWindow_data()
+    {
+        QTest::addColumn<QString>("wine");
+        QTest::addColumn<int>("exitCode");
+        QTest::addColumn<QString>("output");
+        QTest::newRow("launched") << fakeWine() << 0 << u"Quillmere’s window launched “Game”.\n"_s;
+        QTest::newRow("refused") << u"/nonexistent/wine"_s << 1
+                                 << u"Can't find this file or folder:\n/nonexistent/wine\n"_s;
+    }
+    void menuLaunchGoesThroughTheWindow()
+    {
+        QFETCH(QString, wine);
+        QFETCH(int, exitCode);
+        QFETCH(QString, output);
+        WindowHarness harness;
+        MainWindow &view = harness.open();
+        GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
+        game.winePath = wine;
+        game.environment.insert(u"FAKE_WINE_SLEEP"_s, u"5"_s);
+        harness.library->add(game);
+        // The command reads the library where the real data folder is.
+        writeFile(harness.sandbox.path(u"Quillmere/library.json"_s), LibraryFile::encode({game}));
+        WindowHandoff handoff;
+        QCOMPARE(handoff.listen(harness.sandbox.path(u"Quillmere"_s)), QString());
+        handoff.attach(view);
+        view.showMinimized();
+
+        auto menu = startQuillmere(
+            harness.sandbox, {u"launch"_s, game.idString(), u"--through-window"_s});
+        QVERIFY(finishes(*menu));
+        QCOMPARE(menu->exitCode(), exitCode);
+        QCOMPARE(QString::fromUtf8(
+                     exitCode ? menu->readAllStandardError() : menu->readAllStandardOutput()),
+            output);
+        QCOMPARE(harness.library->isRunning(game.id), exitCode == 0);
+        QCOMPARE(view.isMinimized(), exitCode == 0);
+    }
+
     // Anything but a well-formed request is dropped unanswered, and the window goes on listening.
     // A line it does not know after a request is left unread, as a newer start may send one.
     void malformedRequestsAreDropped_data()
@@ -118,6 +159,7 @@ private Q_SLOTS:
         QTest::addColumn<QByteArray>("bytes");
         QTest::newRow("unknown word") << QByteArray("open /tmp/a.exe\n");
         QTest::newRow("relative path") << QByteArray("run\tnotes.txt\n");
+        QTest::newRow("not an id") << QByteArray("launch\t../../etc\n");
         QTest::newRow("not UTF-8") << QByteArray("run\t/%FF%FE.exe\n");
         QTest::newRow("no line end") << QByteArray(100 * 1024, 'a');
         QTest::newRow("too long") << "run\t/" + QByteArray(100 * 1024, 'a') + '\n';

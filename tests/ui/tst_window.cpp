@@ -10,6 +10,7 @@
 
 #include <QAction>
 #include <QLineEdit>
+#include <QMenu>
 #include <QPushButton>
 #include <QStackedWidget>
 #include <QTest>
@@ -211,6 +212,41 @@ private Q_SLOTS:
         QCOMPARE(window.currentAlert()->informativeText(),
             u"Stop this Wine session before removing its library entry."_s);
         QCOMPARE(harness.library->entries().size(), 1);
+    }
+
+    // The "…" menu puts the entry in the applications menu and takes it out again; its shortcut
+    // follows a rename and goes with the entry, and a file of that name that is not ours stays.
+    void menuShortcutFollowsTheEntry()
+    {
+        WindowHarness harness;
+        MainWindow &window = harness.open();
+        GameEntry game = harness.sandbox.readyEntry(u"Game"_s);
+        harness.library->add(game);
+        window.flow().setSelectedDestination(LibraryDestination::app(game.id));
+        const QString file = harness.library->shortcuts().desktopFilePath(game.id);
+        const QString foreign = harness.library->shortcuts().desktopFilePath(QUuid::createUuid());
+        writeFile(foreign, "[Desktop Entry]\nName=Someone else's\n");
+        auto *action = harness.find<QAction>(u"menuShortcutAction"_s);
+        const auto choose = [&](const QString &text) {
+            Q_EMIT harness.find<QMenu>(u"moreMenu"_s)->aboutToShow();
+            QVERIFY(action->isVisible());
+            QCOMPARE(action->text(), text);
+            action->trigger();
+        };
+        choose(u"Add to Applications Menu"_s);
+        QTRY_VERIFY(QFile::exists(file));
+        choose(u"Remove from Applications Menu"_s);
+        QTRY_VERIFY(!QFile::exists(file));
+        choose(u"Add to Applications Menu"_s);
+        QTRY_VERIFY(QFile::exists(file));
+
+        game.name = u"Renamed"_s;
+        harness.library->update(game);
+        QTRY_VERIFY(readFile(file).contains("\nName=Renamed\n"));
+        harness.library->remove(game);
+        QTRY_VERIFY(!QFile::exists(file));
+        QVERIFY(QFile::exists(foreign));
+        QCOMPARE(harness.library->errorMessage(), QString());
     }
 
     void searchAndStorePickerMoveTheGuide()
