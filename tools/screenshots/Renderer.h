@@ -98,6 +98,19 @@ public:
         save(name, image);
     }
 
+    // A menu drawn where it opened, over its window.
+    void popup(const QString &name, QWidget *window, QWidget *menu)
+    {
+        settle();
+        QImage image = window->grab().toImage();
+        const QImage front = menu->grab().toImage();
+        QPainter painter(&image);
+        const QPoint at = menu->pos() - window->mapToGlobal(QPoint(0, 0));
+        painter.drawImage(QRectF(at, QSizeF(front.size()) / front.devicePixelRatio()), front);
+        painter.end();
+        save(name, image);
+    }
+
 private:
     QString m_folder;
     QString m_suffix;

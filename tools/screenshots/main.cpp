@@ -22,10 +22,12 @@
 #include <QJsonDocument>
 #include <QJsonObject>
 #include <QLinearGradient>
+#include <QMenu>
 #include <QPainter>
 #include <QPainterPath>
 #include <QRadialGradient>
 #include <QTimer>
+#include <QToolButton>
 
 #include <cstdio>
 
@@ -169,6 +171,11 @@ void renderAll(
     renderer.window(u"window-detail-running"_s, &window);
     show(entries.at(2));
     renderer.window(u"window-detail-plain"_s, &window);
+    auto *more = harness.find<QToolButton>(u"moreButton"_s);
+    // Opened upwards: the button is near the window's bottom edge.
+    more->menu()->popup(more->mapToGlobal(QPoint(0, -more->menu()->sizeHint().height() - 4)));
+    renderer.popup(u"window-detail-menu"_s, &window, more->menu());
+    more->menu()->hide();
 
     window.showEditor(entries.at(2));
     renderer.overWindow(u"editor-edit"_s, &window, window.currentSheet());
