@@ -53,7 +53,7 @@ QString escaped(const QString &value)
 // "%" doubled so it is not taken for a field code.
 QString execArgument(const QString &argument)
 {
-    const QString text = QString(argument).replace(u'%', u"%%"_s);
+    QString text = QString(argument).replace(u'%', u"%%"_s);
     static const QString reserved = u" \t\n\"'\\><~|&;$*?#()`="_s;
     if (!text.isEmpty()
         && std::none_of(text.begin(), text.end(), [](QChar c) { return reserved.contains(c); }))

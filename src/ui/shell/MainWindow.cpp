@@ -274,8 +274,8 @@ QString MainWindow::launchEntry(const QUuid &id)
 {
     const GameEntry *entry = m_library.entry(id);
     if (!entry) {
-        const QString gone = u"This applications menu shortcut is for a program that is no "
-                             "longer in Quillmere’s library."_s;
+        QString gone = u"This applications menu shortcut is for a program that is no "
+                       "longer in Quillmere’s library."_s;
         m_library.setErrorMessage(gone);
         return gone;
     }

@@ -273,7 +273,7 @@ QString WindowHandoff::launch(const QUuid &id, const QByteArray &activationToken
     if (!m_window)
         return {};
     // The game comes forward, not the window, unless the window has something to say.
-    const QString refusal = m_window->launchEntry(id);
+    QString refusal = m_window->launchEntry(id);
     if (!refusal.isEmpty())
         bringForward(m_window, activationToken);
     return refusal;
