@@ -70,7 +70,9 @@ private Q_SLOTS:
         view.showMinimized();
         QProcessEnvironment withToken; // as a desktop starts it
         withToken.insert(u"XDG_ACTIVATION_TOKEN"_s, u"token\t1"_s);
-        qputenv("FAKE_WINEBOOT_SLEEP", "3");
+        // Long enough that the second start arrives while the first is prepared, on a busy machine
+        // too.
+        qputenv("FAKE_WINEBOOT_SLEEP", "8");
         const auto unset = qScopeGuard([] { qunsetenv("FAKE_WINEBOOT_SLEEP"); });
 
         const qsizetype starts = std::max<qsizetype>(files.size(), 1);
