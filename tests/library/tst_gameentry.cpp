@@ -3,12 +3,9 @@
 #include "library/LibraryFile.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QSignalSpy>
-#include <QTest>
 
 #include <bit>
 

@@ -4,11 +4,6 @@
 #include "platform/RegularFile.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTest>
-
 #include <future>
 #include <sys/stat.h>
 #include <unistd.h>

@@ -4,12 +4,8 @@
 #include "support/TestSupport.h"
 
 #include <QAbstractItemModelTester>
-#include <QDir>
 #include <QLockFile>
-#include <QProcess>
 #include <QSet>
-#include <QSignalSpy>
-#include <QTest>
 
 #include <fcntl.h>
 #include <sys/stat.h>

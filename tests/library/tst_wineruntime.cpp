@@ -3,12 +3,8 @@
 #include "support/TestSupport.h"
 
 #include <QDateTime>
-#include <QDir>
-#include <QFile>
 #include <QJsonArray>
 #include <QJsonObject>
-#include <QScopeGuard>
-#include <QTest>
 
 #include <sys/stat.h>
 
