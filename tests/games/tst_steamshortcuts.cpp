@@ -121,17 +121,18 @@ private Q_SLOTS:
     {
         QTest::addColumn<QString>("windowsPath");
         QTest::addColumn<QString>("hostPath"); // empty: not a place on this machine
-        QTest::newRow("drive C") << u"C:\\Program Files (x86)\\Steam"_s
-                                 << u"/p/drive_c/Program Files (x86)/Steam"_s;
-        QTest::newRow("other letter, slashes")
-            << u"d:/Games//Steam/"_s << u"/p/dosdevices/d:/Games/Steam"_s;
-        QTest::newRow("drive Z") << u"Z:\\home\\ann\\Steam"_s
-                                 << u"/p/dosdevices/z:/home/ann/Steam"_s;
-        QTest::newRow("drive root") << u"E:\\"_s << u"/p/dosdevices/e:"_s;
-        QTest::newRow("drive-relative") << u"E:Steam"_s << QString();
-        QTest::newRow("steps out") << u"E:\\Steam\\..\\..\\x"_s << QString();
-        QTest::newRow("network share") << u"\\\\server\\games"_s << QString();
-        QTest::newRow("host path") << u"/home/ann/Steam"_s << QString();
+        const auto row = [](const char *tag, const QString &windows, const QString &host) {
+            QTest::newRow(tag) << windows << host;
+        };
+        row("drive C", u"C:\\Program Files (x86)\\Steam"_s,
+            u"/p/drive_c/Program Files (x86)/Steam"_s);
+        row("other letter, slashes", u"d:/Games//Steam/"_s, u"/p/dosdevices/d:/Games/Steam"_s);
+        row("drive Z", u"Z:\\home\\ann\\Steam"_s, u"/p/dosdevices/z:/home/ann/Steam"_s);
+        row("drive root", u"E:\\"_s, u"/p/dosdevices/e:"_s);
+        row("drive-relative", u"E:Steam"_s, {});
+        row("steps out", u"E:\\Steam\\..\\..\\x"_s, {});
+        row("network share", u"\\\\server\\games"_s, {});
+        row("host path", u"/home/ann/Steam"_s, {});
     }
     void windowsPathsMapThroughThePrefix()
     {

@@ -397,9 +397,7 @@ private Q_SLOTS:
         QTest::newRow("staging folder") << staging << 0 << false << true;
         QTest::newRow("partial download") << partial << 1 << false << true;
         QTest::newRow("staging folder in use") << staging << 0 << true << false;
-        QTest::newRow("partial download in use") << partial << 1 << true << false;
         QTest::newRow("link named as staging") << staging << 2 << false << false;
-        QTest::newRow("link named as a download") << partial << 2 << false << false;
         QTest::newRow("file named as staging") << staging << 1 << false << false;
         QTest::newRow("folder named as a download") << partial << 0 << false << false;
         QTest::newRow("lower-case UUID")
