@@ -309,21 +309,18 @@ private Q_SLOTS:
         QCOMPARE(refusal(false), QString());
     }
 
-    // The window shows the titles; here, what the editor decides for an empty draft.
-    void addingNamesTheEntryOnce()
+    // The window shows the titles; here, what the editor decides for an empty draft, and for an
+    // entry that has its prefix.
+    void addingNamesTheEntryOnceAndEditingKeepsThePrefix()
     {
         EntryEditor adding("/tmp/unused", std::nullopt);
         QCOMPARE(adding.primaryButtonTitle(), "Add to Library");
-        QVERIFY(!adding.canSave());
-        QVERIFY(!adding.isShowingAdvancedSettings());
+        QVERIFY(!adding.canSave() && !adding.isShowingAdvancedSettings());
         adding.executableChosen("/games/Setup.exe");
         adding.executableChosen("/games/Other.exe");
         QCOMPARE(adding.draft().name, "Setup");
         QVERIFY(adding.canSave());
-    }
 
-    void editingKeepsThePrefix()
-    {
         Sandbox sandbox;
         GameEntry entry = sandbox.readyEntry();
         entry.arguments = {"a", "b c"};
