@@ -3,19 +3,11 @@
 #include "library/PlayTimes.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTemporaryDir>
-#include <QTest>
-#include <QTimer>
-
 #include <cerrno>
 #include <csignal>
 
 using namespace TestSupport;
+using namespace Qt::StringLiterals;
 
 namespace {
 // A ready entry with extra variables for the fake Wine, already in the model's library.
@@ -28,10 +20,16 @@ GameEntry addReadyEntry(const Sandbox &sandbox, LibraryModel &model, const Envir
     return entry;
 }
 
+WineBinaries fakeRuntime()
+{
+    return {fakeWine(), fakeWineServer()};
+}
+
 const QString exitNotice = ("The Wine launcher exited with code %1. The game may "
                             "still be running; use Stop Wine to check the prefix.");
 } // namespace
 
+// Launching, stopping and timing entries, and running a program directly in a prefix of its own.
 class TestLaunchSessions : public QObject
 {
     Q_OBJECT
@@ -64,11 +62,11 @@ private Q_SLOTS:
         QTest::addColumn<QString>("notice");
         QTest::addColumn<QString>("error");
         QTest::newRow("delivered")
-            << "0.5" << 15000 << "Sent a stop request to Wine for Bob's Game's prefix."
-            << "";
-        QTest::newRow("wineserver hangs") << "60" << 1000 << ""
-                                          << "Wine's wineserver didn't stop Bob's Game's prefix "
-                                             "in time, so Quillmere stopped waiting for it.";
+            << u"0.5"_s << 15000 << u"Sent a stop request to Wine for Bob's Game's prefix."_s
+            << QString();
+        QTest::newRow("wineserver hangs") << u"60"_s << 1000 << QString()
+                                          << u"Wine's wineserver didn't stop Bob's Game's prefix "
+                                             "in time, so Quillmere stopped waiting for it."_s;
     }
     void stopRunsWithoutBlockingAndReports()
     {
@@ -163,20 +161,19 @@ private Q_SLOTS:
         QTest::addColumn<qint64>("seconds");
         QTest::addColumn<int>("lastPlayedAt"); // seconds from the start
         QTest::addColumn<bool>("underWay");
-        QTest::newRow("played, then gone")
-            << QStringList {"begin@0", "run@60", "gone@62"} << 60LL << 60 << false;
-        QTest::newRow("a launcher that starts nothing yet")
-            << QStringList {"begin@0", "gone@5"} << 0LL << 0 << true;
-        QTest::newRow("never seen running ends after the grace")
-            << QStringList {"begin@0", "gone@20"} << 0LL << 0 << false;
-        QTest::newRow("gone while nobody looked: counted to the last sighting")
-            << QStringList {"begin@0", "run@300", "gone@9000"} << 300LL << 300 << false;
-        QTest::newRow("a second launch adds nothing")
-            << QStringList {"begin@0", "run@30", "begin@40", "run@50", "gone@51"} << 50LL << 50
-            << false;
-        QTest::newRow("sessions add up")
-            << QStringList {"begin@0", "run@10", "gone@11", "begin@100", "run@130", "gone@131"}
-            << 40LL << 130 << false;
+        const auto row
+            = [](const char *tag, const char *steps, qint64 seconds, int last, bool underWay) {
+                  QTest::newRow(tag)
+                      << QString::fromLatin1(steps).split(u' ') << seconds << last << underWay;
+              };
+        row("played, then gone", "begin@0 run@60 gone@62", 60, 60, false);
+        row("a launcher that starts nothing yet", "begin@0 gone@5", 0, 0, true);
+        row("never seen running ends after the grace", "begin@0 gone@20", 0, 0, false);
+        row("gone while nobody looked: counted to the last sighting", "begin@0 run@300 gone@9000",
+            300, 300, false);
+        row("a second launch adds nothing", "begin@0 run@30 begin@40 run@50 gone@51", 50, 50,
+            false);
+        row("sessions add up", "begin@0 run@10 gone@11 begin@100 run@130 gone@131", 40, 130, false);
     }
     void playTimeRules()
     {
@@ -241,22 +238,18 @@ private Q_SLOTS:
         QTest::addColumn<QString>("prefix"); // under the data folder; "../" leaves it
         QTest::addColumn<QString>("kind"); // own, shared, link, running
         QTest::addColumn<bool>("deleted");
-        QTest::newRow("a direct run's own") << "Prefixes/Direct-1"
-                                            << "own" << true;
-        QTest::newRow("shared with another entry") << "Prefixes/Direct-2"
-                                                   << "shared" << false;
-        QTest::newRow("Steam's") << "Prefixes/Steam"
-                                 << "own" << false;
-        QTest::newRow("outside Quillmere's folder") << "../Direct-3"
-                                                    << "own" << false;
-        QTest::newRow("a link to a folder elsewhere") << "Prefixes/Direct-4"
-                                                      << "link" << false;
-        QTest::newRow("running") << "Prefixes/Direct-5"
-                                 << "running" << false;
+        const auto row = [](const char *tag, const char *prefix, const char *kind, bool deleted) {
+            QTest::newRow(tag) << QString::fromUtf8(prefix) << QString::fromUtf8(kind) << deleted;
+        };
+        row("a direct run's own", "Prefixes/Direct-1", "own", true);
+        row("shared with another entry", "Prefixes/Direct-2", "shared", false);
+        row("Steam's", "Prefixes/Steam", "own", false);
+        row("outside Quillmere's folder", "../Direct-3", "own", false);
+        row("a link to a folder elsewhere", "Prefixes/Direct-4", "link", false);
+        row("running", "Prefixes/Direct-5", "running", false);
     }
     void prefixDeletion()
     {
-        QFETCH(QString, prefix);
         QFETCH(QString, kind);
         QFETCH(bool, deleted);
         Sandbox sandbox;
@@ -264,6 +257,7 @@ private Q_SLOTS:
         const QString outside = sandbox.path("elsewhere");
         writeFile(outside + "/big.bin", QByteArray(1 << 20, 'x'));
         GameEntry entry = addReadyEntry(sandbox, *model, {{"FAKE_WINE_SLEEP", "5"}});
+        QFETCH(QString, prefix);
         entry.prefixPath = QDir::cleanPath(sandbox.dataFolder() + "/" + prefix);
         if (kind == "link") {
             QVERIFY(QDir().mkpath(QFileInfo(entry.prefixPath).path()));
@@ -344,6 +338,161 @@ private Q_SLOTS:
         QCOMPARE(model->errorMessage(),
             "There isn't a launch log for this game yet. Launch it once, then try again.");
         QCOMPARE(sandbox.desktop->openedFiles.size(), 1);
+    }
+
+    // The window's tests refuse a plain text file with the same sentence.
+    void refusesWhatIsNotAWindowsProgram_data()
+    {
+        QTest::addColumn<QString>("file");
+        QTest::addColumn<QString>("message"); // %1: the normalised path
+        QTest::newRow("folder named .exe") << "folder.exe"
+                                           << "Choose a Windows executable file ending in .exe.";
+        QTest::newRow("missing") << "missing.exe"
+                                 << "Quillmere can't read this executable:\n%1";
+    }
+    void refusesWhatIsNotAWindowsProgram()
+    {
+        QFETCH(QString, file);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        QDir().mkpath(sandbox.path("folder.exe"));
+        auto model = sandbox.model();
+        // A path with "." and ".." parts is normalised before anything else.
+        model->launchExecutable(sandbox.root() + "/./x/../" + file, fakeRuntime());
+        QCOMPARE(model->errorMessage(), QString(message).replace("%1", sandbox.path(file)));
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->preparingExecutable().isEmpty());
+    }
+
+    void preparesAddsAndLaunches()
+    {
+        Sandbox sandbox;
+        const QString setup = sandbox.path("Downloads/Setup.EXE");
+        writeFile(setup, "MZ");
+        writeFile(sandbox.path("Other.exe"), "MZ");
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        qputenv("FAKE_WINE_SLEEP", "3");
+        auto model = sandbox.model();
+        QSignalSpy preparing(model.get(), &LibraryModel::preparingExecutableChanged);
+        // Setup may exit just before or after Other starts, so keep every notice.
+        QStringList notices;
+        connect(
+            model.get(), &LibraryModel::noticeChanged, this, [&] { notices << model->notice(); });
+
+        model->launchExecutable(setup, fakeRuntime());
+        QCOMPARE(model->preparingExecutable(), "Setup");
+        model->launchExecutable(sandbox.path("Other.exe"), fakeRuntime()); // waits its turn
+        // The fake wine sleeps when asked its version, too.
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 20000);
+        QCOMPARE(model->errorMessage(), QString());
+        QCOMPARE(model->entries().size(), 2);
+        QCOMPARE(model->entries().last().executablePath, sandbox.path("Other.exe"));
+        // The first prefix of this Wine became its template; the second is a copy of it.
+        QVERIFY(readFile(
+            sandbox.dataFolder() + "/Logs/prefix-" + model->entries().last().idString() + ".log")
+                    .startsWith("Quillmere copied this prefix from its template"));
+
+        const GameEntry entry = model->entries().first();
+        QCOMPARE(entry.name, "Setup");
+        QCOMPARE(entry.executablePath, setup);
+        QCOMPARE(entry.winePath, fakeWine());
+        QVERIFY(entry.arguments.isEmpty() && entry.environment.isEmpty());
+        const QString prefixName = QFileInfo(entry.prefixPath).fileName();
+        QVERIFY(prefixName.startsWith("Direct-"));
+        QVERIFY(!prefixName.contains(entry.idString()));
+        QCOMPARE(QFileInfo(entry.prefixPath).path(), sandbox.dataFolder() + "/Prefixes");
+        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
+        QVERIFY(readFile(sandbox.dataFolder() + "/Logs/prefix-" + entry.idString() + ".log")
+                    .contains("fake wineboot"));
+        QCOMPARE(model->selectedID(), model->entries().last().id);
+        QVERIFY2(notices.contains("Started Other."), qPrintable(notices.join(" | ")));
+        QTRY_VERIFY_WITH_TIMEOUT(model->runningIDs().isEmpty(), 10000);
+
+        // The same file again runs the entry it already has; nothing is prepared.
+        preparing.clear();
+        model->launchExecutable(setup, fakeRuntime());
+        QCOMPARE(preparing.count(), 0);
+        QVERIFY(model->isRunning(entry.id));
+        QCOMPARE(model->entries().size(), 2);
+        QTRY_VERIFY_WITH_TIMEOUT(!model->isRunning(entry.id), 10000);
+        qunsetenv("FAKE_RECORD_DIR");
+        qunsetenv("FAKE_WINE_SLEEP");
+    }
+
+    void failedPreparationAddsNothing()
+    {
+        Sandbox sandbox;
+        writeFile(sandbox.path("Game.exe"), "MZ");
+        writeFile(sandbox.path("Other.exe"), "MZ");
+        qputenv("FAKE_WINEBOOT_EXIT", "1");
+        auto model = sandbox.model();
+        QStringList prepared;
+        connect(model.get(), &LibraryModel::preparingExecutableChanged, this,
+            [&] { prepared << model->preparingExecutable(); });
+        // What waits gets its turn after a failure too, and a file asked for twice goes once.
+        for (const QString name : {"Game", "Game", "Other"})
+            model->launchExecutable(sandbox.path(name + ".exe"), fakeRuntime());
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(prepared, QStringList({"Game", "", "Other", ""}));
+        qunsetenv("FAKE_WINEBOOT_EXIT");
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->errorMessage().startsWith(
+            QStringLiteral("Quillmere couldn't prepare Other:\nWine could not initialize the "
+                           "prefix. Open the latest log for details.\n")));
+        QVERIFY(model->errorMessage().contains("/Logs/prefix-"));
+        // No entry names the half-made prefix, so it does not stay behind.
+        QVERIFY(QDir(sandbox.dataFolder() + "/Prefixes").isEmpty());
+    }
+
+    // A prefix whose entry can't be recorded would be made again on every retry: a library
+    // that can't be saved gets no prefix, and nothing is run.
+    void unsavableLibraryGetsNoPrefix_data()
+    {
+        QTest::addColumn<bool>("breaksDuringPreparation");
+        QTest::addColumn<QString>("message");
+        QTest::newRow("before the drop") << false
+                                         << "Quillmere can't save its library, so it didn't "
+                                            "prepare a Wine prefix for Game:\n";
+        QTest::newRow("while the prefix is made")
+            << true
+            << "Quillmere couldn't save Game in its library, so it removed the new Wine prefix "
+               "and didn't run it:\n";
+    }
+    void unsavableLibraryGetsNoPrefix()
+    {
+        QFETCH(bool, breaksDuringPreparation);
+        QFETCH(QString, message);
+        Sandbox sandbox;
+        writeFile(sandbox.path("Game.exe"), "MZ");
+        // A folder in the library file's place can never be replaced by a saved file, even
+        // for root, for whom a read-only folder is no obstacle.
+        const QString library = sandbox.dataFolder() + "/library.json";
+        if (!breaksDuringPreparation)
+            QDir().mkpath(library);
+        auto model = sandbox.model();
+        model->setErrorMessage({});
+        // Once wineboot runs, the check that the library can be saved has passed.
+        qputenv("FAKE_RECORD_DIR", sandbox.recordDir().toUtf8());
+        qputenv("FAKE_WINEBOOT_SLEEP", "1");
+        const auto unset = qScopeGuard([] {
+            qunsetenv("FAKE_RECORD_DIR");
+            qunsetenv("FAKE_WINEBOOT_SLEEP");
+        });
+        model->launchExecutable(sandbox.path("Game.exe"), fakeRuntime());
+        if (breaksDuringPreparation) {
+            QCOMPARE(model->preparingExecutable(), "Game");
+            QTRY_VERIFY(QFileInfo::exists(sandbox.recordDir() + "/wineboot.args"));
+            QDir().mkpath(library);
+        }
+        QTRY_VERIFY_WITH_TIMEOUT(model->preparingExecutable().isEmpty(), 10000);
+        QCOMPARE(model->errorMessage(),
+            message + "The unreadable library file at “" + library
+                + QStringLiteral("” couldn't be copied aside, so Quillmere won't replace it. "
+                                 "Move it elsewhere to save again."));
+        QVERIFY(model->entries().isEmpty());
+        QVERIFY(model->runningIDs().isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + "/Prefixes").isEmpty());
+        QVERIFY(QDir(sandbox.dataFolder() + "/Logs").isEmpty());
     }
 };
 

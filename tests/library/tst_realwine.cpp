@@ -4,13 +4,6 @@
 #include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
-#include <QDir>
-#include <QFile>
-#include <QFileInfo>
-#include <QProcess>
-#include <QSignalSpy>
-#include <QTest>
-
 #include <functional>
 
 #include <sys/stat.h>

@@ -6,12 +6,20 @@
 #include "profiles/GameCompatibilityProfile.h"
 #include "support/RecordingDesktopServices.h"
 
+// The Qt parts nearly every test uses, in one place.
 #include <QByteArray>
 #include <QCoroTask>
+#include <QDir>
 #include <QEventLoop>
+#include <QFile>
+#include <QFileInfo>
 #include <QProcess>
+#include <QScopeGuard>
+#include <QSignalSpy>
 #include <QString>
 #include <QTemporaryDir>
+#include <QTest>
+#include <QTimer>
 
 #include <memory>
 

@@ -13,8 +13,6 @@
 #include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 #include <QToolButton>
 #include <QUrlQuery>
 

@@ -4,13 +4,10 @@
 #include "ui/rules/SetupPresentation.h"
 #include "ui/setup/RuntimeSetupView.h"
 
-#include <QDir>
 #include <QLabel>
 #include <QMessageBox>
 #include <QProgressBar>
 #include <QPushButton>
-#include <QSignalSpy>
-#include <QTest>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;

@@ -4,9 +4,6 @@
 #include "support/TestSupport.h"
 #include "ui/rules/WindowFlow.h"
 
-#include <QSignalSpy>
-#include <QTest>
-
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
 
