@@ -2,11 +2,11 @@
 
 #include "library/LibraryLog.h"
 #include "platform/Background.h"
+#include "platform/Leftovers.h"
 
 #include <QDir>
 #include <QFile>
 #include <QLocale>
-#include <QUuid>
 
 #include <ftw.h>
 #include <sys/stat.h>
@@ -94,15 +94,18 @@ bool PrefixStorage::isDeletable(
 
 void PrefixStorage::remove(const QString &prefix, std::function<void(const Outcome &)> moved)
 {
-    const QString aside
-        = QDir(prefixesFolder(m_dataFolder))
-              .filePath(u".Deleting-"_s + QUuid::createUuid().toString(QUuid::Id128));
+    static const QString deleting = u".Deleting-"_s;
+    const QString folder = prefixesFolder(m_dataFolder);
+    const QString aside = QDir(folder).filePath(Leftovers::temporaryName(deleting));
     Background::run(
         this,
-        [prefix, aside] {
+        [prefix, folder, aside] {
+            // What a deletion cut short by a crash or a quit left behind goes first.
+            Leftovers::removeUnmarked(folder, deleting, Leftovers::Kind::folder);
             // One rename: from here on the prefix is gone for Wine and for the library.
             if (!QDir().rename(prefix, aside))
                 return false;
+            const InUseMark mark(aside);
             // Links inside are removed, never followed.
             if (!QDir(aside).removeRecursively())
                 qCWarning(libraryLog) << "a deleted prefix couldn't be removed whole:" << aside;
