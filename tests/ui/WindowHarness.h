@@ -38,13 +38,20 @@ struct WindowHarness
             = webHost.isEmpty() ? server.url(QStringLiteral("/")) : webHost;
     }
 
-    // A Linux desktop with GStreamer, whose package-manager Wine is there once `wineReady`.
+    // A Linux desktop with GStreamer, and a package-manager Wine once `wineReady`. The Wine is
+    // written once: a run may be starting it when the window asks for the context again.
     SetupContext setupContext() const
     {
-        SetupContext context = TestSupport::machineContext(
-            sandbox, server, QStringLiteral("linux"), true, *wineReady);
+        SetupContext context
+            = TestSupport::machineContext(sandbox, server, QStringLiteral("linux"), true, false);
         context.dataFolder = sandbox.dataFolder();
         context.defaults = sandbox.context().defaults;
+        const QString bin = sandbox.path(QStringLiteral("wine/bin"));
+        if (*wineReady && !QFile::exists(bin + QStringLiteral("/wine")))
+            TestSupport::installFakeRuntime(bin);
+        if (*wineReady)
+            context.places.binaries
+                = {{bin + QStringLiteral("/wine"), QStringLiteral("Test Wine")}};
         return context;
     }
 
