@@ -131,11 +131,11 @@ QString MenuShortcuts::desktopEntry(const GameEntry &entry, const QString &iconN
         + ownerKey + uuidText(entry.id) + u'\n';
 }
 
-Expected<void, QString> MenuShortcuts::write(const QString &path, const QString &text) const
+Expected<void, QString> MenuShortcuts::write(const QString &path, const QByteArray &bytes) const
 {
     QSaveFile file(path);
     if (!QDir().mkpath(QFileInfo(path).path()) || !file.open(QIODevice::WriteOnly)
-        || file.write(text.toUtf8()) < 0 || !file.commit())
+        || file.write(bytes) < 0 || !file.commit())
         return unexpected(file.errorString());
     return {};
 }
@@ -152,13 +152,11 @@ Expected<void, QString> MenuShortcuts::add(
     const std::scoped_lock lock(changing);
     removeIcons(entry.id);
     if (icon) {
-        QSaveFile file(iconPath(entry.id, icon->side));
-        if (!QDir().mkpath(QFileInfo(file.fileName()).path()) || !file.open(QIODevice::WriteOnly)
-            || file.write(icon->png) < 0 || !file.commit())
-            return failed(file.errorString());
+        if (const auto saved = write(iconPath(entry.id, icon->side), icon->png); !saved)
+            return failed(saved.error());
     }
-    const auto written = write(
-        desktopFilePath(entry.id), desktopEntry(entry, icon ? stem(entry.id) : applicationIcon));
+    const auto written = write(desktopFilePath(entry.id),
+        desktopEntry(entry, icon ? stem(entry.id) : applicationIcon).toUtf8());
     if (!written)
         return failed(written.error());
     return {};
@@ -209,7 +207,7 @@ int MenuShortcuts::follow(const QList<GameEntry> &entries) const
             ? stem(id)
             : applicationIcon;
         const QString current = desktopEntry(*entry, iconName);
-        if (text != current.toUtf8() && write(folder.filePath(name), current))
+        if (text != current.toUtf8() && write(folder.filePath(name), current.toUtf8()))
             ++changed;
     }
     return changed;

@@ -39,7 +39,7 @@ public:
 private:
     QString iconPath(const QUuid &id, int side) const;
     void removeIcons(const QUuid &id) const;
-    Expected<void, QString> write(const QString &path, const QString &text) const;
+    Expected<void, QString> write(const QString &path, const QByteArray &bytes) const;
 
     QString m_dataHome;
     QString m_program;
