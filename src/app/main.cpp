@@ -11,10 +11,12 @@
 #include "ui/shell/WindowHandoff.h"
 
 #include <QApplication>
+#include <QCoroTask>
 #include <QDir>
 #include <QNetworkAccessManager>
 
 #include <cstdio>
+#include <optional>
 
 using namespace Qt::StringLiterals;
 
@@ -116,6 +118,13 @@ int main(int argc, char *argv[])
     const Cli::WindowLauncher window = [folder = context.dataFolder](const QUuid &id) {
         return WindowHandoff::askToLaunch(folder, id);
     };
-    return pool.finish(Cli::run(
-        arguments, context, WebAccess {&network, ProfileEndpoints::fromEnvironment()}, window));
+    std::optional<int> status;
+    QCoro::connect(Cli::run(arguments, context,
+                       WebAccess {&network, ProfileEndpoints::fromEnvironment()}, window),
+        &app, [&status](int code) {
+            status = code;
+            QCoreApplication::exit(code);
+        });
+    // A command that waits for nothing has finished already.
+    return pool.finish(status ? *status : app.exec());
 }

@@ -2,6 +2,9 @@
 #include "CliCommands.h"
 #include "CliOutput.h"
 
+#include "library/LibraryModel.h"
+#include "profiles/ProfileEndpoints.h"
+
 #include <QFileInfo>
 
 using namespace Qt::StringLiterals;
@@ -46,23 +49,23 @@ bool Cli::opensWindow(const QStringList &arguments)
         || argument.endsWith(u".exe"_s, Qt::CaseInsensitive);
 }
 
-int Cli::run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web,
-    const WindowLauncher &window)
+QCoro::Task<int> Cli::run(
+    QStringList arguments, LibraryContext context, WebAccess web, WindowLauncher window)
 {
     if (arguments.isEmpty() || arguments.first() == u"help"_s || arguments.first() == u"--help"_s
         || arguments.first() == u"-h"_s) {
         printLine(usage());
-        return success;
+        co_return success;
     }
     const QString &command = arguments.first();
     const QStringList rest = arguments.mid(1);
     if (command == u"runtimes"_s)
-        return CliCommands::runtimes(context, rest);
+        co_return CliCommands::runtimes(context, rest);
     if (command == u"profiles"_s)
-        return CliCommands::profiles(rest, web);
+        co_return co_await CliCommands::profiles(rest, web);
     if (command == u"steam"_s)
-        return CliCommands::steam(context, rest);
+        co_return CliCommands::steam(context, rest);
     if (CliCommands::isLibraryCommand(command))
-        return CliCommands::library(command, rest, context, window);
-    return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
+        co_return co_await CliCommands::library(command, rest, context, window);
+    co_return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
 }

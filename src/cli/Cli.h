@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QStringList>
 #include <QUuid>
 
@@ -9,16 +10,19 @@
 struct LibraryContext;
 struct WebAccess;
 
-// The command line over the same models the window uses. Returns the process exit code:
-// 0 on success, 1 when the model reported an error, 2 on a usage error.
+// The command line over the same models the window uses. A command finishes with the process exit
+// code: 0 on success, 1 when the model reported an error, 2 on a usage error. Commands that wait
+// (for a prefix, a launcher, a stop, the catalogue) suspend inside the application's own event
+// loop, so nothing they wait for runs inside a loop of their own.
 namespace Cli {
 
 // Asks an open window to launch an entry: nothing when no window is open, else the sentence
 // why it did not (empty: it launched it).
 using WindowLauncher = std::function<std::optional<QString>(const QUuid &id)>;
 
-int run(const QStringList &arguments, const LibraryContext &context, const WebAccess &web,
-    const WindowLauncher &window = {});
+// By value: the command outlives the call while it waits.
+QCoro::Task<int> run(
+    QStringList arguments, LibraryContext context, WebAccess web, WindowLauncher window = {});
 QString usage();
 
 // Whether these arguments ask for the window rather than a command: none at all, or one path

@@ -13,7 +13,7 @@
 #include "profiles/SteamGameCatalog.h"
 #include "setup/MachineProbe.h"
 
-#include <QEventLoop>
+#include <QCoroSignal>
 #include <QFile>
 #include <QFileInfo>
 
@@ -66,84 +66,75 @@ int list(const LibraryModel &model, const QStringList &options)
     return success;
 }
 
-// By value: the id must outlive its place in the running set, which the exit removes.
-int waitForLauncher(LibraryModel &model, QUuid id);
+QCoro::Task<int> waitForLauncher(LibraryModel &model, QUuid id)
+{
+    int status = 0;
+    while (model.isRunning(id)) {
+        const auto [exited, code] = co_await qCoro(&model, &LibraryModel::launcherExited);
+        if (exited == id) {
+            status = code;
+            break;
+        }
+    }
+    model.playTracker().recordNow({id}, LaunchSessions::withLivePrefix(model.prefixes()));
+    printLine(model.notice());
+    // A launcher that fails is a failed launch, even though the notice is not an error.
+    co_return status == 0 ? success : failure;
+}
 
-int runExecutable(LibraryModel &model, const LibraryContext &context, const QString &file)
+QCoro::Task<int> runExecutable(LibraryModel &model, const LibraryContext &context, QString file)
 {
     if (reportLoadError(model))
-        return failure;
+        co_return failure;
     const SetupContext setup = SetupContext::standard(context.defaults, context.desktop);
     const MachineProbe machine
         = MachineProbe::of(setup); // one look serves the answer and its reason
     const auto runtime = machine.readyRuntime(setup);
     if (!runtime) {
         printError(machine.notReadyReason(setup));
-        return failure;
+        co_return failure;
     }
     model.setNotice({});
     model.setErrorMessage({});
     model.launchExecutable(file, runtime->binaries());
     if (!model.preparingExecutable().isEmpty()) {
         printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
-        QEventLoop loop;
-        QObject::connect(
-            &model, &LibraryModel::preparingExecutableChanged, &loop, &QEventLoop::quit);
-        loop.exec();
+        co_await qCoro(&model, &LibraryModel::preparingExecutableChanged);
     }
     if (!model.errorMessage().isEmpty() || model.runningIDs().isEmpty()) {
         printError(model.errorMessage());
-        return failure;
+        co_return failure;
     }
     printLine(model.notice());
-    return waitForLauncher(model, *model.runningIDs().cbegin());
+    co_return co_await waitForLauncher(model, *model.runningIDs().cbegin());
 }
 
-int launch(LibraryModel &model, const GameEntry &entry)
+QCoro::Task<int> launch(LibraryModel &model, GameEntry entry)
 {
     const Outcome started = model.sessions().launch(entry);
     if (started.failed()) {
         printError(started.message);
-        return failure;
+        co_return failure;
     }
     printLine(started.message);
-    return waitForLauncher(model, entry.id);
+    co_return co_await waitForLauncher(model, entry.id);
 }
 
-int waitForLauncher(LibraryModel &model, QUuid id)
-{
-    int status = 0;
-    QEventLoop loop;
-    QObject::connect(
-        &model, &LibraryModel::launcherExited, &loop, [&](const QUuid &exited, int code) {
-            if (exited != id)
-                return;
-            status = code;
-            loop.quit();
-        });
-    if (model.isRunning(id))
-        loop.exec();
-    model.playTracker().recordNow({id}, LaunchSessions::withLivePrefix(model.prefixes()));
-    printLine(model.notice());
-    // A launcher that fails is a failed launch, even though the notice is not an error.
-    return status == 0 ? success : failure;
-}
-
-int launchThroughWindow(LibraryModel &model, const GameEntry &entry, const QStringList &options,
-    const Cli::WindowLauncher &window)
+QCoro::Task<int> launchThroughWindow(
+    LibraryModel &model, GameEntry entry, QStringList options, Cli::WindowLauncher window)
 {
     if (options != QStringList {u"--through-window"_s})
-        return usageFailure(u"“launch” takes one library entry and the option --through-window."_s);
+        co_return usageFailure(u"“launch” takes one library entry and the option --through-window."_s);
     if (const std::optional<QString> refusal = window ? window(entry.id) : std::nullopt) {
         if (!refusal->isEmpty()) {
             printError(*refusal);
-            return failure;
+            co_return failure;
         }
         printLine(u"Quillmere’s window launched “"_s + entry.name + u"”."_s);
-        return success;
+        co_return success;
     }
     // No window is open: run it here, without one.
-    return launch(model, entry);
+    co_return co_await launch(model, entry);
 }
 
 int shortcut(const LibraryModel &model, const GameEntry &entry, const QStringList &options)
@@ -173,23 +164,18 @@ int shortcut(const LibraryModel &model, const GameEntry &entry, const QStringLis
     return success;
 }
 
-int stop(LibraryModel &model, const GameEntry &entry)
+QCoro::Task<int> stop(LibraryModel &model, GameEntry entry)
 {
-    Outcome stopped;
-    QEventLoop loop;
-    QObject::connect(&model.sessions(), &LaunchSessions::stopFinished, &loop,
-        [&](const QUuid &, const Outcome &outcome) {
-            stopped = outcome;
-            loop.quit();
-        });
+    // The stop's answer always comes from its worker, after this coroutine waits for it.
     model.stop(entry);
-    loop.exec();
+    const Outcome stopped
+        = std::get<1>(co_await qCoro(&model.sessions(), &LaunchSessions::stopFinished));
     if (stopped.failed()) {
         printError(stopped.message);
-        return failure;
+        co_return failure;
     }
     printLine(stopped.message);
-    return success;
+    co_return success;
 }
 
 int show(const LibraryModel &model, const GameEntry &entry, const QStringList &options)
@@ -262,46 +248,46 @@ bool CliCommands::isLibraryCommand(const QString &command)
     return command == u"list"_s || command == u"run"_s || isEntryCommand(command);
 }
 
-int CliCommands::library(const QString &command, const QStringList &rest,
-    const LibraryContext &context, const Cli::WindowLauncher &window)
+QCoro::Task<int> CliCommands::library(
+    QString command, QStringList rest, LibraryContext context, Cli::WindowLauncher window)
 {
     if (command == u"run"_s) {
         if (rest.size() != 1)
-            return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
+            co_return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
         LibraryModel model(context);
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
-        return runExecutable(model, context, rest.first());
+        co_return co_await runExecutable(model, context, rest.first());
     }
     const bool takesOptions
         = command == u"show"_s || command == u"launch"_s || command == u"shortcut"_s;
     if (takesOptions ? rest.isEmpty() : isEntryCommand(command) && rest.size() != 1)
-        return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
+        co_return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
     LibraryModel model(context);
     if (command == u"list"_s)
-        return list(model, rest);
+        co_return list(model, rest);
     // Looking at the library never changes it; launching and stopping may.
     if (command == u"launch"_s || command == u"stop"_s)
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
     if (reportLoadError(model))
-        return failure;
+        co_return failure;
     QString problem;
     const GameEntry *found = findEntry(model, rest.first(), problem);
     if (!found) {
         printError(problem);
-        return failure;
+        co_return failure;
     }
     const GameEntry entry = *found;
-    if (command == u"launch"_s) {
-        return rest.size() == 1 ? launch(model, entry)
-                                : launchThroughWindow(model, entry, rest.mid(1), window);
-    }
+    if (command == u"launch"_s && rest.size() == 1)
+        co_return co_await launch(model, entry);
+    if (command == u"launch"_s)
+        co_return co_await launchThroughWindow(model, entry, rest.mid(1), window);
     if (command == u"shortcut"_s)
-        return shortcut(model, entry, rest.mid(1));
+        co_return shortcut(model, entry, rest.mid(1));
     if (command == u"stop"_s)
-        return stop(model, entry);
+        co_return co_await stop(model, entry);
     if (command == u"show"_s)
-        return show(model, entry, rest.mid(1));
-    return printLog(model, entry);
+        co_return show(model, entry, rest.mid(1));
+    co_return printLog(model, entry);
 }

@@ -142,7 +142,7 @@ int steam(const LibraryContext &context, const QStringList &options)
     return success;
 }
 
-int profiles(const QStringList &options, const WebAccess &web)
+QCoro::Task<int> profiles(QStringList options, WebAccess web)
 {
     bool json = false;
     QString search;
@@ -152,11 +152,11 @@ int profiles(const QStringList &options, const WebAccess &web)
         } else if (options.at(i) == u"--search" && i + 1 < options.size()) {
             search = options.at(++i);
         } else {
-            return usageFailure(u"“profiles” takes the options --json and --search TEXT."_s);
+            co_return usageFailure(u"“profiles” takes the options --json and --search TEXT."_s);
         }
     }
     GameProfileCatalogStore store(web);
-    QCoro::waitFor(store.load());
+    co_await store.load();
     const QList<GameCompatibilityProfile> shown
         = GameProfileSearch::matchingGames(store.games(), search);
     // The status goes to standard error so that standard output stays one JSON document.
@@ -169,7 +169,7 @@ int profiles(const QStringList &options, const WebAccess &web)
         for (const GameCompatibilityProfile &profile : shown)
             printRow(profileLine(profile));
     }
-    return success;
+    co_return success;
 }
 
 } // namespace CliCommands
