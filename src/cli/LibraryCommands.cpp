@@ -124,7 +124,8 @@ QCoro::Task<int> launchThroughWindow(
     LibraryModel &model, GameEntry entry, QStringList options, Cli::WindowLauncher window)
 {
     if (options != QStringList {u"--through-window"_s})
-        co_return usageFailure(u"“launch” takes one library entry and the option --through-window."_s);
+        co_return usageFailure(
+            u"“launch” takes one library entry and the option --through-window."_s);
     if (const std::optional<QString> refusal = window ? window(entry.id) : std::nullopt) {
         if (!refusal->isEmpty()) {
             printError(*refusal);
@@ -253,7 +254,8 @@ QCoro::Task<int> CliCommands::library(
 {
     if (command == u"run"_s) {
         if (rest.size() != 1)
-            co_return usageFailure(u"“run” takes one Windows program: the path of its .exe file."_s);
+            co_return usageFailure(
+                u"“run” takes one Windows program: the path of its .exe file."_s);
         LibraryModel model(context);
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
         co_return co_await runExecutable(model, context, rest.first());
@@ -261,7 +263,8 @@ QCoro::Task<int> CliCommands::library(
     const bool takesOptions
         = command == u"show"_s || command == u"launch"_s || command == u"shortcut"_s;
     if (takesOptions ? rest.isEmpty() : isEntryCommand(command) && rest.size() != 1)
-        co_return usageFailure(u"“"_s + command + u"” takes one library entry: its id or its name."_s);
+        co_return usageFailure(
+            u"“"_s + command + u"” takes one library entry: its id or its name."_s);
 
     LibraryModel model(context);
     if (command == u"list"_s)
