@@ -2,6 +2,7 @@
 #include "CliOutput.h"
 
 #include "games/SteamShortcuts.h"
+#include "library/DirectLaunch.h"
 #include "library/LaunchSessions.h"
 #include "library/LibraryFile.h"
 #include "library/LibraryModel.h"
@@ -94,18 +95,17 @@ QCoro::Task<int> runExecutable(LibraryModel &model, const LibraryContext &contex
         printError(machine.notReadyReason(setup));
         co_return failure;
     }
-    model.setNotice({});
-    model.setErrorMessage({});
-    model.launchExecutable(file, runtime->binaries());
+    Outcome outcome = model.launchExecutable(file, runtime->binaries());
     if (!model.preparingExecutable().isEmpty()) {
         printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
-        co_await qCoro(&model, &LibraryModel::preparingExecutableChanged);
+        // The preparation's answer always comes from its worker, after this waits for it.
+        outcome = std::get<1>(co_await qCoro(&model.directLaunch(), &DirectLaunch::finished));
     }
-    if (!model.errorMessage().isEmpty() || model.runningIDs().isEmpty()) {
-        printError(model.errorMessage());
+    if (outcome.failed() || model.runningIDs().isEmpty()) {
+        printError(outcome.message);
         co_return failure;
     }
-    printLine(model.notice());
+    printLine(outcome.message);
     co_return co_await waitForLauncher(model, *model.runningIDs().cbegin());
 }
 

@@ -21,24 +21,24 @@ DirectLaunch::DirectLaunch(
 {
 }
 
-void DirectLaunch::launchExecutable(const QString &path, const WineBinaries &wine)
+Outcome DirectLaunch::launchExecutable(const QString &path, const WineBinaries &wine)
 {
     const QString executable = normalizedPath(path);
     const QFileInfo file(executable);
-    if (file.suffix().compare(u"exe", Qt::CaseInsensitive) != 0 || file.isDir()) {
-        Q_EMIT finished({}, Outcome::error(u"Choose a Windows executable file ending in .exe."_s));
-        return;
-    }
+    const auto decided = [this](const QUuid &id, const Outcome &outcome) {
+        Q_EMIT finished(id, outcome);
+        return outcome;
+    };
+    if (file.suffix().compare(u"exe", Qt::CaseInsensitive) != 0 || file.isDir())
+        return decided({}, Outcome::error(u"Choose a Windows executable file ending in .exe."_s));
     if (!file.isFile() || !file.isReadable()) {
-        Q_EMIT finished(
+        return decided(
             {}, Outcome::error(u"Quillmere can't read this executable:\n"_s + executable));
-        return;
     }
     for (const GameEntry &entry : m_list.entries()) {
         if (entry.executablePath == executable) {
             const GameEntry existing = entry; // launch may not outlive a change to the list
-            Q_EMIT finished(existing.id, m_sessions.launch(existing));
-            return;
+            return decided(existing.id, m_sessions.launch(existing));
         }
     }
     // One preparation at a time: the others wait their turn, each once.
@@ -46,10 +46,11 @@ void DirectLaunch::launchExecutable(const QString &path, const WineBinaries &win
         if (std::none_of(m_queue.cbegin(), m_queue.cend(),
                 [&](const auto &queued) { return queued.first == executable; }))
             m_queue.append({executable, wine});
-        return;
+        return {};
     }
     m_queue.prepend({executable, wine});
     prepare(executable, wine);
+    return {};
 }
 
 void DirectLaunch::prepare(const QString &executable, const WineBinaries &wine)

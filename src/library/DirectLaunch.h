@@ -24,7 +24,9 @@ public:
         QString dataFolder, LibraryList &list, LaunchSessions &sessions, QObject *parent = nullptr);
 
     QString preparingExecutable() const { return m_preparingExecutable; } // empty: none
-    void launchExecutable(const QString &path, const WineBinaries &wine);
+    // What is decided at once (a refusal, or the launch of the entry that runs this file) is
+    // returned and also sent with `finished`; quiet while a prefix is prepared or the file waits.
+    Outcome launchExecutable(const QString &path, const WineBinaries &wine);
 
 Q_SIGNALS:
     void preparingExecutableChanged();

@@ -296,7 +296,7 @@ Outcome LibraryModel::openLog(const GameEntry &entry)
     return outcome;
 }
 
-void LibraryModel::launchExecutable(const QString &path, const WineBinaries &wine)
+Outcome LibraryModel::launchExecutable(const QString &path, const WineBinaries &wine)
 {
-    m_direct->launchExecutable(path, wine);
+    return m_direct->launchExecutable(path, wine);
 }

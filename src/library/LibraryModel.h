@@ -68,6 +68,7 @@ public:
 
     LibraryList &list() { return *m_list; }
     LaunchSessions &sessions() { return *m_sessions; }
+    DirectLaunch &directLaunch() { return *m_direct; }
     PlayTracker &playTracker() { return *m_play; }
     // How long the entry has been played and when last; all zero when never.
     PlayRecord playRecord(const QUuid &id) const;
@@ -113,8 +114,9 @@ public:
     Outcome openLog(const GameEntry &entry);
 
     // Direct launch: reuses the entry that runs this file, or prepares a new "Direct-" prefix
-    // (away from the GUI thread), adds an entry and launches it; the outcome is shown.
-    void launchExecutable(const QString &path, const WineBinaries &wine);
+    // (away from the GUI thread), adds an entry and launches it; the outcome is shown, and what
+    // is decided at once is also returned (quiet while the prefix is prepared).
+    Outcome launchExecutable(const QString &path, const WineBinaries &wine);
 
     QString logPath(const GameEntry &entry) const;
     QString libraryPath() const;

@@ -53,22 +53,22 @@ void WindowFlow::showRuntimeSetup()
     Q_EMIT runtimeSetupRequested();
 }
 
-void WindowFlow::runExecutable(const QString &path)
+Outcome WindowFlow::runExecutable(const QString &path)
 {
     m_pendingExecutable = path;
-    launchPendingExecutableIfReady();
+    return launchPendingExecutableIfReady();
 }
 
-void WindowFlow::launchPendingExecutableIfReady()
+Outcome WindowFlow::launchPendingExecutableIfReady()
 {
     if (m_pendingExecutable.isEmpty())
-        return;
+        return {};
     if (const auto runtime = m_runtimeReady()) {
         const QString path = std::exchange(m_pendingExecutable, QString());
-        m_library.launchExecutable(path, runtime->binaries());
-        return;
+        return m_library.launchExecutable(path, runtime->binaries());
     }
     showRuntimeSetup();
+    return {};
 }
 
 void WindowFlow::setUpStore(const GameCompatibilityProfile &profile, GameStorefront storefront)

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "library/GameEntry.h"
+#include "library/Outcome.h"
 #include "profiles/GameCompatibilityProfile.h"
 #include "setup/DetectedWineRuntime.h"
 
@@ -59,9 +60,10 @@ public:
     bool isShowingRuntimeSetup() const { return m_isShowingRuntimeSetup; }
     void showRuntimeSetup();
 
-    // A chosen or dropped file: runs now when Wine is ready, otherwise opens Wine setup.
-    void runExecutable(const QString &path);
-    void launchPendingExecutableIfReady();
+    // A chosen or dropped file: runs now when Wine is ready, otherwise opens Wine setup. Returns
+    // what was decided at once (quiet while it is prepared or waits for setup).
+    Outcome runExecutable(const QString &path);
+    Outcome launchPendingExecutableIfReady();
     QString pendingExecutable() const { return m_pendingExecutable; }
 
     // The profiles browser asks for Wine setup before a store's install.
