@@ -240,8 +240,7 @@ private Q_SLOTS:
             .executablePath = "~/Games/app.exe",
             .prefixPath = "/prefixes/a/../b/",
             .winePath = "relative/wine",
-            .argumentText = "\n  -windowed  \n\n-opt \"a b\"\r\n\t\n",
-            .environmentText = "A=1\n1X=3\n#C=4"};
+            .argumentText = "\n  -windowed  \n\n-opt \"a b\"\r\n\t\n"};
         const GameEntry entry = EntryEditor::makeEntry(draft, std::nullopt);
         QCOMPARE(entry.name, "My Game");
         QCOMPARE(entry.executablePath, QDir::homePath() + "/Games/app.exe");
@@ -249,7 +248,6 @@ private Q_SLOTS:
         QCOMPARE(entry.winePath, QDir::currentPath() + "/relative/wine");
         QCOMPARE(entry.wineServerPath, QString());
         QCOMPARE(entry.arguments, QStringList({"-windowed", "-opt \"a b\""}));
-        QCOMPARE(entry.environment, (QMap<QString, QString> {{"A", "1"}}));
 
         // Editing keeps the entry's identity and date.
         GameEntry existing = entry;

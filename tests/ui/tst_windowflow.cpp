@@ -44,26 +44,37 @@ private Q_SLOTS:
         QCOMPARE(reopened.selectedDestination(), LibraryDestination::app(first.id));
     }
 
+    // A program chosen while setup is missing, and a store install asked for on the same sheet.
     void resumesAfterSetup_data()
     {
         QTest::addColumn<bool>("done");
         QTest::addColumn<bool>("readyAfterSetup");
         QTest::addColumn<bool>("launches");
         QTest::addColumn<QString>("error");
-        QTest::newRow("closed without Done") << false << true << false << QString();
+        QTest::addColumn<QString>("store"); // "Battle.net", "Steam" (in the library) or "no Steam"
+        QTest::addColumn<QString>("notice"); // its beginning
+        QTest::newRow("closed without Done") << false << true << false << QString() << u"no Steam"_s
+                                             << WindowFlow::steamMissingNotice();
         QTest::newRow("Done, still not ready")
-            << true << false << false << WindowFlow::wineNotReadyMessage();
-        QTest::newRow("Done and ready") << true << true << true << QString();
+            << true << false << false << WindowFlow::wineNotReadyMessage() << u"Battle.net"_s
+            << WindowFlow::battleNetNotice();
+        QTest::newRow("Done and ready")
+            << true << true << true << QString() << u"Steam"_s << u"Steam opened the page for "_s;
     }
     void resumesAfterSetup()
     {
         QFETCH(bool, done);
         QFETCH(bool, readyAfterSetup);
         QFETCH(bool, launches);
+        QFETCH(QString, store);
+        QFETCH(QString, notice);
         Sandbox sandbox;
         const QString program = sandbox.path(u"Setup.exe"_s);
         writeFile(program, "MZ");
         auto library = sandbox.model();
+        const qsizetype before = store == u"Steam" ? 1 : 0;
+        if (before)
+            library->add(sandbox.steamEntry());
         bool ready = false;
         const DetectedWineRuntime wine {u"Fake"_s, fakeWine(), fakeWineServer(), std::nullopt};
         WindowFlow flow(*library, [&] { return ready ? std::optional(wine) : std::nullopt; });
@@ -71,8 +82,11 @@ private Q_SLOTS:
 
         flow.runExecutable(program);
         // A store install asked for while the sheet is open goes on however the program fares.
-        flow.setUpStore(SteamGameCatalog::games().first(), GameStorefront::battleNet);
+        const GameCompatibilityProfile game = SteamGameCatalog::games().first();
+        flow.setUpStore(
+            game, store == u"Battle.net" ? GameStorefront::battleNet : GameStorefront::steam);
         QCOMPARE(setupRequests.size(), 1);
+        QVERIFY(flow.isShowingRuntimeSetup());
         QCOMPARE(flow.pendingExecutable(), program);
         QVERIFY(library->errorMessage().isEmpty()); // no message while setup is open
         ready = readyAfterSetup;
@@ -81,44 +95,18 @@ private Q_SLOTS:
         flow.resumeAfterSetup();
         QVERIFY(flow.pendingExecutable().isEmpty());
         QVERIFY(!flow.pendingGameSetup());
-        QCOMPARE(library->notice(), WindowFlow::battleNetNotice());
+        QVERIFY2(library->notice().startsWith(notice), qPrintable(library->notice()));
         QTEST(library->errorMessage(), "error");
+        // Only a page Steam did open is remembered as a pending install.
+        QCOMPARE(SteamShortcuts(*library).isSteamGamePendingInstall(game), before == 1);
         QCOMPARE(library->preparingExecutable(), launches ? u"Setup"_s : QString());
         QTRY_VERIFY_WITH_TIMEOUT(library->preparingExecutable().isEmpty(), 10000);
-        QCOMPARE(library->entries().size(), launches ? 1 : 0);
+        QCOMPARE(library->entries().size(), before + (launches ? 1 : 0));
 
         // The flag does not outlive its sheet: the next closing without "Done" runs nothing.
         flow.runExecutable(sandbox.path(u"Other.exe"_s));
         flow.resumeAfterSetup();
-        QCOMPARE(library->entries().size(), launches ? 1 : 0);
-    }
-
-    void resumesAStoreInstallOnAnyClose_data()
-    {
-        QTest::addColumn<bool>("hasSteam"); // so that Steam opens the page
-        QTest::addColumn<QString>("notice"); // its beginning
-        QTest::newRow("Steam missing") << false << WindowFlow::steamMissingNotice();
-        QTest::newRow("Steam page") << true << u"Steam opened the page for "_s;
-    }
-    void resumesAStoreInstallOnAnyClose()
-    {
-        QFETCH(bool, hasSteam);
-        QFETCH(QString, notice);
-        Sandbox sandbox;
-        auto library = sandbox.model();
-        if (hasSteam)
-            library->add(sandbox.steamEntry());
-        WindowFlow flow(*library, [] { return std::optional<DetectedWineRuntime>(); });
-        const GameCompatibilityProfile game = SteamGameCatalog::games().first();
-
-        flow.setUpStore(game, GameStorefront::steam);
-        QVERIFY(flow.isShowingRuntimeSetup());
-        flow.resumeAfterSetup();
-        QVERIFY(!flow.pendingGameSetup());
-        QVERIFY2(library->notice().startsWith(notice), qPrintable(library->notice()));
-        QCOMPARE(library->errorMessage(), QString());
-        // Only a page Steam did open is remembered as a pending install.
-        QCOMPARE(SteamShortcuts(*library).isSteamGamePendingInstall(game), hasSteam);
+        QCOMPARE(library->entries().size(), before + (launches ? 1 : 0));
     }
 
     void addsSteamOnce()
