@@ -18,7 +18,7 @@ namespace Cli {
 
 // Asks an open window to launch an entry: nothing when no window is open, else the sentence
 // why it did not (empty: it launched it).
-using WindowLauncher = std::function<std::optional<QString>(const QUuid &id)>;
+using WindowLauncher = std::function<QCoro::Task<std::optional<QString>>(const QUuid &id)>;
 
 // By value: the command outlives the call while it waits.
 QCoro::Task<int> run(

@@ -126,7 +126,10 @@ QCoro::Task<int> launchThroughWindow(
     if (options != QStringList {u"--through-window"_s})
         co_return usageFailure(
             u"“launch” takes one library entry and the option --through-window."_s);
-    if (const std::optional<QString> refusal = window ? window(entry.id) : std::nullopt) {
+    std::optional<QString> refusal;
+    if (window)
+        refusal = co_await window(entry.id);
+    if (refusal) {
         if (!refusal->isEmpty()) {
             printError(*refusal);
             co_return failure;

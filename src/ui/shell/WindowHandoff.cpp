@@ -6,9 +6,9 @@
 #include "platform/SameUser.h"
 
 #include <QCoreApplication>
+#include <QCoroTask>
 #include <QCryptographicHash>
 #include <QDir>
-#include <QEventLoop>
 #include <QFileInfo>
 #include <QFileOpenEvent>
 #include <QLocalServer>
@@ -93,22 +93,60 @@ bool isSameUser(const QLocalSocket &socket)
     return SameUser::trusts(SameUser::peer(socket.socketDescriptor()), SameUser::current());
 }
 
-// The window's answer line without its end, or nothing when it did not answer.
-QByteArray deliver(QLocalSocket &socket, const QByteArray &line)
+// Resumes its coroutine at the first of: a whole answer line, the window closing the
+// connection, the time limit. The application keeps handling its events meanwhile.
+class AnswerLine
 {
-    // Waits in an event loop, not in a blocking call, so the application keeps handling its
-    // events while the window it talks to answers.
-    QEventLoop loop;
-    QTimer::singleShot(answerWait, &loop, &QEventLoop::quit);
-    QObject::connect(&socket, &QLocalSocket::readyRead, &loop, [&] {
-        if (socket.canReadLine())
-            loop.quit();
-    });
-    QObject::connect(&socket, &QLocalSocket::disconnected, &loop, &QEventLoop::quit);
+public:
+    explicit AnswerLine(QLocalSocket &socket)
+        : m_socket(socket)
+        , m_limit(std::make_unique<QTimer>())
+    {
+    }
+    bool await_ready() const
+    {
+        return m_socket.canReadLine() || m_socket.state() != QLocalSocket::ConnectedState;
+    }
+    void await_suspend(std::coroutine_handle<> waiting)
+    {
+        m_waiting = waiting;
+        m_read = QObject::connect(&m_socket, &QLocalSocket::readyRead, [this] {
+            if (m_socket.canReadLine())
+                finish();
+        });
+        m_closed = QObject::connect(&m_socket, &QLocalSocket::disconnected, [this] { finish(); });
+        m_limit->setSingleShot(true);
+        m_limit->callOnTimeout([this] { finish(); });
+        m_limit->start(answerWait);
+    }
+    QByteArray await_resume() const
+    {
+        return m_socket.canReadLine() ? m_socket.readLine().chopped(1) : QByteArray();
+    }
+
+private:
+    void finish()
+    {
+        QObject::disconnect(m_read);
+        QObject::disconnect(m_closed);
+        m_limit->stop();
+        // From the event loop, not inside the socket's signal: the coroutine may end the socket.
+        QMetaObject::invokeMethod(
+            m_limit.get(), [waiting = m_waiting] { waiting.resume(); }, Qt::QueuedConnection);
+    }
+
+    QLocalSocket &m_socket;
+    std::coroutine_handle<> m_waiting;
+    QMetaObject::Connection m_read;
+    QMetaObject::Connection m_closed;
+    std::unique_ptr<QTimer> m_limit; // moves with the awaiter until it waits
+};
+
+// The window's answer line without its end, or nothing when it did not answer.
+QCoro::Task<QByteArray> deliver(QLocalSocket &socket, QByteArray line)
+{
     socket.write(line);
-    if (!socket.canReadLine())
-        loop.exec();
-    return socket.canReadLine() ? socket.readLine().chopped(1) : QByteArray();
+    co_return co_await AnswerLine(socket);
 }
 
 void drop(QLocalSocket *socket)
@@ -144,7 +182,9 @@ WindowHandoff::Outcome WindowHandoff::offer(const QString &dataFolder, const QSt
     std::unique_ptr<QLocalSocket> window = connectOrListen(name);
     if (!window)
         return isListening() ? Outcome::listening : Outcome::notListening;
-    const QByteArray answer = deliver(*window, request(path, qgetenv("XDG_ACTIVATION_TOKEN")));
+    // Before the window exists nothing else needs the event loop, so this start may wait here.
+    const QByteArray answer
+        = QCoro::waitFor(deliver(*window, request(path, qgetenv("XDG_ACTIVATION_TOKEN"))));
     if (answer == "ok")
         return Outcome::handedOff;
     if (answer.startsWith("refused\t")) {
@@ -279,19 +319,19 @@ QString WindowHandoff::launch(const QUuid &id, const QByteArray &activationToken
     return refusal;
 }
 
-std::optional<QString> WindowHandoff::askToLaunch(const QString &dataFolder, const QUuid &id)
+QCoro::Task<std::optional<QString>> WindowHandoff::askToLaunch(QString dataFolder, QUuid id)
 {
     QLocalSocket window;
     window.connectToServer(socketName(dataFolder));
     if (!window.waitForConnected(connectWaitMs) || !isSameUser(window))
-        return std::nullopt;
-    const QByteArray answer = deliver(
+        co_return std::nullopt;
+    const QByteArray answer = co_await deliver(
         window, encode("launch\t" + uuidText(id).toLatin1(), qgetenv("XDG_ACTIVATION_TOKEN")));
     if (answer == "ok")
-        return QString();
+        co_return QString();
     if (answer.startsWith("refused\t"))
-        return decoded(answer.mid(8));
-    return unansweredProblem();
+        co_return decoded(answer.mid(8));
+    co_return unansweredProblem();
 }
 
 QString WindowHandoff::unansweredProblem()

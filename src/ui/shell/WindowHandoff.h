@@ -1,5 +1,6 @@
 #pragma once
 
+#include <QCoroTask>
 #include <QObject>
 #include <QPointer>
 #include <QUuid>
@@ -55,7 +56,7 @@ public:
     bool isListening() const;
     // The command line's side of "launch": nothing when no window of this user listens, else
     // the window's sentence why it did not launch the entry (empty: it did).
-    static std::optional<QString> askToLaunch(const QString &dataFolder, const QUuid &id);
+    static QCoro::Task<std::optional<QString>> askToLaunch(QString dataFolder, QUuid id);
     QString problem() const { return m_problem; }
 
     // Sends the requests this object receives, and the desktop's file-open events, to the window,
