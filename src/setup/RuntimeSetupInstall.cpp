@@ -4,7 +4,6 @@
 #include "platform/Background.h"
 #include "platform/DesktopServices.h"
 #include "setup/Cancellation.h"
-#include "setup/Downloads.h"
 #include "setup/SteamSetup.h"
 #include "setup/WineInstaller.h"
 
@@ -12,34 +11,18 @@
 
 using namespace Qt::StringLiterals;
 
-QCoro::Task<SetupResult<QString>> RuntimeSetupModel::downloadPinned(bool RuntimeSetupModel::*flag,
+QCoro::Task<SetupResult<QString>> RuntimeSetupModel::downloadPinned(SetupDownload::Step step,
     QUrl url, QString fileName, QString sha256, QString verifyingSentence,
     std::shared_ptr<Cancellation> cancellation)
 {
-    const SetupResult<QString> folder = Downloads::downloadDirectory(m_context.dataFolder);
-    if (!folder)
-        co_return unexpected(folder.error());
     QPointer<RuntimeSetupModel> self(this);
-    auto onProgress = [self, flag](qint64 written, qint64 expected) {
-        // Late reports, after verification began or the step ended, are dropped.
-        if (!self || !(self.data()->*flag) || self->m_isVerifyingDownload)
-            return;
-        std::optional<double> fraction;
-        if (expected >= 1)
-            fraction = std::min(1.0, static_cast<double>(written) / static_cast<double>(expected));
-        self->set(self->m_downloadProgress, fraction);
-    };
-    auto onVerificationStarted = [self, verifyingSentence] {
-        if (!self)
-            return;
-        self->set(self->m_downloadProgress, std::optional<double>());
-        self->set(self->m_isVerifyingDownload, true);
-        self->setStatusMessage(verifyingSentence);
-    };
-    Downloads::VerifiedDownloadRequest request {
-        url, fileName, sha256, *folder, onProgress, onVerificationStarted, std::move(cancellation)};
-    // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
-    auto downloading = Downloads::verifiedDownload(*m_network, std::move(request));
+    auto downloading = m_download.fetch(
+        step, *m_network, m_context.dataFolder, url, fileName, sha256,
+        [self, verifyingSentence] {
+            if (self)
+                self->setStatusMessage(verifyingSentence);
+        },
+        std::move(cancellation));
     co_return co_await std::move(downloading);
 }
 
@@ -52,16 +35,9 @@ void RuntimeSetupModel::reportStepFailure(
     setStatusMessage({});
 }
 
-void RuntimeSetupModel::setDownloadStep(bool RuntimeSetupModel::*flag, bool running)
-{
-    set(this->*flag, running);
-    set(m_isVerifyingDownload, false);
-    set(m_downloadProgress, std::optional<double>());
-}
-
 QCoro::Task<> RuntimeSetupModel::installGStreamer()
 {
-    if (m_isDownloadingGStreamer)
+    if (isDownloadingGStreamer())
         co_return;
     if (!m_context.system.usesPinnedDownloads()) {
         // The macOS package is no use here; the distribution has its own.
@@ -73,13 +49,13 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     }
     QPointer<RuntimeSetupModel> self(this);
     const std::shared_ptr<Cancellation> cancellation = currentCancellation();
-    setDownloadStep(&RuntimeSetupModel::m_isDownloadingGStreamer, true);
+    m_download.begin(SetupDownload::Step::gstreamer);
     setStatusMessage(u"Downloading GStreamer (1.28.7)…"_s);
 
     const SetupSources &sources = m_context.sources;
-    auto downloading = downloadPinned(&RuntimeSetupModel::m_isDownloadingGStreamer,
-        sources.gstreamerPackage, sources.gstreamerFileName, sources.gstreamerSHA256,
-        u"Verifying GStreamer (1.28.7)…"_s, cancellation);
+    auto downloading = downloadPinned(SetupDownload::Step::gstreamer, sources.gstreamerPackage,
+        sources.gstreamerFileName, sources.gstreamerSHA256, u"Verifying GStreamer (1.28.7)…"_s,
+        cancellation);
     SetupResult<QString> outcome = co_await std::move(downloading);
     if (!self)
         co_return;
@@ -94,12 +70,12 @@ QCoro::Task<> RuntimeSetupModel::installGStreamer()
     } else {
         reportStepFailure(outcome.error(), *cancellation);
     }
-    setDownloadStep(&RuntimeSetupModel::m_isDownloadingGStreamer, false);
+    m_download.end(SetupDownload::Step::gstreamer);
 }
 
 QCoro::Task<> RuntimeSetupModel::installWine()
 {
-    if (m_isDownloadingWine)
+    if (isDownloadingWine())
         co_return;
     if (!m_context.system.usesPinnedDownloads()) {
         setStatusMessage(
@@ -109,12 +85,12 @@ QCoro::Task<> RuntimeSetupModel::installWine()
     }
     QPointer<RuntimeSetupModel> self(this);
     const std::shared_ptr<Cancellation> cancellation = currentCancellation();
-    setDownloadStep(&RuntimeSetupModel::m_isDownloadingWine, true);
+    m_download.begin(SetupDownload::Step::wine);
     setStatusMessage(u"Downloading Wine (11.18)…"_s);
 
     const SetupSources &sources = m_context.sources;
     SetupResult<DetectedWineRuntime> installed = unexpected(RuntimeSetupError::cancelled());
-    auto downloading = downloadPinned(&RuntimeSetupModel::m_isDownloadingWine, sources.wineArchive,
+    auto downloading = downloadPinned(SetupDownload::Step::wine, sources.wineArchive,
         sources.wineFileName, sources.wineSHA256, u"Verifying Wine (11.18)…"_s, cancellation);
     const SetupResult<QString> archive = co_await std::move(downloading);
     if (!self)
@@ -140,7 +116,7 @@ QCoro::Task<> RuntimeSetupModel::installWine()
     } else {
         reportStepFailure(installed.error(), *cancellation);
     }
-    setDownloadStep(&RuntimeSetupModel::m_isDownloadingWine, false);
+    m_download.end(SetupDownload::Step::wine);
 }
 
 void RuntimeSetupModel::openWineSource()

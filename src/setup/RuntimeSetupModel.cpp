@@ -29,6 +29,7 @@ RuntimeSetupModel::RuntimeSetupModel(SetupContext context, QObject *parent)
         Downloads::removeLeftovers(data);
         WineInstaller::removeLeftovers(runtimes);
     });
+    connect(&m_download, &SetupDownload::changed, this, &RuntimeSetupModel::changed);
     refresh();
 }
 
@@ -83,11 +84,6 @@ std::optional<DetectedWineRuntime> RuntimeSetupModel::selectedRuntime() const
     return m_machine.runtime(m_selectedRuntimeID);
 }
 
-bool RuntimeSetupModel::requiresManualWineApproval() const
-{
-    return MachineProbe::requiresManualApproval(selectedRuntime(), m_context);
-}
-
 bool RuntimeSetupModel::isReadyForWindowsApps() const
 {
     return readyRuntime().has_value() && m_pause != AutomaticSetupPause::wineApproval;
@@ -95,8 +91,8 @@ bool RuntimeSetupModel::isReadyForWindowsApps() const
 
 QString RuntimeSetupModel::nextSetupActionTitle() const
 {
-    return setupActionTitle({m_isDownloadingGStreamer, m_isDownloadingWine, m_isVerifyingDownload,
-        m_downloadProgress, m_isPreparingWine, m_pause, isAppleSilicon(),
+    return setupActionTitle({isDownloadingGStreamer(), isDownloadingWine(), isVerifyingDownload(),
+        downloadProgress(), m_isPreparingWine, m_pause, isAppleSilicon(),
         m_machine.isRosettaAvailable, m_machine.isGStreamerInstalled, selectedRuntime().has_value(),
         m_context.system.usesPinnedDownloads()});
 }
@@ -177,7 +173,7 @@ QCoro::Task<> RuntimeSetupModel::prepareWineAutomatically()
         }
     }
 
-    if (requiresManualWineApproval()) {
+    if (MachineProbe::requiresManualApproval(selectedRuntime(), m_context)) {
         m_pause = AutomaticSetupPause::wineApproval;
         revealSelectedRuntime();
         setStatusMessage(approvalSteps + u"Then return here and continue after approval."_s);
@@ -221,12 +217,6 @@ void RuntimeSetupModel::continueAfterWineApproval()
 QString RuntimeSetupModel::notReadyReason() const
 {
     return m_machine.notReadyReason(m_context, m_selectedRuntimeID);
-}
-
-std::optional<DetectedWineRuntime> RuntimeSetupModel::runtimeReadyForDirectLaunch(
-    const SetupContext &context)
-{
-    return MachineProbe::of(context).readyRuntime(context);
 }
 
 std::optional<DetectedWineRuntime> RuntimeSetupModel::readyRuntime() const

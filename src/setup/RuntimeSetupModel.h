@@ -6,6 +6,7 @@
 #include "setup/RuntimeSetupError.h"
 #include "setup/SetupActionTitle.h"
 #include "setup/SetupContext.h"
+#include "setup/SetupDownload.h"
 
 #include <QCoroTask>
 #include <QList>
@@ -47,10 +48,13 @@ public:
     void setSelectedRuntimeID(const QString &winePath);
     bool isRosettaAvailable() const { return m_machine.isRosettaAvailable; }
     bool isGStreamerInstalled() const { return m_machine.isGStreamerInstalled; }
-    bool isDownloadingWine() const { return m_isDownloadingWine; }
-    bool isDownloadingGStreamer() const { return m_isDownloadingGStreamer; }
-    bool isVerifyingDownload() const { return m_isVerifyingDownload; }
-    std::optional<double> downloadProgress() const { return m_downloadProgress; }
+    bool isDownloadingWine() const { return m_download.isRunning(SetupDownload::Step::wine); }
+    bool isDownloadingGStreamer() const
+    {
+        return m_download.isRunning(SetupDownload::Step::gstreamer);
+    }
+    bool isVerifyingDownload() const { return m_download.isVerifying(); }
+    std::optional<double> downloadProgress() const { return m_download.progress(); }
     bool isInstallingSteam() const { return m_isInstallingSteam; }
     bool isPreparingWine() const { return m_isPreparingWine; }
     QString statusMessage() const { return m_statusMessage; }
@@ -64,7 +68,6 @@ public:
 
     void refresh();
     std::optional<DetectedWineRuntime> selectedRuntime() const;
-    bool requiresManualWineApproval() const;
     bool isReadyForWindowsApps() const;
     QString nextSetupActionTitle() const;
 
@@ -83,11 +86,8 @@ public:
     // Stops the download that a running step waits for; the step ends without an alert.
     void cancel();
 
-    // The runtime to launch an executable with directly, or none while Wine isn't ready; a look
-    // at the machine, without a model.
-    static std::optional<DetectedWineRuntime> runtimeReadyForDirectLaunch(
-        const SetupContext &context);
-    // The same answer from this model's current state.
+    // The runtime to launch an executable with directly, or none while Wine isn't ready, from
+    // this model's state (MachineProbe answers the same without a model).
     std::optional<DetectedWineRuntime> readyRuntime() const;
     // Why Wine isn't ready, in one sentence that says what to do; empty when it is.
     QString notReadyReason() const;
@@ -105,14 +105,12 @@ private:
     }
     bool isAppleSilicon() const { return m_context.system.isAppleSilicon(); }
     std::shared_ptr<Cancellation> currentCancellation();
-    // Downloads and verifies one pinned file into the download folder, feeding the step's
-    // progress (guarded by `flag`) into the model.
-    QCoro::Task<SetupResult<QString>> downloadPinned(bool RuntimeSetupModel::*flag, QUrl url,
+    // Downloads and verifies one pinned file; the status says so while it is verified.
+    QCoro::Task<SetupResult<QString>> downloadPinned(SetupDownload::Step step, QUrl url,
         QString fileName, QString sha256, QString verifyingSentence,
         std::shared_ptr<Cancellation> cancellation);
     // Shows a failed step's sentence, unless the step was cancelled.
     void reportStepFailure(const RuntimeSetupError &error, const Cancellation &cancellation);
-    void setDownloadStep(bool RuntimeSetupModel::*flag, bool running);
 
     SetupContext m_context;
     std::unique_ptr<QNetworkAccessManager> m_network;
@@ -120,10 +118,7 @@ private:
 
     MachineProbe m_machine;
     QString m_selectedRuntimeID;
-    bool m_isDownloadingWine = false;
-    bool m_isDownloadingGStreamer = false;
-    bool m_isVerifyingDownload = false;
-    std::optional<double> m_downloadProgress;
+    SetupDownload m_download;
     bool m_isInstallingSteam = false;
     bool m_isPreparingWine = false;
     QString m_statusMessage;

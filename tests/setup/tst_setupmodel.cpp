@@ -150,7 +150,7 @@ private Q_SLOTS:
             QStringList({"gstreamer-1.0-1.28.7-universal.pkg", "wine-devel-11.18-osx64.tar.xz"}));
         QCOMPARE(sandbox.desktop->revealed, QList<QStringList>({{bundle}}));
         QVERIFY(!model.isReadyForWindowsApps());
-        QVERIFY(!RuntimeSetupModel::runtimeReadyForDirectLaunch(context));
+        QVERIFY(!MachineProbe::of(context).readyRuntime(context));
         QVERIFY(!model.isDownloadingWine() && !model.isVerifyingDownload()
             && !model.downloadProgress());
 
@@ -166,7 +166,7 @@ private Q_SLOTS:
         QVERIFY(!model.isAutomaticSetupActive());
         QCOMPARE(context.defaults->stringArray(u"Quillmere.approvedRuntimePaths"_s),
             QStringList({model.selectedRuntime()->winePath}));
-        QCOMPARE(RuntimeSetupModel::runtimeReadyForDirectLaunch(context)->winePath,
+        QCOMPARE(MachineProbe::of(context).readyRuntime(context)->winePath,
             model.selectedRuntime()->winePath);
         QCOMPARE(model.nextSetupActionTitle(), u"Check Setup"_s);
     }
@@ -187,7 +187,7 @@ private Q_SLOTS:
         QCOMPARE(model.statusMessage(),
             u"Terminal is open and the Rosetta command is copied. Paste it, "
             "accept Apple's license, then return here; Quillmere will continue setup."_s);
-        QVERIFY(!RuntimeSetupModel::runtimeReadyForDirectLaunch(context));
+        QVERIFY(!MachineProbe::of(context).readyRuntime(context));
 
         writeFile(context.system.rosettaRuntimePath, "");
         QCoro::waitFor(model.resumeAutomaticSetupAfterSystemStep());

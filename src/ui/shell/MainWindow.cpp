@@ -19,7 +19,7 @@
 #include "platform/DesktopServices.h"
 #include "platform/ThemeIcon.h"
 #include "profiles/GameProfileCatalogStore.h"
-#include "setup/RuntimeSetupModel.h"
+#include "setup/MachineProbe.h"
 
 #include <QAction>
 #include <QDragEnterEvent>
@@ -48,7 +48,8 @@ MainWindow::MainWindow(LibraryModel &library, WindowContext context, QWidget *pa
     , m_context(std::move(context))
     , m_flow(library,
           [setup = m_context.setupContext] {
-              return RuntimeSetupModel::runtimeReadyForDirectLaunch(setup());
+              const SetupContext context = setup();
+              return MachineProbe::of(context).readyRuntime(context);
           })
     , m_sheets(*this, library, m_flow, m_context)
 {
