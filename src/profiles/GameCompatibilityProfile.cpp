@@ -203,34 +203,3 @@ QJsonObject GameCompatibilityProfile::toJson() const
         object.insert(u"storageRequirement"_s, *storageRequirement);
     return object;
 }
-
-size_t qHash(const GameCompatibilityProfile &p, size_t seed)
-{
-    QtPrivate::QHashCombine combine;
-    auto optional = [&](const std::optional<QString> &value) {
-        seed = combine(seed, value.has_value());
-        if (value)
-            seed = combine(seed, *value);
-    };
-    auto list = [&](const QStringList &values) {
-        seed = combine(seed, values.size());
-        for (const QString &value : values)
-            seed = combine(seed, value);
-    };
-    seed = combine(seed, p.id);
-    optional(p.appID);
-    for (const QString *text : {&p.name, &p.edition, &p.genre, &p.cost, &p.summary, &p.symbol})
-        seed = combine(seed, *text);
-    seed = combine(seed, p.hasNativeMacVersion);
-    seed = combine(seed, p.storefronts.size());
-    for (GameStorefront storefront : p.storefronts)
-        seed = combine(seed, Storefronts::rawValue(storefront));
-    seed = combine(seed, p.minimumMacOS);
-    list(p.accountRequirements);
-    seed = combine(seed, p.supportedExperience);
-    list(p.limitations);
-    list(p.setupNotes);
-    optional(p.storageRequirement);
-    seed = combine(seed, p.guideURL);
-    return seed;
-}

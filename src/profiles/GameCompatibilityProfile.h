@@ -56,6 +56,4 @@ struct GameCompatibilityProfile
     bool operator==(const GameCompatibilityProfile &) const = default;
 };
 
-size_t qHash(const GameCompatibilityProfile &profile, size_t seed = 0);
-
 Q_DECLARE_METATYPE(GameCompatibilityProfile)

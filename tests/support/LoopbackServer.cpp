@@ -12,7 +12,7 @@ LoopbackServer::LoopbackServer()
 
 QUrl LoopbackServer::url(const QString &path) const
 {
-    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(port()).arg(path));
+    return QUrl(QStringLiteral("http://127.0.0.1:%1%2").arg(m_server.serverPort()).arg(path));
 }
 
 void LoopbackServer::accept()

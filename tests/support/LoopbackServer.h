@@ -50,7 +50,6 @@ public:
         route(path, {.status = status, .headers = {{"Location", target.toEncoded()}}});
     }
     QUrl url(const QString &path) const;
-    quint16 port() const { return m_server.serverPort(); }
 
     int requestCount(const QString &path) const { return m_counts.value(path); }
     int totalRequests() const { return std::accumulate(m_counts.cbegin(), m_counts.cend(), 0); }
