@@ -2,6 +2,7 @@
 #include "library/LibraryModel.h"
 #include "platform/AppData.h"
 #include "platform/Background.h"
+#include "platform/DesktopNotification.h"
 #include "platform/MachineInfo.h"
 #include "platform/SystemDesktopServices.h"
 #include "profiles/GameProfileCatalogStore.h"
@@ -114,13 +115,16 @@ int main(int argc, char *argv[])
     QNetworkAccessManager network;
     const LibraryContext context = LibraryContext::system(nullptr);
     // An applications-menu shortcut's launch goes through the open window, which then shows it
-    // running and keeps its log and play time.
-    const Cli::WindowLauncher window = [folder = context.dataFolder](const QUuid &id) {
-        return WindowHandoff::askToLaunch(folder, id);
-    };
+    // running and keeps its log and play time; without one, a refusal becomes a notification.
+    const Cli::MenuLaunch menu {[folder = context.dataFolder](const QUuid &id) {
+                                    return WindowHandoff::askToLaunch(folder, id);
+                                },
+        [](const QString &summary, const QString &sentence) {
+            DesktopNotification::show(summary, sentence);
+        }};
     std::optional<int> status;
     QCoro::connect(Cli::run(arguments, context,
-                       WebAccess {&network, ProfileEndpoints::fromEnvironment()}, window),
+                       WebAccess {&network, ProfileEndpoints::fromEnvironment()}, menu),
         &app, [&status](int code) {
             status = code;
             QCoreApplication::exit(code);

@@ -50,7 +50,7 @@ bool Cli::opensWindow(const QStringList &arguments)
 }
 
 QCoro::Task<int> Cli::run(
-    QStringList arguments, LibraryContext context, WebAccess web, WindowLauncher window)
+    QStringList arguments, LibraryContext context, WebAccess web, MenuLaunch menu)
 {
     if (arguments.isEmpty() || arguments.first() == u"help"_s || arguments.first() == u"--help"_s
         || arguments.first() == u"-h"_s) {
@@ -61,11 +61,15 @@ QCoro::Task<int> Cli::run(
     const QStringList rest = arguments.mid(1);
     if (command == u"runtimes"_s)
         co_return CliCommands::runtimes(context, rest);
-    if (command == u"profiles"_s)
-        co_return co_await CliCommands::profiles(rest, web);
+    if (command == u"profiles"_s) {
+        auto listing = CliCommands::profiles(rest, web);
+        co_return co_await std::move(listing);
+    }
     if (command == u"steam"_s)
         co_return CliCommands::steam(context, rest);
-    if (CliCommands::isLibraryCommand(command))
-        co_return co_await CliCommands::library(command, rest, context, window);
+    if (CliCommands::isLibraryCommand(command)) {
+        auto running = CliCommands::library(command, rest, context, menu);
+        co_return co_await std::move(running);
+    }
     co_return usageFailure(u"Quillmere has no command “"_s + command + u"”."_s);
 }

@@ -16,13 +16,19 @@ struct WebAccess;
 // loop, so nothing they wait for runs inside a loop of their own.
 namespace Cli {
 
-// Asks an open window to launch an entry: nothing when no window is open, else the sentence
-// why it did not (empty: it launched it).
-using WindowLauncher = std::function<QCoro::Task<std::optional<QString>>(const QUuid &id)>;
+// What a launch from the applications menu needs of the desktop session.
+struct MenuLaunch
+{
+    // Asks an open window to launch an entry: nothing when no window is open, else the sentence
+    // why it did not (empty: it launched it).
+    std::function<QCoro::Task<std::optional<QString>>(const QUuid &id)> askWindow;
+    // Tells the user, who has no terminal, why nothing started: a summary and its sentence.
+    std::function<void(const QString &summary, const QString &sentence)> tellFailure;
+};
 
 // By value: the command outlives the call while it waits.
 QCoro::Task<int> run(
-    QStringList arguments, LibraryContext context, WebAccess web, WindowLauncher window = {});
+    QStringList arguments, LibraryContext context, WebAccess web, MenuLaunch menu = {});
 QString usage();
 
 // Whether these arguments ask for the window rather than a command: none at all, or one path

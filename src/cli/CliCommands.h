@@ -12,7 +12,7 @@ namespace CliCommands {
 
 // list, launch, stop, log, show, shortcut and run: the commands that open the library.
 QCoro::Task<int> library(
-    QString command, QStringList options, LibraryContext context, Cli::WindowLauncher window);
+    QString command, QStringList options, LibraryContext context, Cli::MenuLaunch menu);
 bool isLibraryCommand(const QString &command);
 
 // runtimes, steam and profiles: what this machine and the catalogue hold.

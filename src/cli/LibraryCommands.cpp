@@ -71,7 +71,8 @@ QCoro::Task<int> waitForLauncher(LibraryModel &model, QUuid id)
 {
     int status = 0;
     while (model.isRunning(id)) {
-        const auto [exited, code] = co_await qCoro(&model, &LibraryModel::launcherExited);
+        auto exit = qCoro(&model, &LibraryModel::launcherExited);
+        const auto [exited, code] = co_await std::move(exit);
         if (exited == id) {
             status = code;
             break;
@@ -99,36 +100,45 @@ QCoro::Task<int> runExecutable(LibraryModel &model, const LibraryContext &contex
     if (!model.preparingExecutable().isEmpty()) {
         printLine(u"Preparing a new Wine prefix for "_s + model.preparingExecutable() + u"…"_s);
         // The preparation's answer always comes from its worker, after this waits for it.
-        outcome = std::get<1>(co_await qCoro(&model.directLaunch(), &DirectLaunch::finished));
+        auto prepared = qCoro(&model.directLaunch(), &DirectLaunch::finished);
+        outcome = std::get<1>(co_await std::move(prepared));
     }
     if (outcome.failed() || model.runningIDs().isEmpty()) {
         printError(outcome.message);
         co_return failure;
     }
     printLine(outcome.message);
-    co_return co_await waitForLauncher(model, *model.runningIDs().cbegin());
+    auto waiting = waitForLauncher(model, *model.runningIDs().cbegin());
+    co_return co_await std::move(waiting);
 }
 
-QCoro::Task<int> launch(LibraryModel &model, GameEntry entry)
+// `refused` also hears why it could not start.
+QCoro::Task<int> launch(
+    LibraryModel &model, GameEntry entry, std::function<void(const QString &)> refused = {})
 {
     const Outcome started = model.sessions().launch(entry);
     if (started.failed()) {
         printError(started.message);
+        if (refused)
+            refused(started.message);
         co_return failure;
     }
     printLine(started.message);
-    co_return co_await waitForLauncher(model, entry.id);
+    auto waiting = waitForLauncher(model, entry.id);
+    co_return co_await std::move(waiting);
 }
 
 QCoro::Task<int> launchThroughWindow(
-    LibraryModel &model, GameEntry entry, QStringList options, Cli::WindowLauncher window)
+    LibraryModel &model, GameEntry entry, QStringList options, Cli::MenuLaunch menu)
 {
     if (options != QStringList {u"--through-window"_s})
         co_return usageFailure(
             u"“launch” takes one library entry and the option --through-window."_s);
     std::optional<QString> refusal;
-    if (window)
-        refusal = co_await window(entry.id);
+    if (menu.askWindow) {
+        auto asking = menu.askWindow(entry.id);
+        refusal = co_await std::move(asking);
+    }
     if (refusal) {
         if (!refusal->isEmpty()) {
             printError(*refusal);
@@ -137,8 +147,13 @@ QCoro::Task<int> launchThroughWindow(
         printLine(u"Quillmere’s window launched “"_s + entry.name + u"”."_s);
         co_return success;
     }
-    // No window is open: run it here, without one.
-    co_return co_await launch(model, entry);
+    // No window is open: run it here, without one; a refusal goes where the user sees it.
+    auto launching
+        = launch(model, entry, [tell = menu.tellFailure, name = entry.name](const QString &why) {
+              if (tell)
+                  tell(u"Quillmere couldn’t launch “"_s + name + u"”"_s, why);
+          });
+    co_return co_await std::move(launching);
 }
 
 int shortcut(const LibraryModel &model, const GameEntry &entry, const QStringList &options)
@@ -172,8 +187,8 @@ QCoro::Task<int> stop(LibraryModel &model, GameEntry entry)
 {
     // The stop's answer always comes from its worker, after this coroutine waits for it.
     model.stop(entry);
-    const Outcome stopped
-        = std::get<1>(co_await qCoro(&model.sessions(), &LaunchSessions::stopFinished));
+    auto finished = qCoro(&model.sessions(), &LaunchSessions::stopFinished);
+    const Outcome stopped = std::get<1>(co_await std::move(finished));
     if (stopped.failed()) {
         printError(stopped.message);
         co_return failure;
@@ -253,7 +268,7 @@ bool CliCommands::isLibraryCommand(const QString &command)
 }
 
 QCoro::Task<int> CliCommands::library(
-    QString command, QStringList rest, LibraryContext context, Cli::WindowLauncher window)
+    QString command, QStringList rest, LibraryContext context, Cli::MenuLaunch menu)
 {
     if (command == u"run"_s) {
         if (rest.size() != 1)
@@ -261,7 +276,8 @@ QCoro::Task<int> CliCommands::library(
                 u"“run” takes one Windows program: the path of its .exe file."_s);
         LibraryModel model(context);
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
-        co_return co_await runExecutable(model, context, rest.first());
+        auto running = runExecutable(model, context, rest.first());
+        co_return co_await std::move(running);
     }
     const bool takesOptions
         = command == u"show"_s || command == u"launch"_s || command == u"shortcut"_s;
@@ -276,23 +292,35 @@ QCoro::Task<int> CliCommands::library(
     if (command == u"launch"_s || command == u"stop"_s)
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
-    if (reportLoadError(model))
+    // A menu entry's launch has no terminal to print to.
+    const bool fromMenu = command == u"launch"_s && rest.size() > 1;
+    const auto tellMenu = [&](const QString &why) {
+        if (fromMenu && menu.tellFailure)
+            menu.tellFailure(u"Quillmere couldn’t launch a program"_s, why);
+    };
+    if (reportLoadError(model)) {
+        tellMenu(model.errorMessage());
         co_return failure;
+    }
     QString problem;
     const GameEntry *found = findEntry(model, rest.first(), problem);
     if (!found) {
         printError(problem);
+        tellMenu(problem);
         co_return failure;
     }
     const GameEntry entry = *found;
-    if (command == u"launch"_s && rest.size() == 1)
-        co_return co_await launch(model, entry);
-    if (command == u"launch"_s)
-        co_return co_await launchThroughWindow(model, entry, rest.mid(1), window);
+    if (command == u"launch"_s) {
+        auto launching = rest.size() == 1 ? launch(model, entry)
+                                          : launchThroughWindow(model, entry, rest.mid(1), menu);
+        co_return co_await std::move(launching);
+    }
     if (command == u"shortcut"_s)
         co_return shortcut(model, entry, rest.mid(1));
-    if (command == u"stop"_s)
-        co_return co_await stop(model, entry);
+    if (command == u"stop"_s) {
+        auto stopping = stop(model, entry);
+        co_return co_await std::move(stopping);
+    }
     if (command == u"show"_s)
         co_return show(model, entry, rest.mid(1));
     co_return printLog(model, entry);

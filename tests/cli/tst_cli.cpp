@@ -3,6 +3,7 @@
 #include "support/LoopbackServer.h"
 #include "support/SetupSupport.h"
 
+#include <QDBusConnection>
 #include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
@@ -52,6 +53,24 @@ QString libraryPath(const Sandbox &sandbox)
     return sandbox.path(u"Quillmere/library.json"_s);
 }
 } // namespace
+
+// The desktop's notification service, as the specification of the session bus names it.
+class Notifications : public QObject
+{
+    Q_OBJECT
+    Q_CLASSINFO("D-Bus Interface", "org.freedesktop.Notifications")
+
+public:
+    QStringList shown; // summary, then body
+
+public Q_SLOTS:
+    Q_SCRIPTABLE uint Notify(const QString &, uint, const QString &, const QString &summary,
+        const QString &body, const QStringList &, const QVariantMap &, int)
+    {
+        shown << summary << body;
+        return 1;
+    }
+};
 
 class TestCli : public QObject
 {
@@ -291,6 +310,58 @@ private Q_SLOTS:
         QVERIFY(removed.out.startsWith(u"Removed “Bad \"name\""_s));
         QVERIFY(!QFile::exists(desktopFile(named)) && !QFile::exists(icon));
         QVERIFY(QFile::exists(desktopFile(game)));
+    }
+
+    // Started from the menu with no window open, a launch that can't start is told in the
+    // desktop's notifications, whose body may be read as markup; a terminal's launch is not.
+    void menuLaunchFailuresAreNotified_data()
+    {
+        QTest::addColumn<QStringList>("arguments"); // ID: the entry's id
+        QTest::addColumn<QStringList>("shown");
+        const QString gone = QUuid::createUuid().toString(QUuid::WithoutBraces);
+        QTest::newRow("a program that can't start")
+            << QStringList {u"launch"_s, u"ID"_s, u"--through-window"_s}
+            << QStringList {u"Quillmere couldn’t launch “<b>Game</b>”"_s,
+                   u"Can't find this file or folder:\n/nonexistent/&lt;wine&gt;&amp;"_s};
+        QTest::newRow("an entry that is gone")
+            << QStringList {u"launch"_s, gone, u"--through-window"_s}
+            << QStringList {u"Quillmere couldn’t launch a program"_s,
+                   u"No library entry has the id or name “"_s + gone + u"”."_s};
+        QTest::newRow("from a terminal") << QStringList {u"launch"_s, u"ID"_s} << QStringList();
+    }
+    void menuLaunchFailuresAreNotified()
+    {
+        QFETCH(QStringList, arguments);
+        QProcess bus;
+        bus.start(u"dbus-daemon"_s, {u"--session"_s, u"--nofork"_s, u"--print-address"_s});
+        if (!bus.waitForStarted())
+            QSKIP("No dbus-daemon: no session bus to take notifications.");
+        const auto end = qScopeGuard([&] {
+            bus.kill();
+            bus.waitForFinished();
+        });
+        QVERIFY(bus.waitForReadyRead(5000));
+        const QString address = QString::fromUtf8(bus.readLine()).trimmed();
+        QDBusConnection session = QDBusConnection::connectToBus(address, u"notifications"_s);
+        const auto leave
+            = qScopeGuard([] { QDBusConnection::disconnectFromBus(u"notifications"_s); });
+        Notifications notifications;
+        QVERIFY(session.registerService(u"org.freedesktop.Notifications"_s));
+        QVERIFY(session.registerObject(u"/org/freedesktop/Notifications"_s, &notifications,
+            QDBusConnection::ExportScriptableSlots));
+
+        Sandbox sandbox;
+        GameEntry game = sandbox.readyEntry(u"<b>Game</b>"_s);
+        game.winePath = u"/nonexistent/<wine>&"_s;
+        writeFile(libraryPath(sandbox), LibraryFile::encode({game}));
+        arguments.replaceInStrings(u"ID"_s, game.idString());
+        QProcessEnvironment environment;
+        environment.insert(u"DBUS_SESSION_BUS_ADDRESS"_s, address);
+        const Run run = quillmere(sandbox, arguments, environment);
+        QVERIFY2(run.exitCode == 1, qPrintable(run.err));
+        QVERIFY(!run.err.isEmpty());
+        QFETCH(QStringList, shown);
+        QCOMPARE(notifications.shown, shown);
     }
 
     // Steam's folders and games as the library sees them; a game on a second drive keeps its

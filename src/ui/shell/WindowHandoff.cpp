@@ -146,7 +146,9 @@ private:
 QCoro::Task<QByteArray> deliver(QLocalSocket &socket, QByteArray line)
 {
     socket.write(line);
-    co_return co_await AnswerLine(socket);
+    // Named before co_await: GCC 12 may destroy temporaries of a co_await expression twice.
+    AnswerLine answer(socket);
+    co_return co_await std::move(answer);
 }
 
 void drop(QLocalSocket *socket)
@@ -325,8 +327,9 @@ QCoro::Task<std::optional<QString>> WindowHandoff::askToLaunch(QString dataFolde
     window.connectToServer(socketName(dataFolder));
     if (!window.waitForConnected(connectWaitMs) || !isSameUser(window))
         co_return std::nullopt;
-    const QByteArray answer = co_await deliver(
+    auto delivering = deliver(
         window, encode("launch\t" + uuidText(id).toLatin1(), qgetenv("XDG_ACTIVATION_TOKEN")));
+    const QByteArray answer = co_await std::move(delivering);
     if (answer == "ok")
         co_return QString();
     if (answer.startsWith("refused\t"))
