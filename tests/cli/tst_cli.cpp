@@ -57,7 +57,7 @@ QString libraryPath(const Sandbox &sandbox)
 }
 } // namespace
 
-// The desktop's notification service, as the specification of the session bus names it.
+// The desktop's notification service, under the names freedesktop.org gives it.
 class Notifications : public QObject
 {
     Q_OBJECT
