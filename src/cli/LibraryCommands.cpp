@@ -70,16 +70,19 @@ int list(const LibraryModel &model, const QStringList &options)
 QCoro::Task<int> waitForLauncher(LibraryModel &model, QUuid id)
 {
     int status = 0;
+    Outcome said;
     while (model.isRunning(id)) {
-        auto exit = qCoro(&model, &LibraryModel::launcherExited);
-        const auto [exited, code] = co_await std::move(exit);
+        auto exit = qCoro(&model.sessions(), &LaunchSessions::launcherExited);
+        const auto [exited, code, outcome] = co_await std::move(exit);
         if (exited == id) {
             status = code;
+            said = outcome;
             break;
         }
     }
     model.playTracker().recordNow({id}, LaunchSessions::withLivePrefix(model.prefixes()));
-    printLine(model.notice());
+    if (!said.message.isEmpty())
+        printLine(said.message);
     // A launcher that fails is a failed launch, even though the notice is not an error.
     co_return status == 0 ? success : failure;
 }
