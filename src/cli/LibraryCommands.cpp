@@ -296,7 +296,8 @@ QCoro::Task<int> CliCommands::library(
         SteamShortcuts(model).removeUninstalledSteamGameShortcuts(SteamGameCatalog::games());
 
     // A menu entry's launch has no terminal to print to.
-    const bool fromMenu = command == u"launch"_s && rest.size() > 1;
+    const bool fromMenu
+        = command == u"launch"_s && rest.mid(1) == QStringList {u"--through-window"_s};
     const auto tellMenu = [&](const QString &why) {
         if (fromMenu && menu.tellFailure)
             menu.tellFailure(u"Quillmere couldn’t launch a program"_s, why);

@@ -27,7 +27,8 @@ struct WineBuild
     bool operator==(const WineBuild &) const = default;
 };
 
-// Asks the entry's wine. Blocks while `wine --version` runs.
+// Asks the entry's wine. Blocks while `wine --version` runs (at most ten seconds): call it
+// away from the GUI thread, as prefix creation does.
 WineBuild buildOf(const GameEntry &entry);
 
 // Makes `prefixPath`, a missing or empty folder, a copy of the template of `build`. False, with

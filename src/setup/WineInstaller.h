@@ -14,11 +14,12 @@ inline constexpr char bundleName[] = "Wine Devel.app";
 inline constexpr char installedBundleName[] = "Wine Devel 11.18.app";
 inline constexpr char installedRuntimeName[] = "Wine Devel 11.18 (Quillmere)";
 
-// Runs tar with exactly these arguments and returns what it printed.
+// Runs tar with exactly these arguments and returns what it printed. Blocks until tar ends.
 SetupResult<QString> runTar(const QString &tar, const QStringList &arguments);
 
 // Checks the archive's listing, extracts it into a staging folder inside `runtimeFolder`,
-// and moves the bundle into place. An incomplete earlier install is never touched.
+// and moves the bundle into place. An incomplete earlier install is never touched. Blocks while
+// tar runs: call it away from the GUI thread.
 SetupResult<DetectedWineRuntime> installWineArchive(const QString &archive,
     const QString &runtimeFolder, const QString &tar = QStringLiteral("/usr/bin/tar"));
 
