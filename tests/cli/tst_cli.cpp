@@ -1,16 +1,12 @@
 #include "library/LibraryFile.h"
 #include "profiles/SteamGameCatalog.h"
-#include "support/LoopbackServer.h"
 #include "support/SetupSupport.h"
 
 #include <QDBusConnection>
-#include <QFileInfo>
 #include <QImage>
 #include <QJsonArray>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QProcess>
-#include <QTest>
 
 #include <sys/stat.h>
 #include <unistd.h>

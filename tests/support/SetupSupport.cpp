@@ -3,11 +3,7 @@
 #include "platform/UserDefaults.h"
 
 #include <QCryptographicHash>
-#include <QDir>
-#include <QFile>
-#include <QProcess>
 #include <QRandomGenerator>
-#include <QTest>
 
 namespace TestSupport {
 

@@ -4,9 +4,6 @@
 #include "support/LoopbackServer.h"
 #include "support/TestSupport.h"
 
-#include <QByteArray>
-#include <QString>
-
 namespace TestSupport {
 
 // A folder holding `wine` and `wineserver` that run the fake Wine scripts.

@@ -4,11 +4,6 @@
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
 
-#include <QDir>
-#include <QFile>
-#include <QSignalSpy>
-#include <QTest>
-
 namespace TestSupport {
 
 QString fakeWine()

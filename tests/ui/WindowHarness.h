@@ -1,19 +1,19 @@
 #pragma once
 
-#include "library/LibraryModel.h"
 #include "profiles/GameProfileCatalogStore.h"
 #include "profiles/ProfileEndpoints.h"
-#include "setup/SetupContext.h"
 #include "support/SetupSupport.h"
 #include "ui/kit/ImageLoader.h"
 #include "ui/shell/MainWindow.h"
 
-#include <QDir>
+// What the harness needs, and the widgets its tests look for.
 #include <QDragEnterEvent>
+#include <QLabel>
+#include <QLineEdit>
 #include <QMessageBox>
 #include <QMimeData>
 #include <QNetworkAccessManager>
-#include <QTest>
+#include <QPushButton>
 #include <QUrl>
 
 #include <memory>

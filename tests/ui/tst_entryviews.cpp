@@ -11,12 +11,8 @@
 #include <QCheckBox>
 #include <QJsonDocument>
 #include <QJsonObject>
-#include <QLabel>
-#include <QLineEdit>
-#include <QMessageBox>
 #include <QPlainTextEdit>
 #include <QProgressBar>
-#include <QPushButton>
 #include <QToolButton>
 #include <QUrlQuery>
 

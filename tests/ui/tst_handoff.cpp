@@ -6,9 +6,6 @@
 #include <QFileOpenEvent>
 #include <QLocalServer>
 #include <QLocalSocket>
-#include <QProcess>
-#include <QScopeGuard>
-#include <QSignalSpy>
 
 using namespace Qt::StringLiterals;
 using namespace TestSupport;

@@ -9,11 +9,8 @@
 #include "ui/setup/RuntimeSetupView.h"
 
 #include <QAction>
-#include <QLineEdit>
 #include <QMenu>
-#include <QPushButton>
 #include <QStackedWidget>
-#include <QTest>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;
