@@ -2,7 +2,6 @@
 #include "games/SteamLibraryFolders.h"
 #include "games/SteamManifest.h"
 #include "games/SteamShortcuts.h"
-#include "library/LibraryModel.h"
 #include "platform/UserDefaults.h"
 #include "profiles/SteamGameCatalog.h"
 #include "support/TestSupport.h"

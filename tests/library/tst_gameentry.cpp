@@ -1,14 +1,11 @@
 #include "library/EntryEditor.h"
-#include "library/GameEntry.h"
 #include "library/LibraryFile.h"
 #include "library/PrefixTemplates.h"
-#include "library/WineRuntime.h"
 #include "support/TestSupport.h"
 
 #include <QDateTime>
 #include <QJsonArray>
 #include <QJsonDocument>
-#include <QJsonObject>
 
 #include <bit>
 

@@ -1,6 +1,4 @@
 #include "library/LaunchSessions.h"
-#include "library/LibraryModel.h"
-#include "library/PlayTimes.h"
 #include "support/TestSupport.h"
 
 #include <cerrno>
