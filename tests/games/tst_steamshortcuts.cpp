@@ -64,7 +64,6 @@ private Q_SLOTS:
         QCOMPARE(SteamManifest::value("language", text), std::optional<QString>("english"));
         QCOMPARE(SteamManifest::value("AppID", text), std::optional<QString>());
         QCOMPARE(SteamManifest::decimalInteger("-12"), std::optional<qlonglong>(-12));
-        QCOMPARE(SteamManifest::decimalInteger("4x"), std::optional<qlonglong>());
     }
 
     void installedOnlyWhenComplete_data()
