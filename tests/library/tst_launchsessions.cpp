@@ -1,6 +1,4 @@
 #include "library/LaunchSessions.h"
-#include "library/LibraryModel.h"
-#include "library/PlayTimes.h"
 #include "support/TestSupport.h"
 
 #include <cerrno>
@@ -35,26 +33,6 @@ class TestLaunchSessions : public QObject
     Q_OBJECT
 
 private Q_SLOTS:
-    void quittingLeavesTheGameRunning()
-    {
-        Sandbox sandbox;
-        GameEntry entry = sandbox.readyEntry();
-        const QString proof = sandbox.path("still-ran");
-        entry.environment.insert(
-            {{"FAKE_WINE_SLEEP", "1"}, {"FAKE_WINE_TOUCH", proof}, {"FAKE_WINE_TRICKLE", "40"}});
-        QString log;
-        {
-            const auto model = sandbox.model();
-            model->launch(entry);
-            QVERIFY(model->isRunning(entry.id));
-            log = model->logPath(entry);
-        }
-        // The model is gone; the launcher finishes its work and exits, its late exit report is
-        // dropped without touching the destroyed model, and the game goes on writing after it.
-        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(proof), 10000);
-        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("line 40\n"), 10000);
-    }
-
     void stopRunsWithoutBlockingAndReports_data()
     {
         QTest::addColumn<QString>("wineserverSleep");
@@ -305,13 +283,13 @@ private Q_SLOTS:
         QCOMPARE(QFileInfo(outside + "/big.bin").size(), 1 << 20);
     }
 
-    // A game that outlives its launcher goes on writing to its own launch's log; launching
-    // again starts a fresh log that the old game's output never enters. Each launcher's exit
-    // becomes the notice: a normal close, or the code of the signal that ended it.
-    void relaunchWhileTheGameStillWritesGetsAFreshLog()
+    // A game that outlives its launcher, or the model, goes on writing to its own launch's log;
+    // launching again starts a fresh log that the old game's output never enters. Each
+    // launcher's exit becomes the notice: a normal close, or the code of the signal that ended it.
+    void theGameOutlivesItsLauncherAndTheModel()
     {
         Sandbox sandbox;
-        const auto model = sandbox.model();
+        auto model = sandbox.model();
         GameEntry entry = addReadyEntry(sandbox, *model, {{"FAKE_WINE_TRICKLE", "60"}});
         const QString log = model->logPath(entry);
         QCOMPARE(log, sandbox.dataFolder() + "/Logs/" + entry.idString() + ".log");
@@ -342,6 +320,19 @@ private Q_SLOTS:
         QCOMPARE(model->errorMessage(),
             "There isn't a launch log for this game yet. Launch it once, then try again.");
         QCOMPARE(sandbox.desktop->openedFiles.size(), 1);
+
+        // The model goes while the game runs; the launcher finishes its work and exits, its late
+        // exit report is dropped without touching the destroyed model, and the game goes on
+        // writing after it.
+        const QString proof = sandbox.path("still-ran");
+        entry.environment = {{"FAKE_WINE_SLEEP", "1"}, {"FAKE_WINE_TOUCH", proof},
+            {"FAKE_WINE_TRICKLE", "40"}, {"FAKE_RECORD_DIR", sandbox.recordDir()}};
+        model->update(entry);
+        model->launch(entry);
+        QVERIFY(model->isRunning(entry.id));
+        model.reset();
+        QTRY_VERIFY_WITH_TIMEOUT(QFile::exists(proof), 10000);
+        QTRY_VERIFY_WITH_TIMEOUT(readFile(log).contains("line 40\n"), 10000);
     }
 
     // The window's tests refuse a plain text file with the same sentence.

@@ -1,7 +1,6 @@
 // End to end against the system's real Wine: a new prefix, launches with and without arguments,
 // the exit notices and a stop, and new prefixes copied from the first. A relaunch's fresh log is
 // the same code the fake Wine's tests cover.
-#include "library/LibraryModel.h"
 #include "support/TestSupport.h"
 
 #include <functional>
@@ -25,16 +24,11 @@ QString runDirectly(const Sandbox &sandbox, const QString &folder)
     const QString program = sandbox.path(folder + "/argsecho.exe");
     QDir().mkpath(QFileInfo(program).absolutePath());
     QFile::copy(windowsProgram, program);
-    QProcess quillmere;
-    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-    environment.insert("XDG_DATA_HOME", sandbox.root());
-    environment.insert("XDG_CONFIG_HOME", sandbox.path("config"));
-    quillmere.setProcessEnvironment(environment);
-    quillmere.start(QStringLiteral(QUILLMERE_EXECUTABLE), {"run", program});
+    const auto quillmere = startQuillmere(sandbox, {"run", program});
     // The program's own exit code 40 fails the run.
-    if (!quillmere.waitForFinished(600000) || quillmere.exitCode() != 1)
-        return "quillmere run failed: " + QString::fromUtf8(quillmere.readAllStandardError());
-    return QString::fromUtf8(quillmere.readAllStandardOutput());
+    if (!quillmere->waitForFinished(600000) || quillmere->exitCode() != 1)
+        return "quillmere run failed: " + QString::fromUtf8(quillmere->readAllStandardError());
+    return QString::fromUtf8(quillmere->readAllStandardOutput());
 }
 
 QByteArray machineGuid(const QString &prefix)
@@ -60,44 +54,12 @@ private Q_SLOTS:
         qInfo("Running the end-to-end test with real Wine at %s", qPrintable(systemWine));
     }
 
-    // The command line's run prepares a direct prefix and launches the program; the library
-    // then launches it again with arguments, tells how it exited, and stops its prefix.
-    void runThenLaunchWithArgumentsAndStop()
-    {
-        Sandbox sandbox;
-        QCOMPARE(runDirectly(sandbox, "Tools"), ranInNewPrefix);
-
-        LibraryContext context = sandbox.context();
-        context.dataFolder = sandbox.path("Quillmere");
-        LibraryModel model(context);
-        QCOMPARE(model.entries().size(), 1);
-        GameEntry entry = model.entries().first();
-        QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith("Direct-"));
-        QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
-        QVERIFY(readFile(model.logPath(entry)).contains("argsecho is running"));
-
-        entry.arguments = {"a", "b c"};
-        model.update(entry);
-        model.launch(entry);
-        QCOMPARE(model.errorMessage(), QString());
-        QCOMPARE(model.notice(), "Started argsecho.");
-        QTRY_VERIFY_WITH_TIMEOUT(!model.isRunning(entry.id), 180000);
-        const QByteArray log = readFile(model.logPath(entry));
-        QVERIFY2(log.contains("arg[1]=a") && log.contains("arg[2]=b c"), log.constData());
-        QCOMPARE(model.notice(), exitNotice.arg(42));
-
-        QSignalSpy stopped(&model, &LibraryModel::stopFinished);
-        model.stop(entry);
-        QVERIFY(stopped.wait(60000));
-        QCOMPARE(model.errorMessage(), QString());
-        QCOMPARE(model.notice(), "Sent a stop request to Wine for argsecho's prefix.");
-        (void)WineRuntime::stop(entry); // leave no wineserver behind for this prefix
-    }
-
-    // The first prefix of a Wine build becomes its template, and the next new program gets a
-    // copy of it; a template whose stamp Wine would update means wineboot, said no differently,
-    // and leaves no half prefix behind. Damaged templates are the fake Wine's rows.
-    void newPrefixesAreCopiesOfTheFirst()
+    // The command line's run prepares a direct prefix and launches the program. The first prefix
+    // of a Wine build becomes its template, and the next new program gets a copy of it; a
+    // template whose stamp Wine would update means wineboot, said no differently, and leaves no
+    // half prefix behind. Damaged templates are the fake Wine's rows. The library then launches
+    // the first program again with arguments, tells how it exited, and stops its prefix.
+    void runsCopiesThePrefixThenLaunchesWithArgumentsAndStops()
     {
         Sandbox sandbox;
         const QString templates = sandbox.path("Quillmere/PrefixTemplates/");
@@ -120,6 +82,8 @@ private Q_SLOTS:
             LibraryModel model(context);
             QCOMPARE(model.entries().size(), i + 1);
             const GameEntry entry = model.entries().last();
+            QVERIFY(QFileInfo(entry.prefixPath).fileName().startsWith("Direct-"));
+            QVERIFY(QFile::exists(entry.prefixPath + "/system.reg"));
             QVERIFY(readFile(model.logPath(entry)).contains("argsecho is running"));
             const QByteArray made
                 = readFile(context.dataFolder + "/Logs/prefix-" + entry.idString() + ".log");
@@ -136,6 +100,24 @@ private Q_SLOTS:
         QVERIFY(machineGuid(copy).size() == 52 && machineGuid(copy) != machineGuid(first));
         QCOMPARE(QFileInfo(copy + "/dosdevices/c:").symLinkTarget(), copy + "/drive_c");
         QCOMPARE(QFileInfo(copy + "/dosdevices/z:").symLinkTarget(), "/");
+
+        GameEntry entry = model.entries().first();
+        entry.arguments = {"a", "b c"};
+        model.update(entry);
+        model.launch(entry);
+        QCOMPARE(model.errorMessage(), QString());
+        QCOMPARE(model.notice(), "Started argsecho.");
+        QTRY_VERIFY_WITH_TIMEOUT(!model.isRunning(entry.id), 180000);
+        const QByteArray log = readFile(model.logPath(entry));
+        QVERIFY2(log.contains("arg[1]=a") && log.contains("arg[2]=b c"), log.constData());
+        QCOMPARE(model.notice(), exitNotice.arg(42));
+
+        QSignalSpy stopped(&model, &LibraryModel::stopFinished);
+        model.stop(entry);
+        QVERIFY(stopped.wait(60000));
+        QCOMPARE(model.errorMessage(), QString());
+        QCOMPARE(model.notice(), "Sent a stop request to Wine for argsecho's prefix.");
+        (void)WineRuntime::stop(entry); // leave no wineserver behind for this prefix
     }
 };
 
