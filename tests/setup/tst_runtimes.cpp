@@ -209,6 +209,7 @@ private Q_SLOTS:
         QTest::addColumn<int>("steps");
         QTest::addColumn<int>("reports");
         QTest::newRow("known size, fine steps: once per percent") << qint64(1000) << 1000 << 101;
+        QTest::newRow("known size, coarse steps") << qint64(1000) << 4 << 5;
         QTest::newRow("unknown size: every time") << qint64(-1) << 50 << 51;
     }
     void progressThrottle()
